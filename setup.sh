@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs every Debian package Quillet needs to build, run and test.
+# Safe to run again: apt-get skips what is already installed.
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  build-essential cmake ninja-build pkg-config
+  # Qt 6 base: widgets, test, D-Bus
+  qt6-base-dev qt6-base-dev-tools libqt6dbus6 libqt6test6
+  # device access and hotplug
+  libhidapi-dev libudev-dev
+  # survey reply, HTTP client, MD5
+  libjsoncpp-dev libcurl4-openssl-dev libssl-dev
+  # code pages (iconv comes with libc; the CP936 tables with it)
+  libc6-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # fuzzing (libFuzzer comes with clang)
+  clang libclang-rt-14-dev
+  # GUI tests under a virtual display, screenshots, a notification area
+  xvfb xauth xdotool imagemagick x11-utils trayer dbus-x11
+  # fonts: a Latin face metric-compatible with Arial, a CJK face
+  fonts-liberation2 fonts-wqy-microhei fontconfig
+)
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO="sudo"
+fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ "${#missing[@]}" -eq 0 ]; then
+  echo "setup: all packages present"
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,46 @@
+#pragma once
+// The process-wide state of the utility: the profile shown, the language, the page, the
+// device's presence and the folders.
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace quillet {
+
+// 1 English, 0 Chinese; the settings file's VER_SEL & 0xFF, where any non-zero value is English.
+using Language = std::int32_t;
+constexpr Language kChinese = 0;
+constexpr Language kEnglish = 1;
+
+constexpr int kFunctionNameCount = 48;  // names 1..47 of the skin; entry 0 unused
+
+struct AppState {
+  std::int32_t currentProfile = 0;        // 0..3: the profile shown and edited
+  std::int32_t currentProfileNumber = 0;  // 1..4: the profile last loaded from the file
+  Language language = kChinese;
+  std::uint8_t currentPage = 0;  // 0 main, 1 advanced, 2 macro, 3 lighting
+  std::uint8_t popupOpen = 0;
+  std::uint8_t devicePresent = 0;
+  std::uint8_t deviceValue = 0;  // low four bits of status byte 7
+  std::int32_t startMinimized = 0;
+
+  std::filesystem::path appFolder;
+  std::filesystem::path skinFolder;  // appFolder / "skins" unless chosen otherwise
+  std::filesystem::path configPath;  // skinFolder / "config" / "config.ini"
+
+  std::string sectionName;  // settings-file section last selected
+  std::string profileText;  // its profile number as text
+
+  std::array<std::string, kFunctionNameCount> functionNames{};
+
+  bool isEnglish() const { return language != kChinese; }
+
+  // Sets the folders from the skin folder.
+  void setSkinFolder(const std::filesystem::path& folder) {
+    skinFolder = folder;
+    configPath = folder / "config" / "config.ini";
+  }
+};
+
+}  // namespace quillet

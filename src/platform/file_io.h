@@ -1,0 +1,39 @@
+#pragma once
+// Whole-file reads and atomic whole-file replacement.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillet::fileio {
+
+// Files larger than this are not read: every file Quillet reads is a few kilobytes, and a
+// stray huge file must not exhaust memory.
+constexpr std::uintmax_t kMaxReadBytes = 64u * 1024u * 1024u;
+
+// The bytes of a regular file, or nullopt when the path is missing, is not a regular file
+// (a folder, a device), cannot be read, or is larger than kMaxReadBytes.
+std::optional<std::string> readFile(const std::filesystem::path& path);
+
+// Replaces `path` with `bytes` atomically: the bytes go to a temporary file in the same folder,
+// which is flushed to disk and then renamed over `path`. Either the old file or the complete
+// new one is there at every moment; on failure the old file is left untouched and false is
+// returned. A symbolic link is followed, so the file it points to is replaced. An existing
+// file keeps its permission bits.
+bool writeFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+
+// What identifies one version of a file on disk: a change of content through any program
+// changes at least one of these.
+struct FileStamp {
+  bool exists = false;
+  std::uintmax_t device = 0;
+  std::uintmax_t inode = 0;
+  std::uintmax_t size = 0;
+  std::int64_t modifiedNs = 0;
+  std::int64_t changedNs = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+FileStamp stampOf(const std::filesystem::path& path);
+
+}  // namespace quillet::fileio

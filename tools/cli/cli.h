@@ -1,0 +1,43 @@
+#pragma once
+// quilletctl: the command-line face of Quillet. Each command lives in a file of its own and is
+// listed in the command table of main.cpp.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/profile_settings.h"
+#include "platform/messages.h"
+
+namespace quillet::cli {
+
+// Exit codes shared by every command.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+// What the global options and the folders give every command.
+struct Context {
+  AppState app;
+  ProfileSettings settings;
+  StderrMessages messages;
+  bool simulate = false;  // --simulate: talk to the in-process simulated mouse
+};
+
+struct Command {
+  const char* name;
+  const char* summary;
+  const char* usage;  // full --help text of the command
+  int (*run)(Context& context, const std::vector<std::string>& args);
+};
+
+// Prints "quilletctl: <text>" on stderr.
+void error(const std::string& text);
+
+// True when the settings file exists and can be read; otherwise says so on stderr.
+bool requireSettingsFile(const Context& context);
+
+int runShow(Context& context, const std::vector<std::string>& args);
+int runReset(Context& context, const std::vector<std::string>& args);
+
+}  // namespace quillet::cli

@@ -1,0 +1,125 @@
+// quilletctl [--skins DIR] [--simulate] COMMAND [ARGS...]
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "cli.h"
+#include "platform/app_folder.h"
+#include "platform/file_io.h"
+
+namespace quillet::cli {
+namespace {
+
+constexpr std::array kCommands = {
+    Command{"show", "print the settings as the utility loads them",
+            "usage: quilletctl [--skins DIR] show\n\n"
+            "Loads the settings file as start-up does (CurConfig, VER_SEL, then the current profile)\n"
+            "and prints [Init] and the four profile sections as a save would write them.\n"
+            "Writes nothing.\n",
+            runShow},
+    Command{"reset", "restore the factory settings into the settings file",
+            "usage: quilletctl [--skins DIR] reset\n\n"
+            "Loads the factory sections CfgReset2..CfgReset4, applies the fixed reset values and\n"
+            "saves the four profile sections. The mouse is not written.\n",
+            runReset},
+};
+
+void printUsage(std::FILE* out) {
+  std::fprintf(out,
+               "usage: quilletctl [--skins DIR] [--simulate] COMMAND [ARGS...]\n\n"
+               "Options:\n"
+               "  --skins DIR   use DIR instead of the skins folder beside the executable\n"
+               "  --simulate    talk to the built-in simulated mouse\n"
+               "  --help        show this help, or a command's help after the command\n\n"
+               "Commands:\n");
+  for (const Command& c : kCommands) {
+    std::fprintf(out, "  %-8s %s\n", c.name, c.summary);
+  }
+}
+
+const Command* findCommand(std::string_view name) {
+  for (const Command& c : kCommands) {
+    if (name == c.name) {
+      return &c;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void error(const std::string& text) { std::fprintf(stderr, "quilletctl: %s\n", text.c_str()); }
+
+bool requireSettingsFile(const Context& context) {
+  if (!fileio::readFile(context.app.configPath)) {
+    error("cannot read the settings file " + context.app.configPath.string());
+    return false;
+  }
+  return true;
+}
+
+int run(int argc, char** argv) {
+  Context context;
+  context.app.appFolder = executableFolder();
+  std::filesystem::path skins = context.app.appFolder / "skins";
+  const Command* command = nullptr;
+  std::vector<std::string> args;
+  bool help = false;
+
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      help = true;
+    } else if (arg == "--skins" || arg.starts_with("--skins=")) {
+      if (arg == "--skins") {
+        if (i + 1 >= argc) {
+          error("--skins needs a folder");
+          return kExitUsage;
+        }
+        skins = argv[++i];
+      } else {
+        skins = std::string(arg.substr(std::strlen("--skins=")));
+      }
+    } else if (arg == "--simulate") {
+      context.simulate = true;
+    } else if (command == nullptr && !arg.starts_with("-")) {
+      command = findCommand(arg);
+      if (command == nullptr) {
+        error("unknown command '" + std::string(arg) + "'");
+        printUsage(stderr);
+        return kExitUsage;
+      }
+    } else if (command != nullptr) {
+      args.emplace_back(arg);
+    } else {
+      error("unknown option '" + std::string(arg) + "'");
+      printUsage(stderr);
+      return kExitUsage;
+    }
+  }
+
+  if (help) {
+    if (command != nullptr) {
+      std::fputs(command->usage, stdout);
+    } else {
+      printUsage(stdout);
+    }
+    return kExitOk;
+  }
+  if (command == nullptr) {
+    printUsage(stderr);
+    return kExitUsage;
+  }
+  std::error_code ec;
+  if (!std::filesystem::is_directory(skins, ec)) {
+    error("no skins folder at " + skins.string());
+    return kExitUsage;
+  }
+  context.app.setSkinFolder(skins);
+  return command->run(context, args);
+}
+
+}  // namespace quillet::cli
+
+int main(int argc, char** argv) { return quillet::cli::run(argc, argv); }
