@@ -68,6 +68,9 @@ struct Section {
 struct Document {
   Encoding encoding = Encoding::Utf8;
   std::vector<Line> lines;
+  // An odd last byte of a UTF-16 file: kept at the very end, so that lines added before it stay
+  // aligned on code units.
+  std::string oddTail;
   std::vector<Section> sections;
   std::unordered_map<std::string, std::size_t> firstSection;  // folded name -> index
 
@@ -115,6 +118,7 @@ struct Document {
       out += line.raw;
       out += line.eol;
     }
+    out += oddTail;
     return out;
   }
 
@@ -181,6 +185,10 @@ std::shared_ptr<Document> parse(std::string_view bytes) {
     doc->encoding = Encoding::Utf16le;
     bytes.remove_prefix(kUtf16leBom.size());
     unit = 2;
+    if (bytes.size() % 2 != 0) {
+      doc->oddTail = std::string(bytes.substr(bytes.size() - 1));
+      bytes.remove_suffix(1);
+    }
   } else if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
     doc->encoding = Encoding::Utf8Bom;
     bytes.remove_prefix(kUtf8Bom.size());

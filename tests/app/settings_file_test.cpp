@@ -1,1 +1,303 @@
+// The settings file: what a load takes from it, what a save writes, the reset, import and export.
+#include "app/settings_file.h"
+
 #include <gtest/gtest.h>
+
+
+#include "platform/ini.h"
+#include "platform/messages.h"
+#include "support/temp_dir.h"
+
+namespace quillet {
+namespace {
+
+using test::readBytes;
+using test::TempDir;
+using test::writeBytes;
+
+// The keys common to all four profile sections.
+bool isPerProfileKey(const std::string& key) {
+  return (key.size() == 2 && key[0] == 'K') || key.starts_with("LED_REACT_");
+}
+
+class SettingsFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app_.setSkinFolder(test::copyShippedSkins(dir_));
+  }
+  std::string value(const std::string& section, const std::string& key) {
+    return ini::readString(app_.configPath, section, key, "<missing>", 64);
+  }
+
+  TempDir dir_;
+  AppState app_;
+  ProfileSettings settings_;
+};
+
+TEST_F(SettingsFile, StartupLoadsTheShippedProfile) {
+  loadStartupSettings(app_, settings_);
+  EXPECT_EQ(app_.currentProfile, 0);
+  EXPECT_EQ(app_.currentProfileNumber, 1);
+  EXPECT_EQ(app_.language, kEnglish);
+  EXPECT_EQ(app_.sectionName, "Config1");
+  EXPECT_EQ(app_.profileText, "1");
+  EXPECT_EQ(settings_.buttonFunction[0], (std::array<std::int32_t, 8>{1, 2, 3, 4, 5, 6, 14, 13}));
+  for (int l = 0; l < kDpiLevelCount; ++l) {
+    EXPECT_LT(settings_.dpiStep[l], kDpiStepCount);
+    EXPECT_EQ(settings_.dpiStepRegion[l], settings_.dpiStep[l] + 66 + 12 * l);
+    EXPECT_EQ(settings_.dpiColorRef[l], colorLevelToDisplay(settings_.dpiColor[l]));
+  }
+  EXPECT_EQ(settings_.fireTime, 50);
+  EXPECT_EQ(settings_.cycleColorMask, 0x7F);
+  EXPECT_EQ(settings_.cycleColorMaskFromFlags(), 0x7F);
+}
+
+TEST_F(SettingsFile, CurConfigOutsideOneToFourMeansProfileOne) {
+  for (const char* bad : {"0", "5", "-1", "x", ""}) {
+    ini::writeString(app_.configPath, "Init", "CurConfig", bad);
+    app_.currentProfile = 3;
+    loadStartupSettings(app_, settings_);
+    EXPECT_EQ(app_.currentProfile, 0) << bad;
+    EXPECT_EQ(app_.currentProfileNumber, 1) << bad;
+  }
+  ini::deleteKey(app_.configPath, "Init", "CurConfig");
+  ini::writeString(app_.configPath, "Init", "VER_SEL", "256");
+  loadStartupSettings(app_, settings_);
+  EXPECT_EQ(app_.currentProfile, 0);
+  EXPECT_EQ(app_.language, kChinese) << "VER_SEL & 0xFF";
+}
+
+TEST_F(SettingsFile, LoadConvertsLikeTheCLibraryWithinTheBuffers) {
+  const auto& path = app_.configPath;
+  ini::WriteBatch(path)
+      .set("Config2", "K3", "42abc")
+      .set("Config2", "K4", "abc")
+      .set("Config2", "K5", "123456")
+      .set("Config2", "FIRE_TIME", "12345")
+      .set("Config2", "DPI_SET0", "1234567890")  // ten-character buffer: 123456789 & 0xFF
+      .set("Config2", "DPI_SET1", "300")         // a uint8 field keeps the low byte
+      .set("Config2", "DPI_SPEED", "-1")
+      .removeKey("Config2", "DPI_SET_EN2")
+      .removeKey("Config2", "WHEEL_SPEED")
+      .commit();
+  loadSettings(path, 2, false, settings_, app_);
+  EXPECT_EQ(settings_.buttonFunction[1][3], 42);
+  EXPECT_EQ(settings_.buttonFunction[1][4], 0);
+  EXPECT_EQ(settings_.buttonFunction[1][5], 1234);
+  EXPECT_EQ(settings_.fireTime, 1234);
+  EXPECT_EQ(settings_.dpiStep[0], 123456789 & 0xFF);
+  EXPECT_EQ(settings_.dpiStep[1], 300 & 0xFF);
+  EXPECT_EQ(settings_.dpiStepRegion[1], (300 & 0xFF) + 66 + 12);
+  EXPECT_EQ(settings_.pointerSpeed, 255);
+  EXPECT_EQ(settings_.dpiLevelEnabled[2], 0);
+  EXPECT_EQ(settings_.wheelSpeed, 0);
+
+  ini::deleteKey(path, "Config2", "FIRE_TIME");
+  loadSettings(path, 2, false, settings_, app_);
+  EXPECT_EQ(settings_.fireTime, 0);
+}
+
+TEST_F(SettingsFile, LoadTakesButtonsPerProfileAndCommonKeysFromOneSection) {
+  ini::WriteBatch(app_.configPath)
+      .set("Config3", "K0", "22")
+      .set("Config3", "LED_REACT_EN5", "1")
+      .set("Config4", "LED_BRIGHT", "6")
+      .set("Config2", "LED_BRIGHT", "1")
+      .set("Config2", "LED_FEATURE_SCOLOR", "9")
+      .commit();
+  loadSettings(app_.configPath, 4, false, settings_, app_);
+  EXPECT_EQ(settings_.buttonFunction[2][0], 22);
+  EXPECT_EQ(settings_.ledReactEnabled[2][5], 1);
+  EXPECT_EQ(settings_.ledBrightness, 6);
+  loadSettings(app_.configPath, 2, false, settings_, app_);
+  EXPECT_EQ(settings_.ledBrightness, 1);
+  EXPECT_EQ(settings_.ledSingleColor, 0) << "never taken from the file";
+}
+
+TEST_F(SettingsFile, FullSaveWritesEveryKeyInOrderAndTheCommonKeysEverywhere) {
+  loadStartupSettings(app_, settings_);
+  settings_.ledSingleColor = 5;
+  settings_.ledPeriod = 4;
+  settings_.buttonFunction[3][7] = 256 * 2 + 11;
+  settings_.ledReactType[1][0] = 3;
+  const std::filesystem::path fresh = dir_ / "fresh.ini";
+  ASSERT_TRUE(saveSettings(fresh, 3, settings_, app_));
+  EXPECT_EQ(app_.sectionName, "Config3");
+
+  // The key order of a section, as a save into an empty file lays it out.
+  std::vector<std::string> expected;
+  for (int b = 0; b < 8; ++b) expected.push_back("K" + std::to_string(b));
+  for (const char* k : {"DPI_LEVEL", "WHEEL_STATUS", "MACRO_MODE2", "LED_USER_COLER_EN", "CYC_7COL_EN"})
+    expected.push_back(k);
+  for (int l = 0; l < 6; ++l) {
+    const std::string n = std::to_string(l);
+    for (const std::string& k : {"DPI_SET" + n, "DPI_SET_EN" + n, "DPI" + n + "_R", "DPI" + n + "_G", "DPI" + n + "_B"})
+      expected.push_back(k);
+  }
+  for (int k = 0; k < 7; ++k)
+    for (const char* c : {"_R", "_G", "_B"}) expected.push_back("LED_USER" + std::to_string(k) + c);
+  expected.push_back("LED_TYPE");
+  for (int m = 0; m < 10; ++m) expected.push_back("LED_TYPE_SW_EN" + std::to_string(m));
+  for (const char* k : {"LED_CYC_TIME", "LED_FEATURE_SCOLOR", "LED_FEATURE_SYMMETRY", "LED_FEATURE_DIREC",
+                        "LED_BRIGHT", "LED_CYCTIME"})
+    expected.push_back(k);
+  for (int j = 0; j < 8; ++j) {
+    expected.push_back("LED_REACT_EN" + std::to_string(j));
+    expected.push_back("LED_REACT_TYPE" + std::to_string(j));
+  }
+  for (const char* k : {"DPI_SPEED", "WHEEL_SPEED", "USB_SPEED", "FIRE_TIME"}) expected.push_back(k);
+
+  std::string text;
+  for (int p = 1; p <= 4; ++p) {
+    text += "[Config" + std::to_string(p) + "]\n";
+    for (const auto& [key, value] : profileSectionEntries(settings_, p - 1)) {
+      text += key + "=" + value + "\n";
+    }
+  }
+  EXPECT_EQ(readBytes(fresh), text);
+  std::vector<std::string> keys;
+  for (const auto& [key, unused] : profileSectionEntries(settings_, 0)) keys.push_back(key);
+  EXPECT_EQ(keys, expected);
+
+  for (int p = 1; p <= 4; ++p) {
+    const std::string s = "Config" + std::to_string(p);
+    EXPECT_EQ(ini::readString(fresh, s, "LED_FEATURE_SCOLOR", "", 5), "0");
+    EXPECT_EQ(ini::readString(fresh, s, "LED_CYC_TIME", "", 5), "4");
+    EXPECT_EQ(ini::readString(fresh, s, "LED_CYCTIME", "", 5), "4");
+    for (const std::string& key : expected) {
+      if (!isPerProfileKey(key)) {
+        EXPECT_EQ(ini::readString(fresh, s, key, "", 16), ini::readString(fresh, "Config1", key, "", 16)) << key;
+      }
+    }
+  }
+  EXPECT_EQ(ini::readString(fresh, "Config4", "K7", "", 5), "523");
+  EXPECT_EQ(ini::readString(fresh, "Config2", "LED_REACT_TYPE0", "", 5), "3");
+}
+
+TEST_F(SettingsFile, SaveThenLoadGivesTheSameModel) {
+  loadStartupSettings(app_, settings_);
+  settings_.setDpiColor(3, makeColorRef(10, 200, 90));
+  settings_.setUserColor(2, makeColorRef(250, 128, 0));
+  settings_.setDpiStep(5, 11);
+  settings_.dpiLevelEnabled[4] = 0;
+  settings_.ledModeSwitch[9] = -7;
+  settings_.macroMode2 = -123;
+  settings_.setCycleColorMask(0x15);
+  settings_.fireTime = 300;
+  settings_.usbSpeed = 200;
+  settings_.buttonFunction[2][6] = 40;
+  const ProfileSettings saved = settings_;
+  ASSERT_TRUE(saveSettings(app_.configPath, 1, settings_, app_));
+  ProfileSettings loaded;
+  loadSettings(app_.configPath, 1, false, loaded, app_);
+  EXPECT_EQ(profileSectionEntries(loaded, 0), profileSectionEntries(saved, 0));
+  for (int p = 0; p < 4; ++p) {
+    EXPECT_EQ(loaded.buttonFunction[p], saved.buttonFunction[p]);
+    EXPECT_EQ(loaded.ledReactEnabled[p], saved.ledReactEnabled[p]);
+    EXPECT_EQ(loaded.ledReactType[p], saved.ledReactType[p]);
+  }
+  EXPECT_EQ(loaded.dpiColorRef, saved.dpiColorRef);
+  EXPECT_EQ(loaded.ledUserColorRef, saved.ledUserColorRef);
+  EXPECT_EQ(loaded.cycleColorEnabled, saved.cycleColorEnabled);
+  EXPECT_EQ(loaded.dpiStepRegion, saved.dpiStepRegion);
+}
+
+TEST_F(SettingsFile, ResetTakesFactoryValuesAndTheFixedOnes) {
+  const auto& path = app_.configPath;
+  loadStartupSettings(app_, settings_);
+  ini::WriteBatch(path)
+      .set("CfgReset2", "K0", "7")
+      .set("CfgReset3", "K1", "33")
+      .set("CfgReset2", "CYC_7COL_EN", "3")
+      .set("CfgReset2", "LED_REACT_EN2", "1")
+      .set("CfgReset2", "LED_BRIGHT", "3")
+      .set("CfgReset2", "FIRE_TIME", "99")
+      .set("Config1", "K0", "9")
+      .commit();
+  const auto factory = [&] {
+    std::string all;
+    for (const char* s : {"CfgReset2", "CfgReset3", "CfgReset4"})
+      for (const auto& [key, unused] : profileSectionEntries(settings_, 0)) all += value(s, key) + ",";
+    return all;
+  };
+  const std::string factoryBefore = factory();
+  settings_.ledReactEnabled[3][2] = 0;
+  app_.currentProfile = 3;
+  settings_.ledReactEnabled[0][2] = 0;
+
+  ASSERT_TRUE(resetSettings(app_, settings_));
+  EXPECT_EQ(factory(), factoryBefore) << "factory sections untouched";
+  EXPECT_EQ(settings_.buttonFunction[0], (std::array<std::int32_t, 8>{1, 2, 3, 4, 5, 6, 14, 13}));
+  EXPECT_EQ(settings_.buttonFunction[1][0], 7);
+  EXPECT_EQ(settings_.buttonFunction[2][1], 33);
+  EXPECT_EQ(settings_.ledReactEnabled[3][2], 1) << "factory reactions go to the current profile";
+  EXPECT_EQ(settings_.ledReactEnabled[0][2], 0) << "other profiles keep theirs";
+  EXPECT_EQ(settings_.ledBrightness, 3);
+  EXPECT_EQ(settings_.fireTime, 50);
+  EXPECT_EQ(settings_.currentDpiLevel, 1);
+  EXPECT_EQ(settings_.ledMode, 7);
+  EXPECT_EQ(settings_.ledPeriod, 2);
+  EXPECT_EQ(settings_.ledDirection, 1);
+  EXPECT_EQ(settings_.pointerSpeed, 5);
+  EXPECT_EQ(settings_.wheelSpeed, 2);
+  EXPECT_EQ(settings_.usbSpeed, 2);
+  EXPECT_EQ(settings_.cycleColorMask, 0x7F);
+  EXPECT_EQ(settings_.cycleColorMaskFromFlags(), 3) << "flags keep the factory values";
+  EXPECT_EQ(value("Config1", "K0"), "1");
+  EXPECT_EQ(value("Config1", "CYC_7COL_EN"), "127");
+  EXPECT_EQ(value("Config3", "FIRE_TIME"), "50");
+  EXPECT_EQ(app_.sectionName, "Config2");
+}
+
+TEST_F(SettingsFile, DpiLevelAndProfileAndLanguageSaveAlone) {
+  const std::string before = readBytes(app_.configPath);
+  settings_.currentDpiLevel = 4;
+  ASSERT_TRUE(saveDpiLevel(app_.configPath, 3, settings_));
+  const std::string after = readBytes(app_.configPath);
+  // Exactly one line changed: Config3's DPI_LEVEL.
+  ini::writeString(app_.configPath, "Config3", "DPI_LEVEL", value("Config1", "DPI_LEVEL"));
+  EXPECT_EQ(readBytes(app_.configPath), before);
+  EXPECT_NE(after, before);
+
+  app_.currentProfile = 2;
+  ASSERT_TRUE(saveCurrentProfile(app_));
+  EXPECT_EQ(value("Init", "CurConfig"), "3");
+  ASSERT_TRUE(writeLanguage(app_.configPath, kChinese));
+  EXPECT_EQ(readLanguage(app_.configPath), kChinese);
+}
+
+TEST_F(SettingsFile, ExportAndImportCopyTheWholeFile) {
+  RecordedMessages messages;
+  loadStartupSettings(app_, settings_);
+  const std::filesystem::path exported = dir_ / "saved" / "mine.ini";
+  std::filesystem::create_directories(exported.parent_path());
+  writeBytes(exported, "old content");
+  ASSERT_TRUE(exportSettings(app_, exported, messages));
+  EXPECT_EQ(readBytes(exported), readBytes(app_.configPath));
+
+  ini::writeString(exported, "Config1", "K2", "25");
+  ASSERT_TRUE(importSettings(app_, settings_, exported, messages));
+  EXPECT_EQ(settings_.buttonFunction[0][2], 25);
+  EXPECT_EQ(readBytes(app_.configPath), readBytes(exported));
+  EXPECT_TRUE(messages.texts.empty());
+}
+
+TEST_F(SettingsFile, FailedImportOrExportSaysErrorAndLosesNothing) {
+  RecordedMessages messages;
+  loadStartupSettings(app_, settings_);
+  const std::string before = readBytes(app_.configPath);
+
+  EXPECT_FALSE(importSettings(app_, settings_, dir_ / "missing.ini", messages));
+  writeBytes(dir_ / "notes.ini", "[Something]\nelse=1\n");
+  EXPECT_FALSE(importSettings(app_, settings_, dir_ / "notes.ini", messages));
+  EXPECT_FALSE(importSettings(app_, settings_, dir_.path(), messages));
+  EXPECT_EQ(readBytes(app_.configPath), before);
+
+  EXPECT_FALSE(exportSettings(app_, dir_ / "no" / "such" / "folder.ini", messages));
+  std::filesystem::create_directory(dir_ / "taken.ini");
+  EXPECT_FALSE(exportSettings(app_, dir_ / "taken.ini", messages));
+  EXPECT_EQ(messages.texts, (std::vector<std::string>(5, "Error!")));
+}
+
+}  // namespace
+}  // namespace quillet
