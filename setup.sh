@@ -10,6 +10,8 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6dbus6 libqt6test6
   # device access and hotplug
   libhidapi-dev libudev-dev
+  # desktop mouse settings (GSettings) and the schema of the mouse keys
+  libglib2.0-dev gsettings-desktop-schemas
   # survey reply, HTTP client, MD5
   libjsoncpp-dev libcurl4-openssl-dev libssl-dev
   # code pages (iconv comes with libc; the CP936 tables with it)
