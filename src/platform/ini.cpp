@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/file_io.h"
+#include "platform/ini_text.h"
 #include "platform/text_codec.h"
 
 namespace quillet::ini {
@@ -17,226 +18,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-enum class Encoding : std::uint8_t { Utf8, Utf8Bom, Utf16le, Cp936 };
-
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-constexpr std::string_view kUtf16leBom = "\xFF\xFE";
+using detail::Document;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && isBlank(s.front())) {
-    s.remove_prefix(1);
-  }
-  while (!s.empty() && isBlank(s.back())) {
-    s.remove_suffix(1);
-  }
-  return s;
-}
-
-std::string fold(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-  return out;
-}
-
-struct Line {
-  std::string raw;   // bytes in the file's encoding, without the line break
-  std::string eol;   // the line break's bytes as found (empty on a last line without one)
-  std::string text;  // the line as UTF-8
-};
-
-struct Key {
-  std::string name;                  // as spelled in the file, trimmed
-  std::optional<std::string> value;  // trimmed; none for a line without '='
-  std::size_t line;
-};
-
-struct Section {
-  std::string name;
-  std::size_t headerLine;
-  std::vector<Key> keys;
-  std::unordered_map<std::string, std::size_t> firstKey;  // folded name -> index into keys
-};
-
-// One parsed INI file. Lines keep their original bytes so that a write changes only the lines
-// it must.
-struct Document {
-  Encoding encoding = Encoding::Utf8;
-  std::vector<Line> lines;
-  // An odd last byte of a UTF-16 file: kept at the very end, so that lines added before it stay
-  // aligned on code units.
-  std::string oddTail;
-  std::vector<Section> sections;
-  std::unordered_map<std::string, std::size_t> firstSection;  // folded name -> index
-
-  const Section* findSection(std::string_view name) const {
-    const auto it = firstSection.find(fold(trim(name)));
-    return it == firstSection.end() ? nullptr : &sections[it->second];
-  }
-  Section* findSection(std::string_view name) {
-    return const_cast<Section*>(std::as_const(*this).findSection(name));
-  }
-  static const Key* findKey(const Section& section, std::string_view name) {
-    const auto it = section.firstKey.find(fold(trim(name)));
-    return it == section.firstKey.end() ? nullptr : &section.keys[it->second];
-  }
-
-  std::string encode(std::string_view utf8) const {
-    switch (encoding) {
-      case Encoding::Utf16le:
-        return text::utf8ToUtf16le(utf8);
-      case Encoding::Cp936:
-        return text::utf8ToCp936(utf8);
-      default:
-        return std::string(utf8);
-    }
-  }
-
-  // The line break new lines get: the file's first one, or LF in a file that has none.
-  std::string newLineBreak() const {
-    for (const Line& line : lines) {
-      if (!line.eol.empty()) {
-        return line.eol;
-      }
-    }
-    return encode("\n");
-  }
-
-  std::string serialise() const {
-    std::string out;
-    if (encoding == Encoding::Utf8Bom) {
-      out += kUtf8Bom;
-    } else if (encoding == Encoding::Utf16le) {
-      out += kUtf16leBom;
-    }
-    for (const Line& line : lines) {
-      out += line.raw;
-      out += line.eol;
-    }
-    out += oddTail;
-    return out;
-  }
-
-  // Rebuilds the section and key index from the lines' text.
-  void index() {
-    sections.clear();
-    firstSection.clear();
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      const std::string_view t = trim(lines[i].text);
-      if (t.empty() || t.front() == ';') {
-        continue;
-      }
-      if (t.front() == '[') {
-        const std::size_t close = t.rfind(']');
-        if (close != std::string_view::npos) {
-          Section section;
-          section.name = std::string(trim(t.substr(1, close - 1)));
-          section.headerLine = i;
-          firstSection.try_emplace(fold(section.name), sections.size());
-          sections.push_back(std::move(section));
-          continue;
-        }
-      }
-      if (sections.empty()) {
-        continue;  // lines before the first section belong to no section
-      }
-      Section& section = sections.back();
-      Key key;
-      key.line = i;
-      const std::size_t eq = t.find('=');
-      if (eq == std::string_view::npos) {
-        key.name = std::string(t);
-      } else {
-        key.name = std::string(trim(t.substr(0, eq)));
-        key.value = std::string(trim(t.substr(eq + 1)));
-      }
-      section.firstKey.try_emplace(fold(key.name), section.keys.size());
-      section.keys.push_back(std::move(key));
-    }
-  }
-};
-
-std::string decodeLine(Encoding encoding, std::string_view raw) {
-  // Plain ASCII reads the same in every byte encoding.
-  if (encoding != Encoding::Utf16le &&
-      std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-    return std::string(raw);
-  }
-  switch (encoding) {
-    case Encoding::Utf16le:
-      return text::utf16leToUtf8(raw);
-    case Encoding::Cp936:
-      return text::cp936ToUtf8(raw);
-    default:
-      // A file with a UTF-8 BOM may still hold broken sequences; show them as U+FFFD.
-      return text::isValidUtf8(raw) ? std::string(raw) : text::utf16leToUtf8(text::utf8ToUtf16le(raw));
-  }
-}
-
-std::shared_ptr<Document> parse(std::string_view bytes) {
-  auto doc = std::make_shared<Document>();
-  std::size_t unit = 1;
-  if (bytes.substr(0, kUtf16leBom.size()) == kUtf16leBom) {
-    doc->encoding = Encoding::Utf16le;
-    bytes.remove_prefix(kUtf16leBom.size());
-    unit = 2;
-    if (bytes.size() % 2 != 0) {
-      doc->oddTail = std::string(bytes.substr(bytes.size() - 1));
-      bytes.remove_suffix(1);
-    }
-  } else if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
-    doc->encoding = Encoding::Utf8Bom;
-    bytes.remove_prefix(kUtf8Bom.size());
-  } else if (!text::isValidUtf8(bytes)) {
-    doc->encoding = Encoding::Cp936;
-  }
-
-  // A line break is CR LF, LF or CR, in code units of the encoding (CP936 trail bytes are never
-  // CR or LF, so splitting its bytes is safe).
-  auto unitAt = [&](std::size_t pos) -> int {
-    if (pos + unit > bytes.size()) {
-      return -1;
-    }
-    if (unit == 2) {
-      return bytes[pos + 1] == 0 ? static_cast<unsigned char>(bytes[pos]) : 0x100;
-    }
-    return static_cast<unsigned char>(bytes[pos]);
-  };
-  std::size_t start = 0;
-  std::size_t pos = 0;
-  while (pos < bytes.size()) {
-    const int u = unitAt(pos);
-    if (u != '\r' && u != '\n') {
-      pos += (u < 0) ? bytes.size() - pos : unit;
-      continue;
-    }
-    std::size_t breakLen = unit;
-    if (u == '\r' && unitAt(pos + unit) == '\n') {
-      breakLen = 2 * unit;
-    }
-    Line line;
-    line.raw = std::string(bytes.substr(start, pos - start));
-    line.eol = std::string(bytes.substr(pos, breakLen));
-    doc->lines.push_back(std::move(line));
-    pos += breakLen;
-    start = pos;
-  }
-  if (start < bytes.size()) {
-    Line line;
-    line.raw = std::string(bytes.substr(start));
-    doc->lines.push_back(std::move(line));
-  }
-  for (Line& line : doc->lines) {
-    line.text = decodeLine(doc->encoding, line.raw);
-  }
-  doc->index();
-  return doc;
-}
 
 // ---- the parse cache --------------------------------------------------------------------
 //
@@ -331,95 +115,9 @@ std::shared_ptr<const Document> load(const fs::path& file, LoadStatus* status = 
   }
   // The stamp was taken before the read: should the file change in between, the next read
   // sees a newer stamp and parses again.
-  std::shared_ptr<const Document> doc = parse(*bytes);
+  std::shared_ptr<const Document> doc = detail::parse(*bytes);
   remember(key, CacheEntry{stamp, std::make_shared<const std::string>(std::move(*bytes)), doc, readNs});
   return doc;
-}
-
-bool breaksStructure(std::string_view s) {
-  return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
-}
-
-bool validEdit(const WriteBatch::Edit& edit) {
-  if (trim(edit.section).empty() || breaksStructure(edit.section) ||
-      edit.section.find(']') != std::string::npos) {
-    return false;
-  }
-  if (edit.kind == WriteBatch::Edit::Kind::RemoveSection) {
-    return true;
-  }
-  if (trim(edit.key).empty() || breaksStructure(edit.key) || edit.key.find('=') != std::string::npos) {
-    return false;
-  }
-  return !breaksStructure(edit.value);
-}
-
-Line makeLine(const Document& doc, std::string text) {
-  Line line;
-  line.raw = doc.encode(text);
-  line.eol = doc.newLineBreak();
-  line.text = std::move(text);
-  return line;
-}
-
-// Inserts `line` before index `at`, giving the line before it a line break if it had none.
-void insertLine(Document& doc, std::size_t at, Line line) {
-  if (at > 0 && doc.lines[at - 1].eol.empty()) {
-    doc.lines[at - 1].eol = doc.newLineBreak();
-  }
-  doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
-}
-
-void apply(Document& doc, const WriteBatch::Edit& edit) {
-  using Kind = WriteBatch::Edit::Kind;
-  const std::string sectionName(trim(edit.section));
-  const std::string keyName(trim(edit.key));
-  Section* section = doc.findSection(sectionName);
-  switch (edit.kind) {
-    case Kind::Set: {
-      if (section == nullptr) {
-        insertLine(doc, doc.lines.size(), makeLine(doc, "[" + sectionName + "]"));
-        insertLine(doc, doc.lines.size(), makeLine(doc, keyName + "=" + edit.value));
-        doc.index();
-        return;
-      }
-      if (const Key* found = Document::findKey(*section, keyName)) {
-        // In place: the structure does not change, so the index needs only the new value.
-        Key& key = section->keys[static_cast<std::size_t>(found - section->keys.data())];
-        Line& line = doc.lines[key.line];
-        line.text = key.name + "=" + edit.value;
-        line.raw = doc.encode(line.text);
-        key.value = std::string(trim(edit.value));
-        return;
-      }
-      const std::size_t after = section->keys.empty() ? section->headerLine : section->keys.back().line;
-      insertLine(doc, after + 1, makeLine(doc, keyName + "=" + edit.value));
-      doc.index();
-      return;
-    }
-    case Kind::RemoveKey: {
-      if (section == nullptr) {
-        return;
-      }
-      if (const Key* key = Document::findKey(*section, keyName)) {
-        doc.lines.erase(doc.lines.begin() + static_cast<std::ptrdiff_t>(key->line));
-        doc.index();
-      }
-      return;
-    }
-    case Kind::RemoveSection: {
-      if (section == nullptr) {
-        return;
-      }
-      const std::size_t first = section->headerLine;
-      const std::size_t index = static_cast<std::size_t>(section - doc.sections.data());
-      const std::size_t end = index + 1 < doc.sections.size() ? doc.sections[index + 1].headerLine : doc.lines.size();
-      doc.lines.erase(doc.lines.begin() + static_cast<std::ptrdiff_t>(first),
-                      doc.lines.begin() + static_cast<std::ptrdiff_t>(end));
-      doc.index();
-      return;
-    }
-  }
 }
 
 }  // namespace
@@ -434,10 +132,8 @@ std::string readString(const fs::path& file, std::string_view section, std::stri
     value.remove_suffix(1);
   }
   const std::shared_ptr<const Document> doc = load(file);
-  const Section* sec = doc ? doc->findSection(section) : nullptr;
-  const Key* found = sec ? Document::findKey(*sec, key) : nullptr;
-  if (found != nullptr && found->value) {
-    value = *found->value;
+  if (const std::string* found = doc ? doc->value(section, key) : nullptr) {
+    value = *found;
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
       value = value.substr(1, value.size() - 2);
     }
@@ -453,8 +149,8 @@ bool hasSection(const fs::path& file, std::string_view section) {
 std::vector<std::string> sectionNames(const fs::path& file) {
   std::vector<std::string> names;
   if (const std::shared_ptr<const Document> doc = load(file)) {
-    for (const Section& section : doc->sections) {
-      if (&doc->sections[doc->firstSection.at(fold(section.name))] == &section) {
+    for (const detail::Section& section : doc->sections) {
+      if (doc->findSection(section.name) == &section) {
         names.push_back(section.name);
       }
     }
@@ -503,7 +199,7 @@ WriteBatch& WriteBatch::removeSection(std::string_view section) {
 }
 
 bool WriteBatch::commit() {
-  if (!std::all_of(edits_.begin(), edits_.end(), validEdit)) {
+  if (!std::all_of(edits_.begin(), edits_.end(), detail::validEdit)) {
     return false;
   }
   std::lock_guard lock(writeMutex);
@@ -515,7 +211,7 @@ bool WriteBatch::commit() {
   const std::string before = current ? current->serialise() : std::string();
   auto doc = current ? std::make_shared<Document>(*current) : std::make_shared<Document>();
   for (const Edit& edit : edits_) {
-    apply(*doc, edit);
+    detail::apply(*doc, edit);
   }
   const std::string after = doc->serialise();
   if (current && after == before) {

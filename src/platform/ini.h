@@ -48,6 +48,15 @@ std::vector<std::string> sectionNames(const std::filesystem::path& file);
 // digits give 0; values beyond the int range are clamped to it.
 std::int32_t toInt(std::string_view text);
 
+// One change of an INI file.
+struct Edit {
+  enum class Kind : std::uint8_t { Set, RemoveKey, RemoveSection };
+  Kind kind;
+  std::string section;
+  std::string key;
+  std::string value;
+};
+
 // A set of edits of one file written together, as one atomic replacement of the file.
 // Edits apply in the order given. commit() returns false and leaves the file untouched when the
 // file exists but cannot be read, when a name or value would break the file's structure (a line
@@ -63,13 +72,7 @@ class WriteBatch {
 
   bool commit();
 
-  struct Edit {
-    enum class Kind : std::uint8_t { Set, RemoveKey, RemoveSection };
-    Kind kind;
-    std::string section;
-    std::string key;
-    std::string value;
-  };
+  using Edit = ini::Edit;
 
  private:
   std::filesystem::path file_;

@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdint>
 
 namespace quillet::text {
@@ -83,14 +84,35 @@ void appendUtf16le(std::string& out, char32_t cp) {
   }
 }
 
+// One iconv descriptor per direction and thread, opened on first use: opening one is far dearer
+// than a conversion.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Converter() {
+    if (valid()) {
+      iconv_close(cd_);
+    }
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+  bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  iconv_t get() const { return cd_; }
+
+ private:
+  iconv_t cd_;
+};
+
 // Converts with iconv, replacing each byte or character iconv refuses by `replacement`
-// (already in the target encoding) and going on after it.
-std::string convert(const char* to, const char* from, std::string_view in, std::string_view replacement,
+// (already in the target encoding) and going on after it. `skipUnit` is how far to step over
+// refused input: 1 byte, or 0 for one whole UTF-8 sequence.
+std::string convert(const Converter& converter, std::string_view in, std::string_view replacement,
                     std::size_t skipUnit) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
+  if (!converter.valid()) {
     return std::string(in);
   }
+  iconv_t cd = converter.get();
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
   std::string out;
   out.reserve(in.size() * 3 / 2 + 16);
   char* inPtr = const_cast<char*>(in.data());
@@ -101,16 +123,13 @@ std::string convert(const char* to, const char* from, std::string_view in, std::
     std::size_t outLeft = sizeof buffer;
     const std::size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
     out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-    if (rc != static_cast<std::size_t>(-1)) {
-      continue;
-    }
-    if (errno == E2BIG) {
+    if (rc != static_cast<std::size_t>(-1) || errno == E2BIG) {
       continue;
     }
     // EILSEQ or EINVAL (truncated input): emit the replacement and step over the bad input.
     out.append(replacement);
     std::size_t step = skipUnit;
-    if (skipUnit == 0) {  // UTF-8 input: skip one whole (invalid or unmappable) sequence
+    if (skipUnit == 0) {
       std::size_t pos = static_cast<std::size_t>(inPtr - in.data());
       decodeUtf8(in, pos);
       step = pos - static_cast<std::size_t>(inPtr - in.data());
@@ -119,7 +138,6 @@ std::string convert(const char* to, const char* from, std::string_view in, std::
     inPtr += step;
     inLeft -= step;
   }
-  iconv_close(cd);
   return out;
 }
 
@@ -177,11 +195,13 @@ std::string utf8ToUtf16le(std::string_view utf8) {
 }
 
 std::string cp936ToUtf8(std::string_view bytes) {
-  return convert("UTF-8", "CP936", bytes, "\xEF\xBF\xBD", 1);
+  thread_local const Converter converter("UTF-8", "CP936");
+  return convert(converter, bytes, "\xEF\xBF\xBD", 1);
 }
 
 std::string utf8ToCp936(std::string_view utf8) {
-  return convert("CP936", "UTF-8", utf8, "?", 0);
+  thread_local const Converter converter("CP936", "UTF-8");
+  return convert(converter, utf8, "?", 0);
 }
 
 std::size_t utf16Length(std::string_view utf8) {

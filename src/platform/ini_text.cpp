@@ -1,0 +1,294 @@
+#include "platform/ini_text.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "platform/text_codec.h"
+
+namespace quillet::ini::detail {
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16leBom = "\xFF\xFE";
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && isBlank(s.front())) {
+    s.remove_prefix(1);
+  }
+  while (!s.empty() && isBlank(s.back())) {
+    s.remove_suffix(1);
+  }
+  return s;
+}
+
+std::string fold(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return out;
+}
+
+std::string decodeLine(Encoding encoding, std::string_view raw) {
+  // Plain ASCII reads the same in every byte encoding.
+  if (encoding != Encoding::Utf16le &&
+      std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return std::string(raw);
+  }
+  switch (encoding) {
+    case Encoding::Utf16le:
+      return text::utf16leToUtf8(raw);
+    case Encoding::Cp936:
+      return text::cp936ToUtf8(raw);
+    default:
+      // A file with a UTF-8 BOM may still hold broken sequences; show them as U+FFFD.
+      return text::isValidUtf8(raw) ? std::string(raw) : text::utf16leToUtf8(text::utf8ToUtf16le(raw));
+  }
+}
+
+bool breaksStructure(std::string_view s) {
+  return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+Line makeLine(const Document& doc, std::string text) {
+  Line line;
+  line.raw = doc.encode(text);
+  line.eol = doc.newLineBreak();
+  line.text = std::move(text);
+  return line;
+}
+
+// Inserts `line` before index `at`, giving the line before it a line break if it had none.
+void insertLine(Document& doc, std::size_t at, Line line) {
+  if (at > 0 && doc.lines[at - 1].eol.empty()) {
+    doc.lines[at - 1].eol = doc.newLineBreak();
+  }
+  doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+}
+
+}  // namespace
+
+const Section* Document::findSection(std::string_view name) const {
+  const auto it = firstSection.find(fold(trim(name)));
+  return it == firstSection.end() ? nullptr : &sections[it->second];
+}
+
+Section* Document::findSection(std::string_view name) {
+  return const_cast<Section*>(std::as_const(*this).findSection(name));
+}
+
+const Key* Document::findKey(const Section& section, std::string_view name) {
+  const auto it = section.firstKey.find(fold(trim(name)));
+  return it == section.firstKey.end() ? nullptr : &section.keys[it->second];
+}
+
+const std::string* Document::value(std::string_view section, std::string_view key) const {
+  const Section* sec = findSection(section);
+  const Key* found = sec != nullptr ? findKey(*sec, key) : nullptr;
+  return found != nullptr && found->value ? &*found->value : nullptr;
+}
+
+std::string Document::encode(std::string_view utf8) const {
+  switch (encoding) {
+    case Encoding::Utf16le:
+      return text::utf8ToUtf16le(utf8);
+    case Encoding::Cp936:
+      return text::utf8ToCp936(utf8);
+    default:
+      return std::string(utf8);
+  }
+}
+
+// The line break new lines get: the file's first one, or LF in a file that has none.
+std::string Document::newLineBreak() const {
+  for (const Line& line : lines) {
+    if (!line.eol.empty()) {
+      return line.eol;
+    }
+  }
+  return encode("\n");
+}
+
+std::string Document::serialise() const {
+  std::string out;
+  if (encoding == Encoding::Utf8Bom) {
+    out += kUtf8Bom;
+  } else if (encoding == Encoding::Utf16le) {
+    out += kUtf16leBom;
+  }
+  for (const Line& line : lines) {
+    out += line.raw;
+    out += line.eol;
+  }
+  out += oddTail;
+  return out;
+}
+
+// Rebuilds the section and key index from the lines' text.
+void Document::index() {
+  sections.clear();
+  firstSection.clear();
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string_view t = trim(lines[i].text);
+    if (t.empty() || t.front() == ';') {
+      continue;
+    }
+    if (t.front() == '[') {
+      const std::size_t close = t.rfind(']');
+      if (close != std::string_view::npos) {
+        Section section;
+        section.name = std::string(trim(t.substr(1, close - 1)));
+        section.headerLine = i;
+        firstSection.try_emplace(fold(section.name), sections.size());
+        sections.push_back(std::move(section));
+        continue;
+      }
+    }
+    if (sections.empty()) {
+      continue;  // lines before the first section belong to no section
+    }
+    Section& section = sections.back();
+    Key key;
+    key.line = i;
+    const std::size_t eq = t.find('=');
+    if (eq == std::string_view::npos) {
+      key.name = std::string(t);
+    } else {
+      key.name = std::string(trim(t.substr(0, eq)));
+      key.value = std::string(trim(t.substr(eq + 1)));
+    }
+    section.firstKey.try_emplace(fold(key.name), section.keys.size());
+    section.keys.push_back(std::move(key));
+  }
+}
+
+std::shared_ptr<Document> parse(std::string_view bytes) {
+  auto doc = std::make_shared<Document>();
+  std::size_t unit = 1;
+  if (bytes.substr(0, kUtf16leBom.size()) == kUtf16leBom) {
+    doc->encoding = Encoding::Utf16le;
+    bytes.remove_prefix(kUtf16leBom.size());
+    unit = 2;
+    if (bytes.size() % 2 != 0) {
+      doc->oddTail = std::string(bytes.substr(bytes.size() - 1));
+      bytes.remove_suffix(1);
+    }
+  } else if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+    doc->encoding = Encoding::Utf8Bom;
+    bytes.remove_prefix(kUtf8Bom.size());
+  } else if (!text::isValidUtf8(bytes)) {
+    doc->encoding = Encoding::Cp936;
+  }
+
+  // A line break is CR LF, LF or CR, in code units of the encoding (CP936 trail bytes are never
+  // CR or LF, so splitting its bytes is safe).
+  auto unitAt = [&](std::size_t pos) -> int {
+    if (pos + unit > bytes.size()) {
+      return -1;
+    }
+    if (unit == 2) {
+      return bytes[pos + 1] == 0 ? static_cast<unsigned char>(bytes[pos]) : 0x100;
+    }
+    return static_cast<unsigned char>(bytes[pos]);
+  };
+  std::size_t start = 0;
+  std::size_t pos = 0;
+  while (pos < bytes.size()) {
+    const int u = unitAt(pos);
+    if (u != '\r' && u != '\n') {
+      pos += (u < 0) ? bytes.size() - pos : unit;
+      continue;
+    }
+    std::size_t breakLen = unit;
+    if (u == '\r' && unitAt(pos + unit) == '\n') {
+      breakLen = 2 * unit;
+    }
+    Line line;
+    line.raw = std::string(bytes.substr(start, pos - start));
+    line.eol = std::string(bytes.substr(pos, breakLen));
+    doc->lines.push_back(std::move(line));
+    pos += breakLen;
+    start = pos;
+  }
+  if (start < bytes.size()) {
+    Line line;
+    line.raw = std::string(bytes.substr(start));
+    doc->lines.push_back(std::move(line));
+  }
+  for (Line& line : doc->lines) {
+    line.text = decodeLine(doc->encoding, line.raw);
+  }
+  doc->index();
+  return doc;
+}
+
+bool validEdit(const Edit& edit) {
+  if (trim(edit.section).empty() || breaksStructure(edit.section) || edit.section.find(']') != std::string::npos) {
+    return false;
+  }
+  if (edit.kind == Edit::Kind::RemoveSection) {
+    return true;
+  }
+  if (trim(edit.key).empty() || breaksStructure(edit.key) || edit.key.find('=') != std::string::npos) {
+    return false;
+  }
+  return !breaksStructure(edit.value);
+}
+
+void apply(Document& doc, const Edit& edit) {
+  using Kind = Edit::Kind;
+  const std::string sectionName(trim(edit.section));
+  const std::string keyName(trim(edit.key));
+  Section* section = doc.findSection(sectionName);
+  switch (edit.kind) {
+    case Kind::Set: {
+      if (section == nullptr) {
+        insertLine(doc, doc.lines.size(), makeLine(doc, "[" + sectionName + "]"));
+        insertLine(doc, doc.lines.size(), makeLine(doc, keyName + "=" + edit.value));
+        doc.index();
+        return;
+      }
+      if (const Key* found = Document::findKey(*section, keyName)) {
+        // In place: the structure does not change, so the index needs only the new value.
+        Key& key = section->keys[static_cast<std::size_t>(found - section->keys.data())];
+        Line& line = doc.lines[key.line];
+        line.text = key.name + "=" + edit.value;
+        line.raw = doc.encode(line.text);
+        key.value = std::string(trim(edit.value));
+        return;
+      }
+      const std::size_t after = section->keys.empty() ? section->headerLine : section->keys.back().line;
+      insertLine(doc, after + 1, makeLine(doc, keyName + "=" + edit.value));
+      doc.index();
+      return;
+    }
+    case Kind::RemoveKey: {
+      if (section == nullptr) {
+        return;
+      }
+      if (const Key* key = Document::findKey(*section, keyName)) {
+        doc.lines.erase(doc.lines.begin() + static_cast<std::ptrdiff_t>(key->line));
+        doc.index();
+      }
+      return;
+    }
+    case Kind::RemoveSection: {
+      if (section == nullptr) {
+        return;
+      }
+      const std::size_t first = section->headerLine;
+      const std::size_t index = static_cast<std::size_t>(section - doc.sections.data());
+      const std::size_t end = index + 1 < doc.sections.size() ? doc.sections[index + 1].headerLine : doc.lines.size();
+      doc.lines.erase(doc.lines.begin() + static_cast<std::ptrdiff_t>(first),
+                      doc.lines.begin() + static_cast<std::ptrdiff_t>(end));
+      doc.index();
+      return;
+    }
+  }
+}
+
+}  // namespace quillet::ini::detail
