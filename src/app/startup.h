@@ -1,0 +1,28 @@
+#pragma once
+// The rules of start-up that need no window: the font size for the screen scale, the
+// command-line switch for a hidden start and the no-mouse message.
+#include <string>
+#include <string_view>
+
+#include "app/app_state.h"
+
+namespace quillet {
+
+// The window title, also the name under which the mouse is mentioned to the user.
+inline constexpr const char* kWindowTitle = "K736 Gaming mouse";
+// The name of the single-instance guard.
+inline constexpr const char* kSingleInstanceName = "CQuilletApp";
+
+// The UI fonts' size in tenths of a point for a screen scale (logical pixels per inch / 96):
+// 85 at exactly 1.0, 63 at 1.25, 53 at 1.5, 43 at 1.75 and 2.0, 30 above 2 and below 3, 20 at
+// exactly 3, 10 for any other scale.
+int uiFontTenthsOfPoint(double scale);
+
+// True when the four characters after the last '-' of the command line (the first four when
+// there is none) are "HIDE", compared case-sensitively.
+bool commandLineRequestsHide(std::string_view commandLine);
+
+// "Please plug-in【K736 Gaming mouse】USB Mouse", or its Chinese text.
+std::string noMouseMessage(Language language);
+
+}  // namespace quillet

@@ -1,0 +1,37 @@
+#include "app/startup.h"
+
+#include <gtest/gtest.h>
+
+namespace quillet {
+namespace {
+
+TEST(Startup, FontSizeFollowsTheScreenScale) {
+  EXPECT_EQ(uiFontTenthsOfPoint(1.0), 85);
+  EXPECT_EQ(uiFontTenthsOfPoint(1.25), 63);
+  EXPECT_EQ(uiFontTenthsOfPoint(1.5), 53);
+  EXPECT_EQ(uiFontTenthsOfPoint(1.75), 43);
+  EXPECT_EQ(uiFontTenthsOfPoint(2.0), 43);
+  EXPECT_EQ(uiFontTenthsOfPoint(2.5), 30);
+  EXPECT_EQ(uiFontTenthsOfPoint(3.0), 20);
+  EXPECT_EQ(uiFontTenthsOfPoint(3.5), 10);
+  EXPECT_EQ(uiFontTenthsOfPoint(1.1), 10) << "a scale between the named ones";
+}
+
+TEST(Startup, HideSwitchAfterTheLastDash) {
+  EXPECT_TRUE(commandLineRequestsHide("quillet -HIDE"));
+  EXPECT_FALSE(commandLineRequestsHide("quillet -hide"));
+  EXPECT_TRUE(commandLineRequestsHide("quillet -x -HIDEME"));
+  EXPECT_FALSE(commandLineRequestsHide("quillet -HIDE -x"));
+  EXPECT_TRUE(commandLineRequestsHide("HIDE"));
+  EXPECT_FALSE(commandLineRequestsHide("quillet"));
+  EXPECT_FALSE(commandLineRequestsHide("-HID"));
+  EXPECT_FALSE(commandLineRequestsHide(""));
+}
+
+TEST(Startup, NoMouseMessageInBothLanguages) {
+  EXPECT_EQ(noMouseMessage(kEnglish), "Please plug-in【K736 Gaming mouse】USB Mouse");
+  EXPECT_EQ(noMouseMessage(kChinese), "请插入【K736 Gaming mouse】USB鼠标");
+}
+
+}  // namespace
+}  // namespace quillet
