@@ -126,11 +126,14 @@ bool writeGroupList(const fs::path& macroFolder, const MacroGroupList& list) {
 }
 
 std::optional<MacroLocation> locateMacro(const fs::path& macroFolder, int group, int index) {
-  const MacroGroupList list = readGroupList(macroFolder);
-  if (group < 0 || group >= list.groupCount || index < 0) {
+  // Only the count and the one name are read: the download locates a macro per key slot.
+  const fs::path listFile = groupListPath(macroFolder);
+  const int count = ini::toInt(ini::readString(listFile, kGroupNumSection, kGroupNumKey, "", kGroupNumBuffer));
+  if (group < 0 || group >= std::min(count, kMaxGroups) || index < 0) {
     return std::nullopt;
   }
-  const std::optional<fs::path> file = groupFilePath(macroFolder, list.names[group]);
+  const std::optional<fs::path> file = groupFilePath(
+      macroFolder, ini::readString(listFile, kGroupNameSection, std::to_string(group), "", kGroupNameBuffer));
   if (!file || !isFile(*file)) {
     return std::nullopt;
   }

@@ -101,6 +101,19 @@ TEST_F(LibraryTest, LoadDropsGroupsThatAreNotThere) {
   EXPECT_EQ(messages.texts, std::vector<std::string>{kMsgMacroFileMissing});
 }
 
+TEST_F(LibraryTest, NamesComeBackThroughTheTwentyCharacterRead) {
+  ini::WriteBatch(groupListPath(folders.macroFolder))
+      .set(kGroupNumSection, kGroupNumKey, "3")
+      .set(kGroupNameSection, "0", "abcdefghijklmnopqrstuvwxyz")
+      .set(kGroupNameSection, "1", "一二三四五六七八九十一二三四五六七八九十一")
+      .set(kGroupNameSection, "2", "short")
+      .commit();
+  const MacroGroupList list = readGroupList(folders.macroFolder);
+  EXPECT_EQ(list.names[0], "abcdefghijklmnopqrs");
+  EXPECT_EQ(list.names[1], "一二三四五六七八九十一二三四五六七八九");
+  EXPECT_EQ(list.names[2], "short");
+}
+
 TEST_F(LibraryTest, MissingGroupListLoadsEmpty) {
   const MacroPageView view = library.start(skins(), temp.path(), kEnglish);
   EXPECT_EQ(messages.texts.front(), kMsgGroupListMissing);
