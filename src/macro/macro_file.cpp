@@ -162,34 +162,44 @@ int readMacroNum(const fs::path& file) {
   return ini::toInt(ini::readString(file, kMacrosSection, kMacroNumKey, "", kMacroNumBuffer));
 }
 
-bool readGroupFile(const fs::path& file, OpenGroup& group, MessageService& messages) {
+namespace {
+
+// How one kind of macro file is read into its table.
+struct TableRead {
+  int capacity;              // macros the table holds: a larger macroNum loads this many
+  std::size_t valueBuffer;   // characters a value is read with
+  int maxSteps;              // steps a record keeps
+};
+
+// Reads macroNum (cut to the table) and keys 0..count-1 into `slots`; the count, or -1 with
+// the message when the file is missing.
+int readMacroTable(const fs::path& file, const TableRead& how, Macro* slots, MessageService& messages) {
   if (!isFile(file)) {
     messages.show(kMsgMacroFileMissing);
-    group.count = 0;
-    return false;
+    return -1;
   }
-  const int count = std::clamp(readMacroNum(file), 0, kGroupMaxMacros);
-  group.count = static_cast<std::int16_t>(count);
+  const int count = std::clamp(readMacroNum(file), 0, how.capacity);
   for (int k = 0; k < count; ++k) {
-    group.slots[k] = parseMacroValue(ini::readString(file, kMacrosSection, keyOf(k), "", kGroupValueBuffer));
+    slots[k] = parseMacroValue(ini::readString(file, kMacrosSection, keyOf(k), "", how.valueBuffer), how.maxSteps);
   }
-  return true;
+  return count;
+}
+
+}  // namespace
+
+bool readGroupFile(const fs::path& file, OpenGroup& group, MessageService& messages) {
+  const int count =
+      readMacroTable(file, {kGroupMaxMacros, kGroupValueBuffer, kMacroMaxSteps}, group.slots.data(), messages);
+  group.count = static_cast<std::int16_t>(std::max(count, 0));
+  return count >= 0;
 }
 
 bool readBuiltinMacros(const fs::path& file, BuiltinMacros& builtins, MessageService& messages) {
-  if (!isFile(file)) {
-    messages.show(kMsgMacroFileMissing);
-    builtins.count = 0;
-    return false;
-  }
-  const int count = std::clamp(readMacroNum(file), 0, kBuiltinMacroSlots);
-  builtins.count = count;
-  for (int k = 0; k < count; ++k) {
-    // The short read cuts step 56 in the middle: keep the first 56 whole steps only.
-    builtins.macros[k] = parseMacroValue(ini::readString(file, kMacrosSection, keyOf(k), "", kBuiltinValueBuffer),
-                                         kBuiltinMacroMaxSteps);
-  }
-  return true;
+  // The short read cuts step 56 in the middle: the first 56 whole steps are kept.
+  const int count = readMacroTable(file, {kBuiltinMacroSlots, kBuiltinValueBuffer, kBuiltinMacroMaxSteps},
+                                   builtins.macros.data(), messages);
+  builtins.count = std::max(count, 0);
+  return count >= 0;
 }
 
 bool writeMacro(const fs::path& file, const OpenGroup& group, int index) {

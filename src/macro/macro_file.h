@@ -8,7 +8,9 @@
 //
 // Character counts (the read limits below, the name) are UTF-16 code units, as the Windows
 // wide-character profile functions count them: INI text is UTF-8 here, and a value holding
-// non-ASCII characters is cut into its three-character pieces by code unit, not by byte.
+// non-ASCII characters is cut into its three-character pieces by code unit, not by byte. A file
+// the Windows utility wrote as ANSI (CP936) is decoded before anything is counted, so a Chinese
+// character counts one unit there too, not its two bytes; no limit is counted in bytes.
 #include <array>
 #include <cstddef>
 #include <cstdint>
