@@ -215,6 +215,12 @@ std::size_t utf16Length(std::string_view utf8) {
 }
 
 std::string_view truncateUtf16Units(std::string_view utf8, std::size_t maxUnits) {
+  // Every character takes at least as many UTF-8 bytes as UTF-16 units (and a broken byte one
+  // unit), so a string no longer in bytes than the limit fits whole: the common case of a long
+  // value read through a large buffer costs nothing.
+  if (utf8.size() <= maxUnits) {
+    return utf8;
+  }
   std::size_t units = 0;
   std::size_t pos = 0;
   while (pos < utf8.size()) {

@@ -39,5 +39,6 @@ bool requireSettingsFile(const Context& context);
 
 int runShow(Context& context, const std::vector<std::string>& args);
 int runReset(Context& context, const std::vector<std::string>& args);
+int runMacros(Context& context, const std::vector<std::string>& args);
 
 }  // namespace quillet::cli

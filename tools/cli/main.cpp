@@ -23,6 +23,13 @@ constexpr std::array kCommands = {
             "Loads the factory sections CfgReset2..CfgReset4, applies the fixed reset values and\n"
             "saves the four profile sections. The mouse is not written.\n",
             runReset},
+    Command{"macros", "list the macros of a group file",
+            "usage: quilletctl macros FILE.dat\n\n"
+            "Reads a macro group file as the utility does and prints, for each macro, its name,\n"
+            "play mode, loop count and number of steps, then each step on its own line: type,\n"
+            "code (keyboard usage ID in memory form), x, y and delay in milliseconds.\n"
+            "Writes nothing.\n",
+            runMacros},
 };
 
 void printUsage(std::FILE* out) {

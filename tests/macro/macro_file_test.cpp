@@ -1,0 +1,370 @@
+// The macro record, the key-code translation and the group-file format.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "macro/key_translation.h"
+#include "macro/macro_file.h"
+#include "macro/macro_test_support.h"
+#include "platform/ini.h"
+#include "platform/messages.h"
+
+namespace quillet {
+namespace {
+
+using test::TempFolder;
+namespace mv = macro_values;
+
+// The three-digit text of a list of values, padded with zeros to a whole record.
+std::string valueText(const MacroValues& values) {
+  std::string text;
+  for (std::uint8_t v : values) {
+    text += (v < 10 ? "00" : v < 100 ? "0" : "") + std::to_string(v);
+  }
+  return text;
+}
+
+// A macro that holds every step kind, both LED rows in use, flags in the play mode and the
+// largest field values.
+Macro everyStepKind() {
+  Macro m = test::makeMacro("宏九个字符ABCD", {
+                                            test::press(53, 5),                      // grave / tilde
+                                            test::release(53, 20),
+                                            test::press(step_code::kMouseLeft, 0),
+                                            test::release(step_code::kMouseLeft, 65535),
+                                            test::press(step_code::kMouseRight, 7),
+                                            test::release(step_code::kMouseMiddle, 7),
+                                            test::move(step_type::kMoveLeftUp, 5, 10, 30),
+                                            test::move(step_type::kMoveRightDown, 100, 0, 30),
+                                            {step_type::kCpiSet, step_code::kCpi, 13, 0, 40},
+                                            {step_type::kCpiReset, step_code::kCpi, 4, 0, 40},
+                                            test::led(step_type::kLed0, 0, 50),
+                                            test::led(step_type::kLed2, 1, 50),
+                                            {step_type::kNone, step_code::kPause, 0, 0, 1000},
+                                            test::press(231, 1),                     // right GUI
+                                        },
+                                        play_mode::kContinuousA | play_mode::kContinuousFlag, 65535);
+  m.ledRows[0] = LedRow::fresh();
+  m.ledRows[0].bytes[4] = 9;   // comet tail
+  m.ledRows[0].bytes[5] = 3;   // colour 3
+  m.ledRows[0].bytes[6] = 25;  // 2.5 s
+  m.ledRows[1].bytes[0] = 16;
+  for (int i = 4; i < kLedRowBytes; ++i) {
+    m.ledRows[1].bytes[i] = static_cast<std::uint8_t>(i);
+  }
+  return m;
+}
+
+TEST(KeyTranslation, RunsBothWaysOverOneTable) {
+  int listed = 0;
+  for (int code = 0; code < 256; ++code) {
+    const auto c = static_cast<std::uint8_t>(code);
+    if (vkIsListed(c)) {
+      ++listed;
+      EXPECT_EQ(UsageToVk(VkToUsage(c)), c) << "vk " << code;
+      EXPECT_TRUE(usageIsListed(VkToUsage(c)));
+    } else {
+      EXPECT_EQ(VkToUsage(c), c) << "an unlisted vk is kept: " << code;
+    }
+    if (usageIsListed(c)) {
+      EXPECT_EQ(VkToUsage(UsageToVk(c)), c) << "usage " << code;
+    } else {
+      EXPECT_EQ(UsageToVk(c), c) << "an unlisted usage is kept: " << code;
+    }
+  }
+  EXPECT_EQ(listed, 26 + 9 + 12 + 12 + 9 + 54);
+
+  EXPECT_EQ(VkToUsage('A'), 4);
+  EXPECT_EQ(VkToUsage('Z'), 29);
+  EXPECT_EQ(VkToUsage('1'), 30);
+  EXPECT_EQ(VkToUsage('0'), 39);
+  EXPECT_EQ(VkToUsage(112), 58);   // F1
+  EXPECT_EQ(VkToUsage(135), 115);  // F24
+  EXPECT_EQ(VkToUsage(105), 97);   // numeric pad 9
+  EXPECT_EQ(VkToUsage(192), 53);   // grave / tilde
+  EXPECT_EQ(UsageToVk(53), 192);
+  // Mouse buttons: files hold 240 left, 241 right, 242 middle.
+  EXPECT_EQ(VkToUsage(240), step_code::kMouseLeft);
+  EXPECT_EQ(VkToUsage(241), step_code::kMouseRight);
+  EXPECT_EQ(VkToUsage(242), step_code::kMouseMiddle);
+  EXPECT_EQ(UsageToVk(step_code::kMouseMiddle), 242);
+  // The step codes that are no key pass unchanged.
+  for (std::uint8_t code : {step_code::kPause, step_code::kMove, step_code::kCpi, step_code::kLed}) {
+    EXPECT_EQ(UsageToVk(code), code);
+    EXPECT_EQ(VkToUsage(code), code);
+  }
+}
+
+TEST(KeyTranslation, KeyPickerItems) {
+  EXPECT_EQ(KeyPickerUsage(0), 41);   // Escape
+  EXPECT_EQ(KeyPickerUsage(12), 69);  // F12
+  EXPECT_EQ(KeyPickerUsage(14), 53);  // grave / tilde
+  EXPECT_EQ(KeyPickerUsage(24), 39);  // 0
+  EXPECT_EQ(KeyPickerUsage(30), 20);  // Q
+  EXPECT_EQ(KeyPickerUsage(63), 16);  // M
+  EXPECT_EQ(KeyPickerUsage(70), 227); // left Windows
+  EXPECT_EQ(KeyPickerUsage(78), 81);  // Down
+  EXPECT_EQ(KeyPickerUsage(79), kNoPickerKey);
+  EXPECT_EQ(KeyPickerUsage(255), kNoPickerKey);
+}
+
+TEST(MacroRecord, NameHoldsNineCodeUnits) {
+  Macro m;
+  EXPECT_TRUE(setMacroName(m, "123456789"));
+  EXPECT_EQ(macroName(m), "123456789");
+  EXPECT_EQ(m.name[9], 0);
+  EXPECT_FALSE(setMacroName(m, "1234567890"));
+  EXPECT_EQ(macroName(m), "123456789") << "a refused name leaves the old one";
+  // Characters beyond the BMP take two units each.
+  EXPECT_TRUE(setMacroName(m, "😀😀😀😀x"));
+  EXPECT_EQ(macroName(m), "😀😀😀😀x");
+  EXPECT_FALSE(setMacroName(m, "😀😀😀😀😀"));
+}
+
+TEST(MacroRecord, NormaliseRestoresTheInvariants) {
+  Macro m = test::makeMacro("x", {test::move(step_type::kMoveLeftUp, 1, 1, 0), test::led(step_type::kLed0, 0, 0)});
+  m.moveCount = 0;
+  m.ledCount = 4;
+  m.events[5] = test::press(4, 10);  // past eventCount
+  m.name = {u'a', u'b', u'c', u'd', u'e', u'f', u'g', u'h', u'i', u'j'};
+  m.ledRows[2].bytes[0] = 200;
+  m.ledRowsB[0] = LedRow::fresh();
+  EXPECT_FALSE(countersAgree(m));
+  normaliseMacro(m);
+  EXPECT_TRUE(countersAgree(m));
+  EXPECT_EQ(m.moveCount, 1);
+  EXPECT_EQ(m.ledCount, 1);
+  EXPECT_EQ(m.events[5], MacroEvent{});
+  EXPECT_EQ(macroName(m), "abcdefghi");
+  EXPECT_EQ(m.ledRows[2].bytes[0], kLedRowMaxEntries);
+  EXPECT_EQ(m.ledRowsB[0], LedRow{});
+
+  m.eventCount = 500;
+  normaliseMacro(m);
+  EXPECT_EQ(m.eventCount, kMacroMaxSteps);
+}
+
+TEST(MacroValue, SerialisesToFixedThreeDigitValues) {
+  const Macro m = everyStepKind();
+  const std::string text = serialiseMacro(m);
+  ASSERT_EQ(text.size(), 5445u);
+  EXPECT_EQ(text.find_first_not_of("0123456789"), std::string::npos);
+  auto valueAt = [&](std::size_t i) { return std::stoi(text.substr(i * 3, 3)); };
+  EXPECT_EQ(valueAt(mv::kPlayMode), play_mode::kContinuousA | play_mode::kContinuousFlag);
+  EXPECT_EQ(valueAt(mv::kLoopCount), 255);
+  EXPECT_EQ(valueAt(mv::kLoopCount + 1), 255);
+  EXPECT_EQ(valueAt(mv::kEventCount), 14);
+  // Step 0, the grave key, is stored as its virtual key; step 2, the left button, as 240.
+  EXPECT_EQ(valueAt(mv::kSteps + mv::kStepCode), 192);
+  EXPECT_EQ(valueAt(mv::kSteps + 2 * mv::kStepValues + mv::kStepCode), 240);
+  // x of the first move, 5, low byte first; the delay 65535 of step 3.
+  EXPECT_EQ(valueAt(mv::kSteps + 6 * mv::kStepValues + mv::kStepX), 5);
+  EXPECT_EQ(valueAt(mv::kSteps + 3 * mv::kStepValues + mv::kStepDelay + 1), 255);
+  EXPECT_EQ(valueAt(mv::kLedRows + kLedRowBytes + 0), 16);
+}
+
+TEST(MacroValue, ParsesPiecesAsTheProfileReadDoes) {
+  MacroValues values{};
+  values[0] = 'Q';
+  values[mv::kEventCount] = 2;
+  std::string text = valueText(values);
+  // Non-digits end a piece's number, a piece without leading digits is 0, above 255 keeps the
+  // low byte, and a short last piece counts what it has.
+  text.replace(mv::kPlayMode * 3, 3, "1a2");
+  text.replace(mv::kLoopCount * 3, 3, "999");
+  text.replace((mv::kLoopCount + 1) * 3, 3, " 12");
+  const Macro m = parseMacroValue(text.substr(0, mv::kHeaderValues * 3) + "3");
+  EXPECT_EQ(macroName(m), "Q");
+  EXPECT_EQ(m.playMode, 1);
+  EXPECT_EQ(m.loopCount, 999 & 0xFF);
+  EXPECT_EQ(m.eventCount, 2);
+  EXPECT_EQ(m.events[0].type, 3) << "the single digit of a short last piece";
+
+  EXPECT_EQ(parseMacroValue(""), Macro{});
+  EXPECT_EQ(parseMacroValue("garbage that is no macro at all"), Macro{});
+}
+
+TEST(MacroValue, CountsPiecesInUtf16CodeUnits) {
+  // "中" is three bytes but one code unit, an emoji two units: the pieces after them start
+  // where a Windows read would cut them.
+  MacroValues v = parseMacroValues("中01002");
+  EXPECT_EQ(v[0], 0);
+  EXPECT_EQ(v[1], 2);
+  v = parseMacroValues("😀1002");
+  EXPECT_EQ(v[0], 0);
+  EXPECT_EQ(v[1], 2);
+}
+
+TEST(MacroValue, HeaderOnlyValueKeepsStepsZeroAndRecountsCounters) {
+  MacroValues values{};
+  values[0] = 'H';
+  values[mv::kPlayMode] = 2;
+  values[mv::kLoopCount] = 7;
+  values[mv::kEventCount] = 3;
+  values[mv::kMoveCount] = 3;  // claims three moves the value does not hold
+  values[mv::kLedCount] = 1;
+  const Macro m = parseMacroValue(valueText(values).substr(0, 105));
+  EXPECT_EQ(macroName(m), "H");
+  EXPECT_EQ(m.playMode, 2);
+  EXPECT_EQ(m.loopCount, 7);
+  EXPECT_EQ(m.eventCount, 3);
+  EXPECT_EQ(m.moveCount, 0) << "counters follow the steps, which read as pauses";
+  EXPECT_EQ(m.ledCount, 0);
+  for (const MacroEvent& e : m.events) {
+    EXPECT_EQ(e, MacroEvent{});
+  }
+}
+
+class GroupFileTest : public ::testing::Test {
+ protected:
+  TempFolder temp;
+  RecordedMessages messages;
+  std::filesystem::path file = temp / "group.dat";
+};
+
+TEST_F(GroupFileTest, WriteThenReadIsEqualFieldForField) {
+  OpenGroup group;
+  group.slots[0] = everyStepKind();
+  group.slots[0].ledRowsB[0] = LedRow::fresh();  // memory only
+  group.slots[1] = test::makeMacro("", {});
+  group.count = 2;
+  ASSERT_TRUE(writeMacro(file, group, 0));
+  ASSERT_TRUE(writeMacro(file, group, 1));
+
+  OpenGroup back;
+  ASSERT_TRUE(readGroupFile(file, back, messages));
+  EXPECT_TRUE(messages.texts.empty());
+  ASSERT_EQ(back.count, 2);
+  Macro expected = everyStepKind();
+  EXPECT_EQ(back.slots[0], expected);
+  EXPECT_EQ(back.slots[0].ledRowsB[0], LedRow{});
+  EXPECT_EQ(macroName(back.slots[0]), "宏九个字符ABCD");
+  EXPECT_EQ(back.slots[0].events[0].code, 53);
+  EXPECT_EQ(back.slots[0].events[2].code, step_code::kMouseLeft);
+  EXPECT_EQ(back.slots[0].events[4].code, step_code::kMouseRight);
+  EXPECT_EQ(back.slots[0].events[5].code, step_code::kMouseMiddle);
+  EXPECT_EQ(back.slots[1], group.slots[1]);
+}
+
+TEST_F(GroupFileTest, WriteMacroKeepsTheFileOtherKeys) {
+  test::writeText(file, "[Other]\nkeep=1\n[Macros]\nmacroNum=5\n0=001\n4=002\n");
+  OpenGroup group;
+  group.slots[2] = test::makeMacro("two", {test::press(4, 10)});
+  group.count = 3;
+  ASSERT_TRUE(writeMacro(file, group, 2));
+  EXPECT_EQ(ini::readString(file, "Other", "keep", "", 10), "1");
+  EXPECT_EQ(ini::readString(file, "Macros", "macroNum", "", 10), "3");
+  EXPECT_EQ(ini::readString(file, "Macros", "4", "", 10), "002");
+  EXPECT_EQ(ini::readString(file, "Macros", "2", "", kGroupValueBuffer), serialiseMacro(group.slots[2]));
+  EXPECT_FALSE(writeMacro(file, group, kOpenGroupSlots));
+
+  // The export writes the group as it is and drops keys left from earlier saves.
+  ASSERT_TRUE(writeAllMacros(file, group));
+  EXPECT_EQ(ini::readString(file, "Macros", "4", "", 10), "");
+  EXPECT_EQ(ini::readString(file, "Macros", "macroNum", "", 10), "3");
+}
+
+TEST_F(GroupFileTest, MacroNumDecidesWhatLoads) {
+  const std::string one = serialiseMacro(test::makeMacro("one", {test::press(4, 1)}));
+  std::string text = "[Macros]\nmacroNum=%\n";
+  for (int k = 0; k < 14; ++k) {
+    text += std::to_string(k) + "=" + one + "\n";
+  }
+  auto countFor = [&](const std::string& macroNum) {
+    std::string t = text;
+    t.replace(t.find('%'), 1, macroNum);
+    test::writeText(file, t);
+    OpenGroup group;
+    group.slots[kGroupMaxMacros].loopCount = 77;  // the blank slot
+    readGroupFile(file, group, messages);
+    EXPECT_EQ(group.slots[kGroupMaxMacros].loopCount, 77) << "nothing loads past the table";
+    return group.count;
+  };
+  EXPECT_EQ(countFor("0"), 0);
+  EXPECT_EQ(countFor("3"), 3);
+  EXPECT_EQ(countFor("12"), 12);
+  EXPECT_EQ(countFor("13"), 12) << "a count above the table loads what fits";
+  EXPECT_EQ(countFor("99"), 12);
+  EXPECT_EQ(countFor("123"), 12) << "two digits count: 12";
+  EXPECT_EQ(countFor("103"), 10);
+  EXPECT_EQ(countFor("-1"), 0);
+  EXPECT_EQ(countFor("abc"), 0);
+  EXPECT_TRUE(messages.texts.empty());
+
+  // Slots past macroNum keep what they held.
+  test::writeText(file, "[Macros]\nmacroNum=1\n0=" + one + "\n1=" + one + "\n");
+  OpenGroup group;
+  group.slots[1].loopCount = 9;
+  readGroupFile(file, group, messages);
+  EXPECT_EQ(group.slots[1].loopCount, 9);
+}
+
+TEST_F(GroupFileTest, MissingFileReadsEmptyWithTheMessage) {
+  OpenGroup group;
+  group.count = 4;
+  EXPECT_FALSE(readGroupFile(temp / "absent.dat", group, messages));
+  EXPECT_EQ(group.count, 0);
+  EXPECT_EQ(messages.texts, std::vector<std::string>{kMsgMacroFileMissing});
+
+  BuiltinMacros builtins;
+  EXPECT_FALSE(readBuiltinMacros(temp / "constMacro.dat", builtins, messages));
+  EXPECT_EQ(builtins.count, 0);
+  EXPECT_EQ(messages.texts.size(), 2u);
+}
+
+TEST_F(GroupFileTest, CountersThatDisagreeAreRecomputed) {
+  Macro m = test::makeMacro("bad", {test::move(step_type::kMoveRightDown, 3, 4, 10),
+                                    {step_type::kCpiSet, step_code::kCpi, 2, 0, 10},
+                                    test::led(step_type::kLed0, 0, 10)});
+  MacroValues values = encodeMacro(m);
+  values[mv::kMoveCount] = 0;
+  values[mv::kCpiCount] = 0;
+  values[mv::kLedCount] = 0;
+  values[mv::kEventCount] = 200;  // beyond the table: cut to 180
+  values[mv::kSteps + 100 * mv::kStepValues + mv::kStepCode] = 246;  // a move at step 100
+  values[mv::kLedRows] = 99;  // a row claiming 99 entries
+  test::writeText(file, "[Macros]\nmacroNum=1\n0=" + valueText(values) + "\n");
+  OpenGroup group;
+  readGroupFile(file, group, messages);
+  const Macro& back = group.slots[0];
+  EXPECT_EQ(back.eventCount, kMacroMaxSteps);
+  EXPECT_EQ(back.moveCount, 2);
+  EXPECT_EQ(back.cpiCount, 1);
+  EXPECT_EQ(back.ledCount, 1);
+  EXPECT_TRUE(countersAgree(back));
+  EXPECT_EQ(back.ledRows[0].bytes[0], kLedRowMaxEntries);
+}
+
+TEST_F(GroupFileTest, BuiltinMacrosKeepTheirFirst56Steps) {
+  Macro longMacro;
+  setMacroName(longMacro, "long");
+  for (int t = 0; t < 60; ++t) {
+    longMacro.events[longMacro.eventCount++] = test::press(static_cast<std::uint8_t>(4 + t % 20), 10);
+  }
+  longMacro.ledRows[0] = LedRow::fresh();
+  OpenGroup group;
+  group.slots[0] = longMacro;
+  group.count = 1;
+  ASSERT_TRUE(writeMacro(file, group, 0));
+  // As a group file all 60 steps load.
+  OpenGroup asGroup;
+  readGroupFile(file, asGroup, messages);
+  EXPECT_EQ(asGroup.slots[0].eventCount, 60);
+
+  BuiltinMacros builtins;
+  ASSERT_TRUE(readBuiltinMacros(file, builtins, messages));
+  ASSERT_EQ(builtins.count, 1);
+  const Macro& b = builtins.macros[0];
+  EXPECT_EQ(b.eventCount, kBuiltinMacroMaxSteps);
+  EXPECT_EQ(b.events[55], longMacro.events[55]);
+  EXPECT_EQ(b.events[56], MacroEvent{});
+  EXPECT_EQ(b.ledRows[0], LedRow{}) << "LED rows lie beyond the short read";
+
+  // Thirteen built-in macros at most.
+  ini::writeString(file, "Macros", "macroNum", "20");
+  readBuiltinMacros(file, builtins, messages);
+  EXPECT_EQ(builtins.count, kBuiltinMacroSlots);
+}
+
+}  // namespace
+}  // namespace quillet

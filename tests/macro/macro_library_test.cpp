@@ -1,0 +1,404 @@
+// The macro library: macroGrp.ini, the group operations and the safety of group names.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "macro/group_list.h"
+#include "macro/macro_file.h"
+#include "macro/macro_library.h"
+#include "macro/macro_test_support.h"
+#include "platform/ini.h"
+#include "platform/messages.h"
+#include "platform/text_codec.h"
+
+namespace quillet {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempFolder;
+
+// Every path below `root`, relative to it.
+std::set<std::string> treeOf(const fs::path& root) {
+  std::set<std::string> paths;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    paths.insert(fs::relative(entry.path(), root).string());
+  }
+  return paths;
+}
+
+class LibraryTest : public ::testing::Test {
+ protected:
+  LibraryTest() {
+    folders = MacroFolders::of(skins(), kEnglish);
+    fs::create_directories(folders.macroFolder);
+    fs::create_directories(folders.resetFolder);
+  }
+
+  fs::path skins() const { return temp / "skins"; }
+
+  // A group file in `folder` whose macros are named after `macros`.
+  static void writeGroup(const fs::path& folder, const std::string& name, std::vector<std::string> macros) {
+    OpenGroup group;
+    for (const std::string& m : macros) {
+      group.slots[group.count++] = test::makeMacro(m, {test::press(4, 10), test::release(4, 10)});
+    }
+    ASSERT_TRUE(writeAllMacros(folder / (name + ".dat"), group));
+  }
+
+  void listGroups(const fs::path& folder, std::vector<std::string> names) {
+    MacroGroupList list;
+    for (const std::string& n : names) {
+      list.names[list.groupCount++] = n;
+    }
+    ASSERT_TRUE(writeGroupList(folder, list));
+  }
+
+  // A library of the given groups, each with two macros "<group>1" and "<group>2".
+  void makeLibrary(std::vector<std::string> names) {
+    for (const std::string& n : names) {
+      writeGroup(folders.macroFolder, n, {n + "1", n + "2"});
+    }
+    listGroups(folders.macroFolder, names);
+    library.start(skins(), temp.path(), kEnglish);
+    messages.texts.clear();  // constMacro.dat is absent here
+  }
+
+  std::vector<std::string> listedNames() const {
+    const MacroGroupList list = readGroupList(folders.macroFolder);
+    return {list.names.begin(), list.names.begin() + list.groupCount};
+  }
+
+  TempFolder temp;
+  MacroFolders folders;
+  RecordedMessages messages;
+  MacroLibrary library{messages};
+};
+
+TEST_F(LibraryTest, LoadDropsGroupsThatAreNotThere) {
+  writeGroup(folders.macroFolder, "A", {"a"});
+  writeGroup(folders.macroFolder, "D", {"d"});
+  writeGroup(temp.path(), "escape", {"e"});
+  listGroups(folders.macroFolder, {"A", "B", "C", "D"});
+  // A name that reaches outside the folder is dropped like a missing file, and so is a group
+  // listed twice.
+  ini::WriteBatch(groupListPath(folders.macroFolder))
+      .set(kGroupNumSection, kGroupNumKey, "6")
+      .set(kGroupNameSection, "4", "../../escape")
+      .set(kGroupNameSection, "5", "A")
+      .commit();
+
+  const MacroPageView view = library.start(skins(), temp.path(), kEnglish);
+  EXPECT_EQ(view.groupNames, (std::vector<std::string>{"A", "D"}));
+  EXPECT_EQ(view.currentGroup, 0);
+  EXPECT_EQ(view.macroNames, std::vector<std::string>{"a"});
+  EXPECT_EQ(listedNames(), (std::vector<std::string>{"A", "D"})) << "macroGrp.ini is rewritten";
+  EXPECT_EQ(ini::readString(groupListPath(folders.macroFolder), kGroupNameSection, "2", "x", 20), "");
+  EXPECT_TRUE(fs::exists(temp / "escape.dat"));
+  // Only the missing constMacro.dat was reported.
+  EXPECT_EQ(messages.texts, std::vector<std::string>{kMsgMacroFileMissing});
+}
+
+TEST_F(LibraryTest, NamesComeBackThroughTheTwentyCharacterRead) {
+  ini::WriteBatch(groupListPath(folders.macroFolder))
+      .set(kGroupNumSection, kGroupNumKey, "3")
+      .set(kGroupNameSection, "0", "abcdefghijklmnopqrstuvwxyz")
+      .set(kGroupNameSection, "1", "一二三四五六七八九十一二三四五六七八九十一")
+      .set(kGroupNameSection, "2", "short")
+      .commit();
+  const MacroGroupList list = readGroupList(folders.macroFolder);
+  EXPECT_EQ(list.names[0], "abcdefghijklmnopqrs");
+  EXPECT_EQ(list.names[1], "一二三四五六七八九十一二三四五六七八九");
+  EXPECT_EQ(list.names[2], "short");
+}
+
+TEST_F(LibraryTest, MissingGroupListLoadsEmpty) {
+  const MacroPageView view = library.start(skins(), temp.path(), kEnglish);
+  EXPECT_EQ(messages.texts.front(), kMsgGroupListMissing);
+  EXPECT_EQ(view, MacroPageView{});
+  EXPECT_EQ(library.openMacros().count, 0);
+  EXPECT_FALSE(fs::exists(groupListPath(folders.macroFolder))) << "nothing to rewrite";
+}
+
+TEST_F(LibraryTest, NewGroupAndItsLimits) {
+  makeLibrary({"A"});
+  LibraryResult r = library.newGroup();
+  EXPECT_EQ(r.outcome, LibraryOutcome::Done);
+  EXPECT_EQ(r.view.groupNames, (std::vector<std::string>{"A", "New"}));
+  EXPECT_EQ(r.view.currentGroup, 1);
+  EXPECT_EQ(r.view.groupNameText, "New");
+  EXPECT_TRUE(r.view.macroNames.empty());
+  EXPECT_EQ(library.openMacros().count, 0);
+  EXPECT_EQ(test::readText(folders.macroFolder / "New.dat"), "");
+  EXPECT_EQ(listedNames(), (std::vector<std::string>{"A", "New"}));
+
+  r = library.newGroup();
+  EXPECT_EQ(r.outcome, LibraryOutcome::Refused);
+  EXPECT_EQ(messages.texts, std::vector<std::string>{"'New' Double name!"});
+  EXPECT_EQ(listedNames().size(), 2u);
+
+  for (int i = 2; i < kMaxGroups; ++i) {
+    library.renameGroup("G" + std::to_string(i));
+    library.newGroup();
+  }
+  library.renameGroup("G10");
+  ASSERT_EQ(library.groups().groupCount, kMaxGroups);
+  messages.texts.clear();
+  const auto before = treeOf(folders.macroFolder);
+  EXPECT_EQ(library.newGroup().outcome, LibraryOutcome::Refused);
+  EXPECT_EQ(library.importGroup(folders.macroFolder / "A.dat").outcome, LibraryOutcome::Refused);
+  EXPECT_EQ(messages.texts, (std::vector<std::string>{kMsgMoreThanLimit, kMsgMoreThanLimit}));
+  EXPECT_EQ(treeOf(folders.macroFolder), before);
+  EXPECT_EQ(listedNames().size(), 10u);
+}
+
+TEST_F(LibraryTest, NewGroupWhoseFileCannotBeMadeStaysListed) {
+  makeLibrary({"A"});
+  fs::create_directory(folders.macroFolder / "New.dat");
+  const LibraryResult r = library.newGroup();
+  EXPECT_EQ(messages.texts, std::vector<std::string>{kMsgCreateGroupFileFailed});
+  EXPECT_EQ(r.view.groupNames, (std::vector<std::string>{"A", "New"}));
+}
+
+TEST_F(LibraryTest, DeleteOpensTheFirstGroupAndEmptiesAtTheEnd) {
+  makeLibrary({"A", "B"});
+  library.switchGroup(2);
+  LibraryResult r = library.deleteGroup();
+  EXPECT_FALSE(fs::exists(folders.macroFolder / "B.dat"));
+  EXPECT_EQ(r.view.groupNames, std::vector<std::string>{"A"});
+  EXPECT_EQ(r.view.macroNames, (std::vector<std::string>{"A1", "A2"}));
+  EXPECT_EQ(r.view.macroNameText, "A1");
+
+  r = library.deleteGroup();
+  EXPECT_EQ(r.view, MacroPageView{});
+  EXPECT_EQ(library.openMacros().count, 0);
+  for (const Macro& slot : library.openMacros().slots) {
+    EXPECT_EQ(slot, Macro{});
+  }
+  EXPECT_TRUE(listedNames().empty());
+  EXPECT_EQ(library.deleteGroup().outcome, LibraryOutcome::Refused);
+  EXPECT_TRUE(messages.texts.empty());
+}
+
+TEST_F(LibraryTest, RenameMovesTheFile) {
+  makeLibrary({"A", "B"});
+  const std::string content = test::readText(folders.macroFolder / "A.dat");
+  const LibraryResult r = library.renameGroup("Renamed");
+  EXPECT_EQ(r.outcome, LibraryOutcome::Done);
+  EXPECT_EQ(r.view.groupNameText, "Renamed");
+  EXPECT_FALSE(fs::exists(folders.macroFolder / "A.dat"));
+  EXPECT_EQ(test::readText(folders.macroFolder / "Renamed.dat"), content);
+  EXPECT_EQ(listedNames(), (std::vector<std::string>{"Renamed", "B"}));
+  EXPECT_TRUE(messages.texts.empty());
+
+  // A 19-character name is the longest the box takes and comes back at the next start.
+  const std::string nineteen = "名字有十九个字符长度的宏组名称名称名称";
+  ASSERT_EQ(text::utf16Length(nineteen), kGroupNameMaxUnits);
+  EXPECT_EQ(library.renameGroup(nineteen).outcome, LibraryOutcome::Done);
+  EXPECT_EQ(library.renameGroup(nineteen + "x").outcome, LibraryOutcome::Refused);
+  MacroLibrary again(messages);
+  EXPECT_EQ(again.start(skins(), temp.path(), kEnglish).groupNames, (std::vector<std::string>{nineteen, "B"}));
+}
+
+TEST_F(LibraryTest, RenameRefusalsPutTheNameBack) {
+  makeLibrary({"A", "B"});
+  for (const std::string& text : {std::string(), std::string(" "), std::string("A"), std::string("B")}) {
+    const LibraryResult r = library.renameGroup(text);
+    EXPECT_EQ(r.outcome, LibraryOutcome::Refused) << '"' << text << '"';
+    EXPECT_EQ(r.view.groupNameText, "A");
+  }
+  EXPECT_TRUE(messages.texts.empty());
+  EXPECT_EQ(listedNames(), (std::vector<std::string>{"A", "B"}));
+}
+
+TEST_F(LibraryTest, UnsafeNamesNeverReachAFile) {
+  makeLibrary({"A"});
+  fs::create_directories(temp / "outside");
+  const auto before = treeOf(temp.path());
+  const std::vector<std::string> unsafe = {
+      "../x", "../../outside/x", "a/b", "a\\b", "..", "x..y", "/abs", "tab\tname", "line\nbreak",
+      std::string("nul\0x", 5), " lead", "trail ", "dot.", "con", "Nul.txt", "COM1", "'quoted'",
+      "a:b", "a*b", "a?b", "a|b", "a<b", "a\"b", "\xC2\x85", "\xFF\xFE"};
+  for (const std::string& name : unsafe) {
+    messages.texts.clear();
+    const LibraryResult r = library.renameGroup(name);
+    EXPECT_EQ(r.outcome, LibraryOutcome::Refused) << name;
+    EXPECT_EQ(r.view.groupNameText, "A") << name;
+    EXPECT_EQ(messages.texts, std::vector<std::string>{kMsgInvalidGroupName}) << name;
+    EXPECT_FALSE(groupFilePath(folders.macroFolder, name).has_value()) << name;
+  }
+  EXPECT_EQ(treeOf(temp.path()), before);
+  EXPECT_EQ(listedNames(), std::vector<std::string>{"A"});
+  // Names that only look odd are fine.
+  for (const char* name : {"a.b", "x-y_z (2)", "宏 组", "con2", "'half"}) {
+    EXPECT_EQ(checkGroupName(name), GroupNameCheck::Ok) << name;
+  }
+}
+
+TEST_F(LibraryTest, RenameWithoutTheOldFileOrWhenTheCopyFails) {
+  makeLibrary({"A", "B"});
+  fs::remove(folders.macroFolder / "A.dat");
+  LibraryResult r = library.renameGroup("C");
+  EXPECT_EQ(r.outcome, LibraryOutcome::Done);
+  EXPECT_EQ(messages.texts, std::vector<std::string>{kMsgGroupFileNotFound});
+  EXPECT_EQ(listedNames(), (std::vector<std::string>{"C", "B"}));
+
+  library.switchGroup(2);
+  messages.texts.clear();
+  fs::create_directory(folders.macroFolder / "blocked.dat");
+  r = library.renameGroup("blocked");
+  EXPECT_EQ(r.outcome, LibraryOutcome::Failed);
+  EXPECT_EQ(messages.texts, std::vector<std::string>{kMsgInvalidGroupName});
+  EXPECT_EQ(r.view.groupNameText, "B");
+  EXPECT_EQ(listedNames(), (std::vector<std::string>{"C", "B"}));
+  EXPECT_TRUE(fs::exists(folders.macroFolder / "B.dat"));
+}
+
+TEST_F(LibraryTest, SwitchSavesTheEditedMacroFirst) {
+  makeLibrary({"A", "B"});
+  OpenGroup& open = library.openMacros();
+  open.current = 1;
+  setMacroName(open.slots[1], "edited");
+  LibraryResult r = library.switchGroup(2);
+  EXPECT_EQ(r.view.groupNameText, "B");
+  EXPECT_EQ(r.view.macroNames, (std::vector<std::string>{"B1", "B2"}));
+  EXPECT_EQ(r.view.currentMacro, 0);
+  EXPECT_EQ(macroName(readMacro(folders.macroFolder, 0, 1)), "edited");
+
+  EXPECT_EQ(library.switchGroup(3).outcome, LibraryOutcome::Refused);
+  EXPECT_EQ(library.switchGroup(0).outcome, LibraryOutcome::Refused);
+  EXPECT_EQ(library.view().groupNameText, "B");
+}
+
+TEST_F(LibraryTest, ImportAddsAGroupNamedAfterTheFile) {
+  makeLibrary({"A"});
+  fs::create_directories(temp / "elsewhere");
+  writeGroup(temp / "elsewhere", "abc", {"x", "y", "z"});
+  LibraryResult r = library.importGroup(temp / "elsewhere" / "abc.dat");
+  EXPECT_EQ(r.outcome, LibraryOutcome::Done);
+  EXPECT_EQ(r.view.groupNames, (std::vector<std::string>{"A", "abc"}));
+  EXPECT_EQ(r.view.currentGroup, 1);
+  EXPECT_EQ(r.view.macroNames, (std::vector<std::string>{"x", "y", "z"}));
+  EXPECT_EQ(test::readText(folders.macroFolder / "abc.dat"), test::readText(temp / "elsewhere" / "abc.dat"));
+  EXPECT_TRUE(messages.texts.empty());
+
+  // A second abc.dat, from anywhere, is a double name and leaves the open group alone.
+  library.openMacros().slots[0].loopCount = 42;
+  r = library.importGroup(temp / "elsewhere" / "abc.dat");
+  EXPECT_EQ(r.outcome, LibraryOutcome::Refused);
+  EXPECT_EQ(library.openMacros().slots[0].loopCount, 42);
+
+  test::writeText(temp / "elsewhere" / "abc.txt", "[Macros]\nmacroNum=0\n");
+  test::writeText(temp / "elsewhere" / ".dat", "");
+  test::writeText(temp / "elsewhere" / "UPPER.DAT", "");
+  library.importGroup(temp / "elsewhere" / "abc.txt");
+  library.importGroup(temp / "elsewhere" / ".dat");
+  library.importGroup(temp / "elsewhere" / "UPPER.DAT");
+  EXPECT_EQ(messages.texts, (std::vector<std::string>{kMsgDoubleName, kMsgLibraryError, kMsgLibraryError,
+                                                      kMsgLibraryError}));
+  EXPECT_EQ(listedNames().size(), 2u);
+}
+
+TEST_F(LibraryTest, ImportCopiesIntoTheGroupsOwnFile) {
+  makeLibrary({"A"});
+  writeGroup(temp.path(), "old", {"kept"});
+  fs::rename(temp / "old.dat", temp / "old.dat.bak");
+  const LibraryResult r = library.importGroup(temp / "old.dat.bak");
+  EXPECT_EQ(r.view.groupNames, (std::vector<std::string>{"A", "old"}));
+  EXPECT_EQ(r.view.macroNames, std::vector<std::string>{"kept"});
+  EXPECT_TRUE(fs::exists(folders.macroFolder / "old.dat"));
+
+  // A file name that is no safe group name is refused before anything is copied.
+  writeGroup(temp.path(), " lead", {"x"});
+  messages.texts.clear();
+  EXPECT_EQ(library.importGroup(temp / " lead.dat").outcome, LibraryOutcome::Refused);
+  EXPECT_EQ(messages.texts, std::vector<std::string>{kMsgInvalidGroupName});
+  EXPECT_FALSE(fs::exists(folders.macroFolder / " lead.dat"));
+}
+
+TEST_F(LibraryTest, ExportWritesTheGroupAsItIsInMemory) {
+  makeLibrary({"A"});
+  setMacroName(library.openMacros().slots[0], "unsaved");
+  const fs::path target = temp / "out.dat";
+  test::writeText(target, "[Macros]\nmacroNum=5\n4=stale\n");
+  EXPECT_EQ(library.exportGroup(target).outcome, LibraryOutcome::Done);
+  OpenGroup back;
+  readGroupFile(target, back, messages);
+  EXPECT_EQ(back.count, 2);
+  EXPECT_EQ(macroName(back.slots[0]), "unsaved");
+  EXPECT_EQ(ini::readString(target, "Macros", "4", "", 10), "");
+  EXPECT_EQ(macroName(readMacro(folders.macroFolder, 0, 0)), "A1") << "the group file itself is not written";
+
+  library.deleteGroup();
+  EXPECT_EQ(library.exportGroup(temp / "none.dat").outcome, LibraryOutcome::Refused);
+  EXPECT_EQ(messages.texts, std::vector<std::string>{kMsgLibraryError});
+  EXPECT_FALSE(fs::exists(temp / "none.dat"));
+}
+
+TEST_F(LibraryTest, RestoreReplacesOnlyTheMacroFolderContent) {
+  writeGroup(folders.resetFolder, "Factory", {"f1"});
+  listGroups(folders.resetFolder, {"Factory"});
+  test::writeText(folders.resetFolder / "sub" / "deep" / "note.txt", "nested");
+  makeLibrary({"Mine"});
+  test::writeText(folders.macroFolder / "stray" / "junk.txt", "junk");
+  test::writeText(temp / "outside" / "precious.txt", "keep");
+  fs::create_directory_symlink(temp / "outside", folders.macroFolder / "link");
+
+  const LibraryResult r = library.restoreFactorySet();
+  EXPECT_EQ(r.outcome, LibraryOutcome::Done);
+  EXPECT_EQ(treeOf(folders.macroFolder), treeOf(folders.resetFolder));
+  EXPECT_EQ(test::readText(folders.macroFolder / "sub" / "deep" / "note.txt"), "nested");
+  EXPECT_EQ(test::readText(temp / "outside" / "precious.txt"), "keep") << "a link is removed, not followed";
+  EXPECT_EQ(r.view.groupNames, std::vector<std::string>{"Factory"});
+  EXPECT_EQ(r.view.macroNames, std::vector<std::string>{"f1"});
+}
+
+TEST_F(LibraryTest, RestoreWithoutAFactorySetDeletesNothing) {
+  makeLibrary({"Mine"});
+  fs::remove_all(folders.resetFolder);
+  const auto before = treeOf(folders.macroFolder);
+  EXPECT_EQ(library.restoreFactorySet().outcome, LibraryOutcome::Failed);
+  EXPECT_EQ(treeOf(folders.macroFolder), before);
+  EXPECT_EQ(messages.texts, std::vector<std::string>{kMsgLibraryError});
+}
+
+TEST_F(LibraryTest, LanguageChangeSavesTheEditedMacroAndLoadsTheOtherLibrary) {
+  makeLibrary({"A"});
+  const MacroFolders chinese = MacroFolders::of(skins(), kChinese);
+  fs::create_directories(chinese.macroFolder);
+  writeGroup(chinese.macroFolder, "中文", {"宏"});
+  listGroups(chinese.macroFolder, {"中文"});
+  setMacroName(library.openMacros().slots[0], "edited");
+
+  const MacroPageView view = library.changeLanguage(skins(), kChinese);
+  EXPECT_EQ(view.groupNames, std::vector<std::string>{"中文"});
+  EXPECT_EQ(view.macroNames, std::vector<std::string>{"宏"});
+  EXPECT_EQ(library.macroNames().groups[0].names[0], "宏");
+  EXPECT_EQ(macroName(readMacro(folders.macroFolder, 0, 0)), "edited");
+}
+
+TEST_F(LibraryTest, ReadMacroFindsOneMacroOrNone) {
+  makeLibrary({"A", "B"});
+  EXPECT_EQ(macroName(readMacro(folders.macroFolder, 1, 1)), "B2");
+  EXPECT_EQ(macroName(readLibraryMacro(folders.macroFolder, function_code::libraryMacro(1, 0))), "A1");
+  EXPECT_EQ(readMacro(folders.macroFolder, 2, 0), Macro{});
+  EXPECT_EQ(readMacro(folders.macroFolder, 0, 2), Macro{});
+  EXPECT_EQ(readMacro(folders.macroFolder, -1, 0), Macro{});
+  EXPECT_EQ(readLibraryMacro(folders.macroFolder, 33), Macro{});
+  fs::remove(folders.macroFolder / "B.dat");
+  EXPECT_EQ(readMacro(folders.macroFolder, 1, 0), Macro{});
+
+  const MacroNameTable& names = library.macroNames();
+  EXPECT_EQ(names.groups[0].count, 2);
+  EXPECT_EQ(names.groups[1].names[1], "B2");
+  const MacroGroupList& list = library.groups();
+  EXPECT_TRUE(libraryMacroExists(list, names, function_code::libraryMacro(2, 1)));
+  EXPECT_FALSE(libraryMacroExists(list, names, function_code::libraryMacro(2, 2)));
+  EXPECT_FALSE(libraryMacroExists(list, names, function_code::libraryMacro(3, 0)));
+  EXPECT_FALSE(libraryMacroExists(list, names, 33));
+}
+
+}  // namespace
+}  // namespace quillet
