@@ -5,24 +5,15 @@
 #include <array>
 #include <cstdint>
 
-#include "app/button_function.h"
-#include "app/profile_settings.h"
+#include "device/key_slots.h"
 
 namespace quillet {
 
-constexpr int kKeySlotCount = 14;
-
-// The key slot each of the eight buttons occupies, in every profile. Slots 7 and 9..13 carry
-// no button.
-constexpr std::array<int, kButtonCount> kButtonKeySlot = {0, 1, 2, 3, 4, 5, 6, 8};
-
 struct DownloadState {
-  using SlotCodes = std::array<std::array<std::int32_t, kKeySlotCount>, kProfileCount>;
-  using SlotBytes = std::array<std::array<std::uint8_t, kKeySlotCount>, kProfileCount>;
   using ButtonFlags = std::array<std::array<std::int32_t, kButtonCount>, kProfileCount>;
 
-  SlotCodes slotFunction{};
-  SlotBytes deviceFunction{};
+  SlotFunctionTable slotFunction{};
+  SlotDeviceFunctionTable deviceFunction{};
   // Set, never cleared, within a run: a button that once had such a function keeps its flag.
   ButtonFlags isHoldButton{};
   ButtonFlags isProfileButton{};

@@ -16,6 +16,7 @@
 
 #include "app/button_function.h"
 #include "app/profile_settings.h"
+#include "device/key_slots.h"
 #include "macro/macro_record.h"
 
 namespace quillet {
@@ -31,7 +32,6 @@ constexpr std::uint32_t kEnd = 0x4000;  // 16 KiB; addresses in images and descr
 constexpr std::uint32_t kBlockBytes = 8;
 }  // namespace device_memory
 
-constexpr int kKeySlotCount = 14;
 constexpr int kPlayModeSlots = 12;  // descriptors of slots 12 and 13 carry no play-mode bits
 constexpr std::size_t kMaxMacroImageBytes = 8192;
 
@@ -39,10 +39,6 @@ constexpr std::uint32_t descriptorAddress(int profile, int slot) {
   return device_memory::kDescriptorTable +
          device_memory::kDescriptorBytes * static_cast<std::uint32_t>(kKeySlotCount * profile + slot);
 }
-
-// The download's per-slot tables: function code and device function byte of every key slot.
-using SlotFunctionTable = std::array<std::array<ButtonFunction, kKeySlotCount>, kProfileCount>;
-using SlotDeviceFunctionTable = std::array<std::array<std::uint8_t, kKeySlotCount>, kProfileCount>;
 
 // Shown while an image is built: an LED step in a macro that counts none, an LED step whose
 // type or row does not exist, and LED data that would pass the end of the mouse's memory
