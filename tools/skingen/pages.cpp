@@ -660,7 +660,7 @@ QImage renderSurvey(const Skin& skin, State s) {
   QImage img = canvas(size);
   QPainter p(&img);
   drawWindowBackground(p, size, l.cornerRadius("WINDOW"), l.at(1).rect.bottom() + 8);
-  drawCard(p, l.boundsOfRange(2, 10).adjusted(-24, -6, 24, 16));
+  drawCard(p, l.boundsOfRange(2, 10).adjusted(-24, -14, 24, 16));
   drawRegions(p, l, 0, static_cast<int>(quillet::kSurveyRegionCount) - 1, s);
   return img;
 }

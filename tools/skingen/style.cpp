@@ -277,7 +277,7 @@ void drawWindowButton(QPainter& p, const QRect& r, State s, bool close) {
   if (s != State::Normal) {
     QColor fill = close ? QColor(0xD3, 0x2F, 0x2F) : QColor(0x2C, 0x3A, 0x4C);
     if (s == State::Down) {
-      fill = close ? QColor(0x8E, 0x1C, 0x1C) : QColor(0x17, 0x20, 0x2B);
+      fill = close ? QColor(0x8E, 0x1C, 0x1C) : QColor(0x0B, 0x3C, 0x46);
     }
     p.setPen(Qt::NoPen);
     p.setBrush(fill);
