@@ -6,6 +6,7 @@
 #include <QRadialGradient>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace skingen {
@@ -211,33 +212,36 @@ void drawBadge(QPainter& p, QPointF centre, int number) {
   p.restore();
 }
 
+// The raised look of a push button in each of the three states.
+struct Look {
+  QColor top, bottom, border;
+  int highlight;
+};
+using Looks = std::array<Look, 3>;  // normal, over, down
+
+void raised(QPainter& p, const QRect& r, qreal radius, State s, const Looks& looks) {
+  const Look& l = looks[static_cast<std::size_t>(s)];
+  raised(p, r, radius, l.top, l.bottom, l.border, l.highlight);
+}
+
+const Looks kPrimaryLooks{{
+    {QColor(0x00, 0x9C, 0xAD), QColor(0x00, 0x60, 0x6B), QColor(0x1D, 0xD9, 0xEE), 70},
+    {QColor(0x12, 0xC4, 0xD6), QColor(0x00, 0x7F, 0x8C), QColor(0x8A, 0xF6, 0xFF), 90},
+    {QColor(0x00, 0x4A, 0x54), QColor(0x00, 0x6A, 0x76), colour::kAccent, 0},
+}};
+const Looks kButtonLooks{{
+    {colour::kControlTop, colour::kControlBottom, colour::kControlBorder, 18},
+    {QColor(0x2C, 0x3A, 0x4C), QColor(0x1F, 0x29, 0x36), withAlpha(colour::kAccent, 170), 26},
+    {QColor(0x08, 0x2C, 0x34), QColor(0x0B, 0x3C, 0x46), colour::kAccent, 0},
+}};
+const Looks kLanguageLooks{{
+    {QColor(0x17, 0x1F, 0x29), QColor(0x12, 0x18, 0x20), colour::kControlBorder, 0},
+    {QColor(0x22, 0x2D, 0x3B), QColor(0x19, 0x21, 0x2C), withAlpha(colour::kAccent, 170), 0},
+    {QColor(0x00, 0x8C, 0x9B), QColor(0x00, 0x5C, 0x66), colour::kAccent, 50},
+}};
+
 void drawButton(QPainter& p, const QRect& r, State s, bool primary) {
-  const qreal radius = std::min(6, r.height() / 2);
-  if (primary) {
-    switch (s) {
-      case State::Normal:
-        raised(p, r, radius, QColor(0x00, 0x9C, 0xAD), QColor(0x00, 0x60, 0x6B), QColor(0x1D, 0xD9, 0xEE), 70);
-        break;
-      case State::Over:
-        raised(p, r, radius, QColor(0x12, 0xC4, 0xD6), QColor(0x00, 0x7F, 0x8C), QColor(0x8A, 0xF6, 0xFF), 90);
-        break;
-      case State::Down:
-        raised(p, r, radius, QColor(0x00, 0x4A, 0x54), QColor(0x00, 0x6A, 0x76), colour::kAccent, 0);
-        break;
-    }
-    return;
-  }
-  switch (s) {
-    case State::Normal:
-      raised(p, r, radius, colour::kControlTop, colour::kControlBottom, colour::kControlBorder, 18);
-      break;
-    case State::Over:
-      raised(p, r, radius, QColor(0x2C, 0x3A, 0x4C), QColor(0x1F, 0x29, 0x36), withAlpha(colour::kAccent, 170), 26);
-      break;
-    case State::Down:
-      raised(p, r, radius, QColor(0x08, 0x2C, 0x34), QColor(0x0B, 0x3C, 0x46), colour::kAccent, 0);
-      break;
-  }
+  raised(p, r, std::min(6, r.height() / 2), s, primary ? kPrimaryLooks : kButtonLooks);
 }
 
 void drawTab(QPainter& p, const QRect& r, State s) {
@@ -295,20 +299,7 @@ void drawWindowButton(QPainter& p, const QRect& r, State s, bool close) {
   p.restore();
 }
 
-void drawLanguageButton(QPainter& p, const QRect& r, State s) {
-  const qreal radius = r.height() / 2.0;
-  switch (s) {
-    case State::Normal:
-      raised(p, r, radius, QColor(0x17, 0x1F, 0x29), QColor(0x12, 0x18, 0x20), colour::kControlBorder, 0);
-      break;
-    case State::Over:
-      raised(p, r, radius, QColor(0x22, 0x2D, 0x3B), QColor(0x19, 0x21, 0x2C), withAlpha(colour::kAccent, 170), 0);
-      break;
-    case State::Down:
-      raised(p, r, radius, QColor(0x00, 0x8C, 0x9B), QColor(0x00, 0x5C, 0x66), colour::kAccent, 50);
-      break;
-  }
-}
+void drawLanguageButton(QPainter& p, const QRect& r, State s) { raised(p, r, r.height() / 2.0, s, kLanguageLooks); }
 
 void drawSelect(QPainter& p, const QRect& r, State s) {
   QColor border = colour::kControlBorder;
