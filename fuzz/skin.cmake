@@ -1,0 +1,2 @@
+# The skin value cutter and the layout reader.
+quillet_fuzz_target(skin skin_fuzz.cpp)
