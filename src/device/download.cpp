@@ -1,0 +1,102 @@
+#include "device/download.h"
+
+#include "app/settings_file.h"
+#include "device/block_writer.h"
+#include "device/configuration.h"
+#include "macro/group_list.h"
+#include "macro/macro_library.h"
+#include "platform/desktop_mouse.h"
+#include "platform/ini.h"
+
+namespace quillet {
+
+std::optional<std::uint8_t> macroPlayMode(const MacroLibrary& library, ButtonFunction code) {
+  if (function_code::isLibraryMacro(code)) {
+    if (!libraryMacroExists(library.groups(), library.macroNames(), code)) {
+      return std::nullopt;
+    }
+    return readLibraryMacro(library.folders().macroFolder, code).playMode;
+  }
+  const int builtin = code - function_code::kFirstBuiltinMacro;
+  if (imageSourceOf(code) == ImageSource::Builtin && builtin < library.builtins().count) {
+    return library.builtins().macros[static_cast<std::size_t>(builtin)].playMode;
+  }
+  return std::nullopt;
+}
+
+int clearDeadMacroAssignments(ProfileSettings& settings, const MacroLibrary& library) {
+  int cleared = 0;
+  for (auto& profile : settings.buttonFunction) {
+    for (std::int32_t& code : profile) {
+      if (function_code::isLibraryMacro(code) && !libraryMacroExists(library.groups(), library.macroNames(), code)) {
+        code = function_code::kNone;
+        ++cleared;
+      }
+    }
+  }
+  return cleared;
+}
+
+int desktopPointerSpeed(std::uint8_t pointerSpeed) {
+  if (pointerSpeed == 0) {
+    return 1;
+  }
+  return pointerSpeed <= 8 ? 2 * pointerSpeed : 18;
+}
+
+DownloadResult downloadSettings(DownloadContext& c) {
+  DownloadResult result;
+  // 1. The macro being edited goes into its group file first, so the mouse gets what the
+  //    editor shows.
+  if (c.writeFiles && c.library.groups().groupCount > 0) {
+    c.library.saveCurrentMacro();
+    c.library.readMacroNames();
+  }
+  // 2. The current profile, as the mouse will hold it.
+  if (c.writeFiles) {
+    saveCurrentProfile(c.app);
+  }
+  // 3.-5. Device bytes of all four profiles.
+  clearDeadMacroAssignments(c.settings, c.library);
+  const MacroLibrary& library = c.library;
+  deriveKeySlots(
+      c.settings, [&library](ButtonFunction code) { return macroPlayMode(library, code); }, c.state);
+  c.settings.cycleColorMask = c.settings.cycleColorMaskFromFlags();
+
+  // 6. The configuration area.
+  for (const ConfigurationBlock& block :
+       configurationBlocks(c.settings, c.state, c.app.currentProfile, c.app.deviceValue)) {
+    c.writer.writeBlock(block.address, block.bytes);
+  }
+  // 7.-8. Descriptors, then images.
+  result.layout = layoutMacros(c.state.slotFunction, c.state.deviceFunction, c.app.currentProfile,
+                               library.folders().macroFolder, library.builtins(), c.writer);
+  if (!writeMacroImages(result.layout, c.writer, c.messages).completed) {
+    result.completed = false;  // "LED地址越界!": nothing more goes to the mouse or the files
+    return result;
+  }
+  // 9. The end of the download.
+  if (c.endDownload) {
+    c.endDownload();
+  }
+  // 10.-11. The desktop's pointer speed and wheel lines, where the desktop has them.
+  if (c.desktop != nullptr) {
+    if (c.desktop->pointerSpeed()) {
+      c.desktop->setPointerSpeed(desktopPointerSpeed(c.settings.pointerSpeed));
+    }
+    if (c.desktop->wheelScrollLines()) {
+      c.desktop->setWheelScrollLines(c.settings.wheelSpeed + 1);
+    }
+  }
+  // 12. Repaint.
+  if (c.repaint) {
+    c.repaint();
+  }
+  // 13. The save.
+  if (c.writeFiles) {
+    saveSettings(c.app.configPath, c.app.currentProfileNumber, c.settings, c.app);
+  }
+  return result;
+}
+
+}  // namespace quillet
