@@ -37,6 +37,11 @@ int clearDeadMacroAssignments(ProfileSettings& settings, const MacroLibrary& lib
   return cleared;
 }
 
+void deriveDownloadState(const ProfileSettings& settings, const MacroLibrary& library, DownloadState& state) {
+  deriveKeySlots(
+      settings, [&library](ButtonFunction code) { return macroPlayMode(library, code); }, state);
+}
+
 int desktopPointerSpeed(std::uint8_t pointerSpeed) {
   if (pointerSpeed == 0) {
     return 1;
@@ -59,8 +64,7 @@ DownloadResult downloadSettings(DownloadContext& c) {
   // 3.-5. Device bytes of all four profiles.
   clearDeadMacroAssignments(c.settings, c.library);
   const MacroLibrary& library = c.library;
-  deriveKeySlots(
-      c.settings, [&library](ButtonFunction code) { return macroPlayMode(library, code); }, c.state);
+  deriveDownloadState(c.settings, library, c.state);
   c.settings.cycleColorMask = c.settings.cycleColorMaskFromFlags();
 
   // 6. The configuration area.

@@ -52,6 +52,12 @@ std::optional<std::uint8_t> macroPlayMode(const MacroLibrary& library, ButtonFun
 // gone). Returns how many buttons changed.
 int clearDeadMacroAssignments(ProfileSettings& settings, const MacroLibrary& library);
 
+// The key slots and button flags of the settings as they stand, with the macros' play modes
+// from the library. A download does this as part of its work; start-up does it too, so that
+// the device threads serve the hold, DPI and profile buttons the mouse already holds from the
+// last download, without a new one.
+void deriveDownloadState(const ProfileSettings& settings, const MacroLibrary& library, DownloadState& state);
+
 // The desktop pointer speed (Windows scale 1..20) for a speed level of the settings model:
 // 0 -> 1, 1 -> 2, 2 -> 4, ... 8 -> 16, anything else -> 18.
 int desktopPointerSpeed(std::uint8_t pointerSpeed);

@@ -104,7 +104,7 @@ TEST_F(Download, WritesConfigurationDescriptorsAndImagesThenEndsSetsTheDesktopAn
 
   // The configuration area comes first, exactly as configured.
   DownloadState fresh;
-  deriveKeySlots(settings_, [this](ButtonFunction c) { return macroPlayMode(library_, c); }, fresh);
+  deriveDownloadState(settings_, library_, fresh);
   const auto expected = configurationBlocks(settings_, fresh, 2, app_.deviceValue);
   ASSERT_GE(writer_.blocks.size(), expected.size() + 3);
   for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -202,6 +202,17 @@ TEST_F(Download, LedDataPastTheMemoryStopsEverythingAfterIt) {
   for (const auto& block : writer_.blocks) {
     EXPECT_LT(block.address + block.bytes.size(), 0x4001u);
   }
+}
+
+TEST_F(Download, StartupDerivesTheButtonFlagsWithoutDownloading) {
+  settings_.buttonFunction[2] = {1, 40, 17, 15, 5, 6, 11, 12};
+  DownloadState state;
+  deriveDownloadState(settings_, library_, state);
+  EXPECT_EQ(state.isHoldButton[2][1], 1);
+  EXPECT_EQ(state.isProfileButton[2][2], 1);
+  EXPECT_EQ(state.isDpiButton[2][3], 1);
+  EXPECT_EQ(state.isDpiButton[2][5], 1);
+  EXPECT_TRUE(writer_.blocks.empty());
 }
 
 TEST(DownloadRules, DesktopPointerSpeedFromTheSpeedLevel) {
