@@ -15,6 +15,7 @@ namespace quillet::cli {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitNoMouse = 3;  // no mouse was found
 
 // What the global options and the folders give every command.
 struct Context {
@@ -40,5 +41,7 @@ bool requireSettingsFile(const Context& context);
 int runShow(Context& context, const std::vector<std::string>& args);
 int runReset(Context& context, const std::vector<std::string>& args);
 int runMacros(Context& context, const std::vector<std::string>& args);
+int runList(Context& context, const std::vector<std::string>& args);
+int runStatus(Context& context, const std::vector<std::string>& args);
 
 }  // namespace quillet::cli

@@ -23,6 +23,19 @@ constexpr std::array kCommands = {
             "Loads the factory sections CfgReset2..CfgReset4, applies the fixed reset values and\n"
             "saves the four profile sections. The mouse is not written.\n",
             runReset},
+    Command{"list", "list the HID interfaces of the mouse",
+            "usage: quilletctl [--simulate] list\n\n"
+            "Prints one line per HID interface of an accepted mouse: path, vendor:product ID,\n"
+            "usage page:usage, and the input, output and feature report lengths in bytes.\n"
+            "Talks to the real mouse, to the simulator at $QUILLET_SIM, or with --simulate to the\n"
+            "built-in one. Exit code 3 when no mouse is found.\n",
+            runList},
+    Command{"status", "read the mouse's status: active profile and device value",
+            "usage: quilletctl [--simulate] status\n\n"
+            "Finds the mouse, reads its status report and prints \"profile N\" (1..4) and\n"
+            "\"device-value V\" on two lines. QUILLET_HID_LOG=1 traces the reports on stderr.\n"
+            "Exit code 3 when no mouse is found, 1 when it does not answer.\n",
+            runStatus},
     Command{"macros", "list the macros of a group file",
             "usage: quilletctl macros FILE.dat\n\n"
             "Reads a macro group file as the utility does and prints, for each macro, its name,\n"

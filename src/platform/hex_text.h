@@ -1,0 +1,11 @@
+#pragma once
+// Bytes as the logs and traces show them: upper-case two-digit hex, separated by single spaces.
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace quillet {
+
+std::string hexBytes(std::span<const std::uint8_t> bytes);
+
+}  // namespace quillet

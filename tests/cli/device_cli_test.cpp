@@ -1,0 +1,210 @@
+// quilletctl list and status against quillet-sim, both run as the programs a user runs.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kBin = QUILLET_BIN_DIR;
+
+struct Outcome {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string readAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string quote(const std::string& s) { return "'" + s + "'"; }
+
+class DeviceCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/quillet-cli-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);  // mkdtemp makes it 0700
+    dir = pattern;
+    socket = (dir / "mouse.sock").string();
+    logFile = dir / "sim.log";
+  }
+
+  void TearDown() override {
+    stopSim();
+    fs::remove_all(dir);
+  }
+
+  // Starts quillet-sim serve and waits until its socket is there.
+  void startSim(const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> args = {(kBin / "quillet-sim").string(), "serve", "--socket", socket, "--log",
+                                     logFile.string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    sim = ::fork();
+    ASSERT_GE(sim, 0);
+    if (sim == 0) {
+      std::vector<char*> argv;
+      for (auto& a : args) {
+        argv.push_back(a.data());
+      }
+      argv.push_back(nullptr);
+      const std::string err = (dir / "sim.err").string();
+      freopen(err.c_str(), "w", stderr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    // Readiness, not timing: the socket appears once the simulator listens.
+    for (int i = 0; i < 500 && !fs::exists(socket); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(fs::exists(socket)) << readAll(dir / "sim.err");
+  }
+
+  void stopSim() {
+    if (sim > 0) {
+      ::kill(sim, SIGTERM);
+      int status = 0;
+      ::waitpid(sim, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "quillet-sim did not end cleanly";
+      EXPECT_FALSE(fs::exists(socket));
+      sim = -1;
+    }
+  }
+
+  Outcome run(const std::string& commandLine) {
+    const fs::path out = dir / "out.txt";
+    const fs::path err = dir / "err.txt";
+    const std::string full = "cd " + quote(dir.string()) + " && " + commandLine + " >" + quote(out.string()) + " 2>" +
+                             quote(err.string()) + " </dev/null";
+    const int status = std::system(full.c_str());
+    Outcome r;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = readAll(out);
+    r.err = readAll(err);
+    return r;
+  }
+
+  Outcome ctl(const std::string& args) {
+    return run("QUILLET_SIM=" + quote(socket) + " " + quote((kBin / "quilletctl").string()) + " " + args);
+  }
+  Outcome send(const std::string& command) {
+    return run(quote((kBin / "quillet-sim").string()) + " send --socket " + quote(socket) + " " + command);
+  }
+
+  std::vector<std::string> logLines() {
+    std::vector<std::string> lines;
+    std::istringstream in(readAll(logFile));
+    for (std::string line; std::getline(in, line);) {
+      lines.push_back(line);
+    }
+    return lines;
+  }
+
+  fs::path dir;
+  std::string socket;
+  fs::path logFile;
+  pid_t sim = -1;
+};
+
+TEST_F(DeviceCliTest, StatusFollowsTheSimulatedProfile) {
+  startSim({"--device-value", "9"});
+  Outcome r = ctl("status");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "profile 1\ndevice-value 9\n");
+
+  ASSERT_EQ(send("profile 3").exitCode, 0);
+  r = ctl("status");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "profile 3\ndevice-value 9\n");
+
+  // The log: the profile event sent, and each status read answered.
+  std::vector<std::string> reports;
+  for (const std::string& line : logLines()) {
+    reports.push_back(line.substr(line.find(' ') + 1));
+  }
+  EXPECT_EQ(reports, (std::vector<std::string>{"GET 07 00 00 00 00 00 00 09", "IN 06 03 00 00 00 00 00 00",
+                                               "GET 07 00 00 00 00 00 08 09"}));
+  EXPECT_EQ(send("profile 5").exitCode, 2);
+}
+
+TEST_F(DeviceCliTest, ListShowsTheMouseInterfaces) {
+  startSim({"--id", "30fa:1030"});
+  const Outcome r = ctl("list");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "sim://30fa:1030/0 30FA:1030 usage 0001:0002 input 4 output 0 feature 0\n"
+            "sim://30fa:1030/1 30FA:1030 usage FF00:0001 input 8 output 0 feature 0\n"
+            "sim://30fa:1030/2 30FA:1030 usage FF01:0001 input 0 output 0 feature 8\n");
+}
+
+TEST_F(DeviceCliTest, NoMouseIsExitCodeThree) {
+  // Nothing serves the socket.
+  Outcome r = ctl("status");
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_NE(r.err.find("cannot connect to"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("no mouse"), std::string::npos);
+  EXPECT_EQ(ctl("list").exitCode, 3);
+
+  // A mouse of an ID this program does not drive.
+  startSim({"--id", "18F8:0CC1"});
+  r = ctl("list");
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(ctl("status").exitCode, 3);
+}
+
+TEST_F(DeviceCliTest, UnpluggedMouseIsNoMouseUntilPluggedAgain) {
+  startSim();
+  ASSERT_EQ(send("unplug").exitCode, 0);
+  EXPECT_EQ(ctl("status").exitCode, 3);
+  const Outcome press = send("press 2");
+  EXPECT_EQ(press.exitCode, 1);
+  EXPECT_NE(press.err.find("unplugged"), std::string::npos);
+  ASSERT_EQ(send("plug").exitCode, 0);
+  EXPECT_EQ(ctl("status").exitCode, 0);
+}
+
+TEST_F(DeviceCliTest, SimulatorCommandsAndOptions) {
+  startSim();
+  const Outcome dump = send("dump");
+  ASSERT_EQ(dump.exitCode, 0);
+  EXPECT_TRUE(dump.out.starts_with("0000: 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\n0010: "));
+  EXPECT_TRUE(dump.out.ends_with("3FF0: 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\n"));
+  const Outcome state = send("state");
+  EXPECT_NE(state.out.find("plugged yes\nid 18F8:0CC0\nprofile 1\n"), std::string::npos) << state.out;
+  EXPECT_EQ(send("wiggle").exitCode, 2);
+
+  // A second simulator on the same socket is refused, and bad options are usage errors.
+  const std::string sim = quote((kBin / "quillet-sim").string());
+  EXPECT_EQ(run(sim + " serve --socket " + quote(socket)).exitCode, 1);
+  EXPECT_EQ(run(sim + " serve --socket x --id 18F8").exitCode, 2);
+  EXPECT_EQ(run(sim + " serve --socket x --device-value 16").exitCode, 2);
+  EXPECT_EQ(run(sim + " send --socket " + quote((dir / "none.sock").string()) + " state").exitCode, 1);
+}
+
+TEST(DeviceCliSimulate, InProcessMouse) {
+  char pattern[] = "/tmp/quillet-cli-sim-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const std::string out = std::string(pattern) + "/out";
+  const std::string cmd = "env -u QUILLET_SIM '" + (kBin / "quilletctl").string() + "' --simulate status >'" + out + "'";
+  EXPECT_EQ(std::system(cmd.c_str()), 0);
+  EXPECT_EQ(readAll(out), "profile 1\ndevice-value 0\n");
+  fs::remove_all(pattern);
+}
+
+}  // namespace

@@ -1,0 +1,147 @@
+#include "device/device_link.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "device/fake_transport.h"
+
+namespace quillet {
+namespace {
+
+using ::testing::ElementsAre;
+using testing::commandInterface;
+using testing::eventInterface;
+using testing::FakeDevice;
+using testing::FakeTransport;
+using testing::mouseInterface;
+
+HidInterfaceInfo foreign(int n) { return {"/dev/other" + std::to_string(n), 0x046D, 0xC077, 0x0001, 0x0002, 4, 0, 0}; }
+
+class DiscoveryTest : public ::testing::Test {
+ protected:
+  DiscoveryTest() : transport(device), link(transport) {}
+  FakeDevice device;
+  FakeTransport transport;
+  DeviceLink link;
+};
+
+TEST_F(DiscoveryTest, EveryAcceptedIdIsTheMouseAndNoOtherIs) {
+  for (const VidPid& id : kAcceptedIds) {
+    transport.interfaces = {foreign(0), commandInterface("/dev/c", id.vendorId, id.productId)};
+    EXPECT_TRUE(link.open()) << std::hex << id.vendorId << ":" << id.productId;
+  }
+  transport.interfaces = {commandInterface("/dev/c", 0x18F8, 0x0CC1), eventInterface("/dev/e", 0x18FA, 0x0040)};
+  EXPECT_FALSE(link.open());
+  EXPECT_EQ(link.commandChannel().handle, nullptr);
+}
+
+TEST_F(DiscoveryTest, CommandCollectionFirstOpensBothAndStopsAfterTheSecond) {
+  transport.interfaces = {foreign(0), commandInterface("/dev/hidraw3"), mouseInterface("/dev/hidraw4"),
+                          eventInterface("/dev/hidraw5"), mouseInterface("/dev/hidraw6")};
+  ASSERT_TRUE(link.open());
+  EXPECT_THAT(device.entries(), ElementsAre("open /dev/hidraw3 w", "open /dev/hidraw5 r"));
+  // The walk ended at the event collection: the later interface is not the device path.
+  EXPECT_EQ(link.devicePath(), "/dev/hidraw5");
+  EXPECT_EQ(link.eventState(), DeviceLink::HandleState::kOpen);
+  EXPECT_EQ(link.commandCaps().featureReportLength, 8);
+  EXPECT_EQ(link.eventCaps().inputReportLength, 8);
+}
+
+TEST_F(DiscoveryTest, OnlyTheFirstFiftyInterfacesAreLookedAt) {
+  std::vector<HidInterfaceInfo> list;
+  for (int i = 0; i < 50; ++i) {
+    list.push_back(foreign(i));
+  }
+  list.push_back(eventInterface("/dev/e"));
+  transport.interfaces = list;
+  EXPECT_FALSE(link.open());
+
+  list.erase(list.begin());  // now the mouse is the fiftieth
+  transport.interfaces = list;
+  EXPECT_TRUE(link.open());
+  EXPECT_EQ(link.devicePath(), "/dev/e");
+}
+
+TEST_F(DiscoveryTest, AnInterfaceOfAnotherUsageOnlyMarksThePresence) {
+  transport.interfaces = {mouseInterface("/dev/m")};
+  EXPECT_TRUE(link.open());
+  EXPECT_EQ(link.devicePath(), "/dev/m");
+  EXPECT_TRUE(device.entries().empty());
+  EXPECT_EQ(link.eventState(), DeviceLink::HandleState::kNeverOpened);
+  EXPECT_EQ(link.commandChannel().handle, nullptr);
+}
+
+TEST_F(DiscoveryTest, FailedOpensCountAsOpenedAndAreExplained) {
+  transport.interfaces = {eventInterface("/dev/e"), commandInterface("/dev/c"), commandInterface("/dev/c2")};
+  transport.failingPaths = {"/dev/c"};
+  EXPECT_TRUE(link.open());
+  EXPECT_EQ(link.commandState(), DeviceLink::HandleState::kFailed);
+  EXPECT_EQ(link.commandChannel().handle, nullptr);
+  EXPECT_EQ(link.openError(), "/dev/c: permission denied");
+  EXPECT_THAT(device.entries(), ElementsAre("open /dev/e r", "open /dev/c w"));
+}
+
+TEST_F(DiscoveryTest, RediscoveryClosesTheOldHandlesFirst) {
+  transport.interfaces = {eventInterface("/dev/e"), commandInterface("/dev/c")};
+  ASSERT_TRUE(link.open());
+  ASSERT_TRUE(link.open());
+  const auto entries = device.entries();
+  ASSERT_EQ(entries.size(), 6u);
+  EXPECT_THAT(std::vector<std::string>(entries.begin() + 2, entries.begin() + 4),
+              ::testing::UnorderedElementsAre("close /dev/e", "close /dev/c"));
+  EXPECT_EQ(entries[4], "open /dev/e r");
+}
+
+TEST_F(DiscoveryTest, RemovalMatchesThePathWhateverItsCase) {
+  transport.interfaces = {eventInterface("/DEV/Hidraw5"), commandInterface("/DEV/Hidraw5")};
+  ASSERT_TRUE(link.open());
+  EXPECT_EQ(link.onDeviceChange({HotplugEvent::Kind::kRemoval, "/dev/hidraw9"}), DeviceLink::Change::kNone);
+  EXPECT_TRUE(link.devicePresent());
+  EXPECT_EQ(link.onDeviceChange({HotplugEvent::Kind::kArrival, "/dev/hidraw5"}), DeviceLink::Change::kNone);  // present
+
+  EXPECT_EQ(link.onDeviceChange({HotplugEvent::Kind::kRemoval, "/dev/hidraw5"}), DeviceLink::Change::kRemoved);
+  EXPECT_FALSE(link.devicePresent());
+  EXPECT_EQ(link.commandChannel().handle, nullptr);
+  EXPECT_EQ(link.devicePath(), "/DEV/Hidraw5");
+
+  EXPECT_EQ(link.onDeviceChange({HotplugEvent::Kind::kArrival, "/dev/other"}), DeviceLink::Change::kNone);
+  EXPECT_EQ(link.onDeviceChange({HotplugEvent::Kind::kArrival, "/dev/HIDRAW5"}), DeviceLink::Change::kRediscovered);
+  EXPECT_TRUE(link.devicePresent());
+  EXPECT_NE(link.commandChannel().handle, nullptr);
+}
+
+TEST_F(DiscoveryTest, WithoutADiscoveredPathNoArrivalIsFollowed) {
+  EXPECT_FALSE(link.open());
+  transport.interfaces = {eventInterface("/dev/e"), commandInterface("/dev/e")};
+  EXPECT_EQ(link.onDeviceChange({HotplugEvent::Kind::kArrival, "/dev/e"}), DeviceLink::Change::kNone);
+  EXPECT_FALSE(link.devicePresent());
+}
+
+TEST_F(DiscoveryTest, EventReadsAndTheirFailures) {
+  InputReport report;
+  // No event collection: the read waits (here 1 ms) and fails without touching a device.
+  EXPECT_EQ(link.readEvent(report, std::chrono::milliseconds(1)), ReadStatus::kError);
+
+  transport.interfaces = {eventInterface("/dev/e"), commandInterface("/dev/c")};
+  ASSERT_TRUE(link.open());
+  device.inputs.push_back({0x06, 0xF9, 0x83, 0, 0, 0, 0, 0, 0xAA});  // longer than the collection's 8
+  EXPECT_EQ(link.readEvent(report, std::chrono::milliseconds(0)), ReadStatus::kReport);
+  EXPECT_EQ(report.length, 8u);
+  EXPECT_EQ(report.bytes[1], 0xF9);
+  EXPECT_EQ(report.bytes[8], 0x00);
+  EXPECT_EQ(link.readEvent(report, std::chrono::milliseconds(0)), ReadStatus::kTimeout);
+
+  // A read error drops the handle: later reads wait for a discovery instead of failing in a loop.
+  device.readError = true;
+  EXPECT_EQ(link.readEvent(report, std::chrono::milliseconds(0)), ReadStatus::kError);
+  EXPECT_EQ(link.eventState(), DeviceLink::HandleState::kFailed);
+  const int reads = device.reads;
+  EXPECT_EQ(link.readEvent(report, std::chrono::milliseconds(1)), ReadStatus::kError);
+  EXPECT_EQ(device.reads, reads);
+
+  link.stopReaders();
+  EXPECT_EQ(link.readEvent(report, std::chrono::hours(1)), ReadStatus::kError);  // returns at once
+}
+
+}  // namespace
+}  // namespace quillet

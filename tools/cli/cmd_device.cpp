@@ -1,0 +1,80 @@
+// quilletctl list and status: the mouse's HID interfaces, and the status the mouse reports.
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli.h"
+#include "device/clock.h"
+#include "device/device_link.h"
+#include "device/device_protocol.h"
+#include "transport_choice.h"
+
+namespace quillet::cli {
+namespace {
+
+// Says why no mouse was found when the transport could not look at all, then "no mouse".
+int noMouse(const HidTransport& transport) {
+  if (const std::string problem = transport.enumerateProblem(); !problem.empty()) {
+    error(problem);
+  }
+  error("no mouse");
+  return kExitNoMouse;
+}
+
+}  // namespace
+
+int runList(Context& context, const std::vector<std::string>& args) {
+  if (!args.empty()) {
+    error("list takes no arguments");
+    return kExitUsage;
+  }
+  const sim::TransportChoice choice = sim::chooseTransport(context.simulate);
+  int found = 0;
+  for (const HidInterfaceInfo& i : choice.transport->enumerate()) {
+    if (!isAcceptedId(i.vendorId, i.productId)) {
+      continue;
+    }
+    ++found;
+    std::printf("%s %04X:%04X usage %04X:%04X input %u output %u feature %u\n", i.path.c_str(), i.vendorId,
+                i.productId, i.usagePage, i.usage, i.inputReportLength, i.outputReportLength, i.featureReportLength);
+  }
+  if (found == 0) {
+    return noMouse(*choice.transport);
+  }
+  return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+}
+
+int runStatus(Context& context, const std::vector<std::string>& args) {
+  if (!args.empty()) {
+    error("status takes no arguments");
+    return kExitUsage;
+  }
+  const sim::TransportChoice choice = sim::chooseTransport(context.simulate);
+  DeviceLink link(*choice.transport);
+  if (!link.open()) {
+    return noMouse(*choice.transport);
+  }
+  SteadyClock clock;
+  DeviceProtocol protocol(link, clock);
+  if (const char* trace = std::getenv("QUILLET_HID_LOG"); trace != nullptr && *trace != '\0') {
+    protocol.setTrace([](std::string_view line) { error("hid: " + std::string(line)); });
+  }
+  if (link.commandState() != DeviceLink::HandleState::kOpen) {
+    std::string text = "cannot open the mouse's command interface";
+    if (const std::string why = link.openError(); !why.empty()) {
+      text += " (" + why + "); is the udev rule installed?";
+    } else {
+      text += ": the mouse at " + link.devicePath() + " shows none";
+    }
+    error(text);
+    return kExitFailed;
+  }
+  const auto status = protocol.readStatus();
+  if (!status) {
+    error("the mouse did not answer the status read");
+    return kExitFailed;
+  }
+  std::printf("profile %d\ndevice-value %u\n", status->profileNumber(), status->deviceValue);
+  return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+}
+
+}  // namespace quillet::cli
