@@ -208,3 +208,63 @@ TEST(DeviceCliSimulate, InProcessMouse) {
 }
 
 }  // namespace
+
+namespace {
+
+// The mouse's memory from "AAAA: HH HH ..." dump lines.
+std::vector<int> memoryOf(const std::string& dump) {
+  std::vector<int> memory(0x4000, -1);
+  std::istringstream in(dump);
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    std::string address;
+    fields >> address;
+    int a = std::stoi(address, nullptr, 16);
+    for (std::string byte; fields >> byte; ++a) {
+      memory[static_cast<std::size_t>(a)] = std::stoi(byte, nullptr, 16);
+    }
+  }
+  return memory;
+}
+
+TEST_F(DeviceCliTest, ApplyLeavesTheMemoryThePlanPrints) {
+  const fs::path skins = dir / "skins";
+  fs::copy(fs::path(QUILLET_SOURCE_DIR) / "skins", skins, fs::copy_options::recursive);
+  startSim({"--device-value", "5"});
+  const std::string options = "--skins " + quote(skins.string());
+  const Outcome plan = ctl(options + " plan");
+  ASSERT_EQ(plan.exitCode, 0) << plan.err;
+  ASSERT_TRUE(plan.out.ends_with("\nfinish\n")) << plan.out;
+
+  // No desktop: the machine's own mouse settings stay untouched.
+  const Outcome apply = run("XDG_CURRENT_DESKTOP= QUILLET_SIM=" + quote(socket) + " " +
+                            quote((kBin / "quilletctl").string()) + " " + options + " apply");
+  ASSERT_EQ(apply.exitCode, 0) << apply.err;
+  const std::vector<int> memory = memoryOf(send("dump").out);
+
+  std::istringstream lines(plan.out);
+  int blocks = 0;
+  for (std::string line; std::getline(lines, line) && line != "finish";) {
+    std::istringstream fields(line);
+    std::string word, address;
+    fields >> word >> address;
+    ASSERT_EQ(word, "block");
+    int a = std::stoi(address, nullptr, 16);
+    for (std::string byte; fields >> byte; ++a) {
+      int expected = std::stoi(byte, nullptr, 16);
+      if (a == 0x003A) {
+        expected |= 5;  // the plan asks no mouse: its device value is 0, the simulator's is 5
+      }
+      EXPECT_EQ(memory[static_cast<std::size_t>(a)], expected) << line;
+    }
+    ++blocks;
+  }
+  EXPECT_GE(blocks, 16);
+  // The last reports: Finish, then the end with address 0.
+  const std::vector<std::string> log = logLines();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_NE(log[log.size() - 2].find("SET 07 18 10 00 00 00 00 00"), std::string::npos);
+  EXPECT_NE(log.back().find("SET 07 18 00 00 00 00 00 00"), std::string::npos);
+}
+
+}  // namespace

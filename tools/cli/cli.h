@@ -41,6 +41,8 @@ bool requireSettingsFile(const Context& context);
 int runShow(Context& context, const std::vector<std::string>& args);
 int runReset(Context& context, const std::vector<std::string>& args);
 int runMacros(Context& context, const std::vector<std::string>& args);
+int runPlan(Context& context, const std::vector<std::string>& args);
+int runApply(Context& context, const std::vector<std::string>& args);
 int runList(Context& context, const std::vector<std::string>& args);
 int runStatus(Context& context, const std::vector<std::string>& args);
 

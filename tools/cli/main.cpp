@@ -23,6 +23,20 @@ constexpr std::array kCommands = {
             "Loads the factory sections CfgReset2..CfgReset4, applies the fixed reset values and\n"
             "saves the four profile sections. The mouse is not written.\n",
             runReset},
+    Command{"plan", "print the block writes a download would make",
+            "usage: quilletctl [--skins DIR] plan\n\n"
+            "Runs the settings download against no mouse and prints each block write on its own\n"
+            "line, \"block AAAA HH HH ...\" (address and data in upper-case hex), in the order sent,\n"
+            "then \"finish\". Messages go to stderr. Writes nothing: no mouse, no file, no desktop\n"
+            "setting. The device value is 0.\n",
+            runPlan},
+    Command{"apply", "write the settings into the mouse and save them",
+            "usage: quilletctl [--skins DIR] [--simulate] apply\n\n"
+            "The full download into the mouse (the real one, the simulator at $QUILLET_SIM, or with\n"
+            "--simulate the built-in one), the desktop's pointer speed and wheel lines, then the\n"
+            "save of the settings file: what the window's apply does. Exit code 3 when no mouse is\n"
+            "found.\n",
+            runApply},
     Command{"list", "list the HID interfaces of the mouse",
             "usage: quilletctl [--simulate] list\n\n"
             "Prints one line per HID interface of an accepted mouse: path, vendor:product ID,\n"

@@ -1,0 +1,112 @@
+// quilletctl plan and apply: the settings download, printed as the block writes it makes, or
+// written into the mouse and saved, through the same code as the window's apply.
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/settings_file.h"
+#include "cli.h"
+#include "device/block_writer.h"
+#include "device/clock.h"
+#include "device/device_link.h"
+#include "device/device_protocol.h"
+#include "device/download.h"
+#include "macro/macro_library.h"
+#include "platform/desktop_mouse.h"
+#include "transport_choice.h"
+
+namespace quillet::cli {
+namespace {
+
+// Prints each block write as "block AAAA HH HH ..." in the order it is made.
+class PrintingWriter final : public BlockWriter {
+ public:
+  bool writeBlock(std::uint16_t address, std::span<const std::uint8_t> data) override {
+    std::printf("block %04X", address);
+    for (const std::uint8_t b : data) {
+      std::printf(" %02X", b);
+    }
+    std::printf("\n");
+    return true;
+  }
+};
+
+struct Loaded {
+  explicit Loaded(Context& context) : library(context.messages) {
+    loadStartupSettings(context.app, context.settings);
+    library.start(context.app.skinFolder, context.app.appFolder, context.app.language);
+  }
+  MacroLibrary library;
+  DownloadState state;
+};
+
+}  // namespace
+
+int runPlan(Context& context, const std::vector<std::string>& args) {
+  if (!args.empty()) {
+    error("plan takes no arguments");
+    return kExitUsage;
+  }
+  if (!requireSettingsFile(context)) {
+    return kExitUsage;
+  }
+  Loaded loaded(context);
+  context.app.deviceValue = 0;  // no mouse is asked
+  PrintingWriter writer;
+  DownloadContext download{context.settings, context.app, loaded.state, loaded.library, writer,
+                           [] { std::printf("finish\n"); }, nullptr, context.messages, {}, false};
+  const DownloadResult result = downloadSettings(download);
+  if (std::fflush(stdout) != 0) {
+    return kExitFailed;
+  }
+  return result.completed ? kExitOk : kExitFailed;
+}
+
+int runApply(Context& context, const std::vector<std::string>& args) {
+  if (!args.empty()) {
+    error("apply takes no arguments");
+    return kExitUsage;
+  }
+  if (!requireSettingsFile(context)) {
+    return kExitUsage;
+  }
+  Loaded loaded(context);
+  const sim::TransportChoice choice = sim::chooseTransport(context.simulate);
+  DeviceLink link(*choice.transport);
+  if (!link.open() || link.commandState() != DeviceLink::HandleState::kOpen) {
+    if (const std::string problem = choice.transport->enumerateProblem(); !problem.empty()) {
+      error(problem);
+    }
+    error("no mouse");
+    return kExitNoMouse;
+  }
+  SteadyClock clock;
+  DeviceProtocol protocol(link, clock);
+  if (const char* trace = std::getenv("QUILLET_HID_LOG"); trace != nullptr && *trace != '\0') {
+    protocol.setTrace([](std::string_view line) { error("hid: " + std::string(line)); });
+  }
+  if (const auto status = protocol.readStatus()) {
+    context.app.deviceValue = status->deviceValue;
+  }
+  bool reached = true;
+  struct CheckedWriter final : BlockWriter {
+    CheckedWriter(DeviceProtocol& p, bool& ok) : protocol(p), reached(ok) {}
+    bool writeBlock(std::uint16_t address, std::span<const std::uint8_t> data) override {
+      const bool ok = protocol.writeBlock(address, data);
+      reached = reached && ok;
+      return ok;
+    }
+    DeviceProtocol& protocol;
+    bool& reached;
+  } writer(protocol, reached);
+  const std::unique_ptr<DesktopMouseSettings> desktop = makeDesktopMouseSettings();
+  DownloadContext download{context.settings, context.app, loaded.state, loaded.library, writer,
+                           [&protocol] { protocol.endDownload(); }, desktop.get(), context.messages, {}, true};
+  const DownloadResult result = downloadSettings(download);
+  if (!reached) {
+    error("the mouse did not take every block; the settings are saved, apply again once it is back");
+    return kExitFailed;
+  }
+  return result.completed ? kExitOk : kExitFailed;
+}
+
+}  // namespace quillet::cli
