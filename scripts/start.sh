@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the project needs, builds the utility and starts it.
-# Until the main window exists, this shows the settings the utility loads (quilletctl show).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./setup.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
-exec build/bin/quilletctl show "$@"
+exec build/bin/quillet "$@"

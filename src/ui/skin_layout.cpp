@@ -80,7 +80,7 @@ bool loadPageLayouts(AppState& app, SkinLayouts& layouts, SkinReadReport& report
     app.functionNames[static_cast<std::size_t>(code)] =
         readSkinValue(mainFile, kFunctionSection, code, report).fields[0];
   }
-  for (std::size_t p = 0; p < kProfileCount; ++p) {
+  for (std::size_t p = 0; p < static_cast<std::size_t>(kProfileCount); ++p) {
     layouts.profileNames[p] = app.functionNames[kFirstProfileFunction + p];
   }
 

@@ -19,6 +19,7 @@
 #include <string>
 
 #include "app/app_state.h"
+#include "app/profile_settings.h"
 #include "platform/messages.h"
 #include "ui/skin_value.h"
 
@@ -35,7 +36,6 @@ constexpr std::size_t kLightingRegionCount = 103;
 constexpr std::size_t kLightingActiveRegionCount = 71;  // 71..102 are drawing areas only
 constexpr std::size_t kWarningRegionCount = 3;
 constexpr std::size_t kSurveyRegionCount = 11;
-constexpr std::size_t kProfileCount = 4;
 constexpr std::size_t kMacroControlCount = 6;
 constexpr int kFirstProfileFunction = 18;  // FUN_STRING 18..21 double as the profile names
 

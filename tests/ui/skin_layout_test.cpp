@@ -97,7 +97,7 @@ TEST_F(LoadLayouts, FillsEveryTableFromTheFiles) {
   EXPECT_EQ(layouts_.warning[2].label, "Sure?");
   EXPECT_EQ(layouts_.macroControlRect(MacroControl::LoopCountEdit), (SkinRect{100, 200, 130, 240}));
   EXPECT_EQ(layouts_.macroControlRect(MacroControl::LedList), (SkinRect{-10, 5, 10, 5}));
-  for (std::size_t p = 0; p < kProfileCount; ++p) {
+  for (std::size_t p = 0; p < static_cast<std::size_t>(kProfileCount); ++p) {
     EXPECT_EQ(layouts_.profileNames[p], app_.functionNames[18 + p]);
   }
 }

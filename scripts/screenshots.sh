@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Takes the README's screenshots: every page in both languages, with the pointer over a region,
+# under a virtual display. Writes docs/screenshots/<page>_<lang>.png.
+#   scripts/screenshots.sh [BIN_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source tests/e2e/lib.sh
+e2e_init "$(realpath "${1:-build/bin}")"
+e2e_start_display
+e2e_copy_skins
+out=docs/screenshots
+mkdir -p "$out"
+e2e_start_quillet
+shoot() {  # NAME: the window's 1000 × 640 corner of the screen, as a small PNG
+  e2e_screenshot "$1"
+  /usr/bin/convert "$E2E_SHOTS/$1.png" -crop "$(xdotool getwindowgeometry "$E2E_WID" | awk '/Geometry/ {print $2}')+0+0" \
+    +repage -resize 800x -strip -colors 128 "PNG8:$out/$1.png"
+}
+for lang in en cn; do  # the README keeps the four English pages and the Chinese main page
+  if [ "$lang" = en ]; then dir=INI_EN; suffix=_en; else dir=INI_CN; suffix=; fi
+  main="$dir/skin_main$suffix.ini"
+  e2e_click "$main" $([ "$lang" = en ] && echo 5 || echo 4)
+  e2e_click "$main" 6; e2e_hover "$main" 21; shoot "main_$lang"
+  e2e_click "$main" 7; e2e_hover "$dir/skin_advance$suffix.ini" 99; shoot "advanced_$lang"
+  e2e_click "$main" 8; e2e_hover "$dir/skin_mac$suffix.ini" 6; shoot "macro_$lang"
+  e2e_click "$main" 9; e2e_hover "$main" 3; shoot "lighting_$lang"
+done
+e2e_click INI_CN/skin_main.ini 5
+ls -l "$out"

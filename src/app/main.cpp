@@ -1,0 +1,22 @@
+// quillet: the K736 configuration utility.
+#include <QApplication>
+
+#include "app/quillet_app.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Quillet"));
+  // The window hides to the notification area; only the window's own shutdown ends the process.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    args.emplace_back(argv[i]);
+  }
+  quillet::CQuilletApp app(std::move(args));
+  const int early = app.initInstance();
+  if (early >= 0) {
+    return early;
+  }
+  return QApplication::exec();
+}

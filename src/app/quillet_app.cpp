@@ -1,0 +1,80 @@
+#include "app/quillet_app.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+#include "app/command_line.h"
+#include "app/startup.h"
+#include "platform/app_folder.h"
+#include "platform/message_box.h"
+
+namespace quillet {
+
+CQuilletApp::CQuilletApp(std::vector<std::string> args, QObject* parent) : QObject(parent), args_(std::move(args)) {}
+
+CQuilletApp::~CQuilletApp() {
+  // The window goes first: it still uses the message service while it shuts down.
+  window_.reset();
+}
+
+int CQuilletApp::initInstance() {
+  const CommandLine line = parseCommandLine(args_);
+  if (line.help) {
+    std::fputs(kCommandLineUsage, stdout);
+    return 0;
+  }
+  if (!line.error.empty()) {
+    std::fprintf(stderr, "quillet: %s\n%s", line.error.c_str(), kCommandLineUsage);
+    return 2;
+  }
+
+  // A second start brings the first one's window back, even from the notification area, and
+  // ends without a word.
+  instance_ = std::make_unique<SingleInstance>(QString::fromUtf8(kSingleInstanceName));
+  if (instance_->askRunningInstanceToRestore()) {
+    return 0;
+  }
+  if (!instance_->listen()) {
+    std::fprintf(stderr, "quillet: cannot take the single-instance name; a second start will not find this one\n");
+  }
+
+  const std::filesystem::path appFolder = executableFolder();
+  const std::filesystem::path skins = line.skins.value_or(appFolder / "skins");
+  std::error_code ec;
+  if (!std::filesystem::is_directory(skins, ec)) {
+    std::fprintf(stderr, "quillet: no skins folder at %s\n", skins.string().c_str());
+    return 2;
+  }
+
+  // Message boxes, or lines on stderr for unattended runs (QUILLET_MESSAGES=stderr).
+  if (qgetenv("QUILLET_MESSAGES") == "stderr") {
+    messages_ = std::make_unique<StderrMessages>();
+  } else {
+    messages_ = std::make_unique<MessageBoxes>();
+  }
+
+  DeviceSessionOptions options;
+  options.simulate = line.simulate;
+  options.simulatorSocket = qEnvironmentVariable("QUILLET_SIM").toStdString();
+  std::string note;
+  std::unique_ptr<DeviceSession> session = makeDeviceSession(options, note);
+  if (!note.empty()) {
+    std::fprintf(stderr, "quillet: %s\n", note.c_str());
+  }
+
+  window_ = std::make_unique<CQuilletDlg>(*messages_, std::move(session));
+  if (auto* boxes = dynamic_cast<MessageBoxes*>(messages_.get())) {
+    boxes->setParent(window_.get());
+  }
+  connect(window_.get(), &CQuilletDlg::shutDown, QCoreApplication::instance(), &QCoreApplication::quit,
+          Qt::QueuedConnection);
+  connect(instance_.get(), &SingleInstance::restoreRequested, window_.get(), &CQuilletDlg::restoreFromTray);
+  window_->initDialog(appFolder, skins, line.startHidden);
+  if (!window_->closing()) {
+    window_->show();
+  }
+  return -1;
+}
+
+}  // namespace quillet

@@ -1,0 +1,36 @@
+#pragma once
+// The application: the single-instance guard, the command line, the message service and the
+// device session, then the main window for the rest of the process.
+#include <QObject>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/quillet_dlg.h"
+#include "app/single_instance.h"
+#include "platform/messages.h"
+
+namespace quillet {
+
+class CQuilletApp : public QObject {
+  Q_OBJECT
+
+ public:
+  // `args` without the program name.
+  explicit CQuilletApp(std::vector<std::string> args, QObject* parent = nullptr);
+  ~CQuilletApp() override;
+
+  // Returns the exit code when the process should end now (help, a usage error, a second
+  // instance that has handed over to the first); otherwise -1 and the window runs.
+  int initInstance();
+  CQuilletDlg* window() { return window_.get(); }
+
+ private:
+  std::vector<std::string> args_;
+  std::unique_ptr<MessageService> messages_;
+  std::unique_ptr<SingleInstance> instance_;
+  std::unique_ptr<CQuilletDlg> window_;
+};
+
+}  // namespace quillet

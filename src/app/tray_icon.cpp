@@ -1,0 +1,59 @@
+#include "app/tray_icon.h"
+
+#include "app/window_rules.h"
+#include "ui/app_icon.h"
+
+namespace quillet {
+
+TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
+  icon_.setIcon(appIcon());
+  icon_.setToolTip(QString::fromUtf8(kTrayTipAdded));
+  connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+    if (reason == QSystemTrayIcon::DoubleClick) {
+      Q_EMIT showWindowRequested();
+    }
+  });
+}
+
+TrayIcon::~TrayIcon() { icon_.setContextMenu(nullptr); }
+
+void TrayIcon::add() {
+  if (!icon_.isVisible()) {
+    icon_.setToolTip(QString::fromUtf8(kTrayTipAdded));
+    icon_.show();
+  }
+}
+
+void TrayIcon::remove() {
+  icon_.hide();
+  icon_.setToolTip(QString::fromUtf8(kTrayTipRemoved));
+}
+
+void TrayIcon::setLanguage(Language language) {
+  const TrayMenu table = trayMenu(language);
+  auto menu = std::make_unique<QMenu>();
+  menu->setTitle(QString::fromUtf8(table.title));
+  for (const TrayMenuItem& item : table.items) {
+    QAction* action = menu->addAction(QString::fromUtf8(item.text));
+    action->setData(item.command);
+    const int command = item.command;
+    connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
+  }
+  icon_.setContextMenu(menu.get());
+  menu_ = std::move(menu);
+}
+
+void TrayIcon::runCommand(int command) {
+  switch (trayAction(command)) {
+    case TrayAction::ShowWindow:
+      Q_EMIT showWindowRequested();
+      break;
+    case TrayAction::Exit:
+      Q_EMIT exitRequested();
+      break;
+    case TrayAction::None:
+      break;
+  }
+}
+
+}  // namespace quillet

@@ -1,0 +1,224 @@
+#include "ui/main_renderer.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <cstring>
+
+#include "macro/macro_record.h"
+
+namespace quillet {
+
+QColor colorOf(ColorRef ref) { return QColor(redOf(ref), greenOf(ref), blueOf(ref)); }
+
+namespace {
+
+const QColor kLabelWhite(255, 255, 255);
+const QColor kLabelHover(255, 0, 0);
+const QColor kRecordLabel(1, 255, 246);
+// Room that the select boxes of the main page keep for their drop-down arrow.
+constexpr int kArrowRoom = 23;
+// Where the knob's top-left corner sits relative to the slider's filled end and top.
+constexpr int kKnobLeft = 8;
+constexpr int kKnobUp = 5;
+
+QRect qrectOf(const SkinButton& b) { return QRect(b.x, b.y, b.width, b.height); }
+
+class Composer {
+ public:
+  Composer(QImage& target, const PagePictures& pictures, const QFont& font)
+      : pictures_(pictures), painter_(&target), metrics_(font) {
+    painter_.setFont(font);
+  }
+
+  void copyOver(const SkinButton& r) { copy(pictures_.over, qrectOf(r)); }
+  void copyDown(const SkinButton& r) { copy(pictures_.down, qrectOf(r)); }
+  void copy(const QImage& from, const QRect& r) {
+    if (!from.isNull() && !r.isEmpty()) {
+      painter_.drawImage(r.topLeft(), from, r);
+    }
+  }
+  void fill(const QRect& r, QColor c) { painter_.fillRect(r, c); }
+
+  void slider(const SkinButton& r, int copied, const QImage& knob) {
+    copy(pictures_.down, QRect(r.x, r.y, copied, r.height));
+    if (!knob.isNull()) {
+      painter_.drawImage(QPoint(r.x + copied - kKnobLeft, r.y - kKnobUp), knob);
+    }
+  }
+
+  // The label with its left edge at x + (width - text width - trim) / 2 + shift and its top at
+  // y + (height - text height) / 2, measured in the UI font.
+  void label(const SkinButton& r, const std::string& text, QColor colour, int trim = 0, int shift = 0) {
+    if (text.empty()) {
+      return;
+    }
+    const QString t = QString::fromStdString(text);
+    const int left = r.x + (r.width - metrics_.horizontalAdvance(t) - trim) / 2 + shift;
+    const int top = r.y + (r.height - metrics_.height()) / 2;
+    painter_.setPen(colour);
+    painter_.drawText(QPoint(left, top + metrics_.ascent()), t);
+  }
+
+ private:
+  const PagePictures& pictures_;
+  QPainter painter_;
+  QFontMetrics metrics_;
+};
+
+void advancedState(Composer& c, const SkinLayouts& layouts, const ProfileSettings& s, const QImage& knob) {
+  namespace ar = advanced_region;
+  const auto& a = layouts.advanced;
+  const auto region = [&](int i) -> const SkinButton& { return a[static_cast<std::size_t>(i)]; };
+  if (s.currentDpiLevel >= 0 && s.currentDpiLevel < kDpiLevelCount) {
+    c.copyDown(region(ar::kFirstDpiSelect + s.currentDpiLevel));
+  }
+  for (int i = 0; i < kDpiLevelCount; ++i) {
+    const QColor colour = colorOf(s.dpiColorRef[static_cast<std::size_t>(i)]);
+    c.fill(qrectOf(region(ar::kFirstDpiColor + i)), colour);
+    const int last = std::min<int>(s.dpiStepRegion[static_cast<std::size_t>(i)], ar::kLastDpiStep);
+    for (int r = ar::kFirstDpiStep + kDpiStepCount * i; r <= last; ++r) {
+      const SkinButton& b = region(r);
+      c.fill(QRect(b.x + 1, b.y + 1, b.width - 2, b.height - 1), colour);
+    }
+    if (s.dpiLevelEnabled[static_cast<std::size_t>(i)] == 1) {
+      c.copyDown(region(ar::kFirstDpiEnable + i));
+    }
+  }
+  const SkinButton& pointer = region(ar::kPointerSpeed);
+  const SkinButton& wheel = region(ar::kWheelSpeed);
+  const SkinButton& fire = region(ar::kFireTime);
+  c.slider(pointer, s.pointerSpeed * pointer.width / 10, knob);
+  c.slider(wheel, s.wheelSpeed * wheel.width / 10, knob);
+  c.slider(fire, s.fireTime * fire.width / 300, knob);
+}
+
+void macroState(Composer& c, const SkinLayouts& layouts, const RenderInput& in) {
+  const auto& m = layouts.macro;
+  if (in.recording) {
+    c.copyDown(m[5]);
+  }
+  if (in.playMode) {
+    switch (play_mode::modeOf(*in.playMode)) {
+      case 2:
+        c.copyDown(m[10]);
+        break;
+      case 1:
+        c.copyDown(m[11]);
+        break;
+      case 0:
+        c.copyDown(m[12]);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+void commonFrame(Composer& c, const SkinLayouts& layouts, const RenderInput& in) {
+  const std::int32_t tab = tabOfPage(in.app.currentPage);
+  for (std::int32_t i = 0; i <= frame_region::kLast; ++i) {
+    const SkinButton& r = layouts.main[static_cast<std::size_t>(i)];
+    if (i == tab) {
+      c.copyDown(r);
+    } else if (i == in.hover.main) {
+      c.copyOver(r);
+    } else if ((i == frame_region::kChinese && in.app.language == kChinese) ||
+               (i == frame_region::kEnglish && in.app.language != kChinese)) {
+      c.copyDown(r);
+    }
+  }
+}
+
+void labels(Composer& c, const SkinLayouts& layouts, const RenderInput& in) {
+  const std::uint8_t page = in.app.currentPage;
+  if (page == pageNumber(Page::Main)) {
+    for (std::int32_t i = 0; i < static_cast<std::int32_t>(kMainRegionCount); ++i) {
+      const SkinButton& r = layouts.main[static_cast<std::size_t>(i)];
+      if (i >= frame_region::kFirstButton && i <= frame_region::kLastButton) {
+        const int button = i - frame_region::kFirstButton;
+        const auto& buttons = in.settings.buttonFunction[static_cast<std::size_t>(in.app.currentProfile & 3)];
+        c.label(r, buttonFunctionName(buttons[static_cast<std::size_t>(button)], in.app, in.macroNames),
+                i == in.hover.main ? kLabelHover : kLabelWhite, kArrowRoom);
+      } else if (i == frame_region::kProfile) {
+        c.label(r, layouts.profileNames[static_cast<std::size_t>(in.app.currentProfile & 3)], kLabelWhite, kArrowRoom);
+      } else {
+        c.label(r, r.label, kLabelWhite);
+      }
+    }
+    return;
+  }
+  // The other pages show the frame's labels, then their own. The frame's last region (the
+  // title) is labelled on every page too, so that the title stays when the page changes.
+  for (std::size_t i = 0; i < kFrameRegionCount; ++i) {
+    c.label(layouts.main[i], layouts.main[i].label, kLabelWhite);
+  }
+  if (page == pageNumber(Page::Advanced)) {
+    for (std::int32_t i = 0; i < static_cast<std::int32_t>(kAdvancedRegionCount); ++i) {
+      const SkinButton& r = layouts.advanced[static_cast<std::size_t>(i)];
+      c.label(r, r.label, i == in.hover.advanced ? kLabelHover : kLabelWhite);
+    }
+  } else if (page == pageNumber(Page::Macro)) {
+    for (std::int32_t i = 0; i < static_cast<std::int32_t>(kMacroRegionCount); ++i) {
+      const SkinButton& r = layouts.macro[static_cast<std::size_t>(i)];
+      if (i == 5) {
+        c.label(r, r.label, kRecordLabel, 0, -3);
+      } else {
+        c.label(r, r.label, kLabelWhite);
+      }
+    }
+  } else {
+    // The lighting page's own labels (effect names, blanked controls) come with its state
+    // drawing; until then every region shows its skin label.
+    for (const SkinButton& r : layouts.lighting) {
+      c.label(r, r.label, kLabelWhite);
+    }
+  }
+}
+
+}  // namespace
+
+void composeWindow(QImage& target, const SkinPictures& pictures, const RenderInput& in) {
+  const PagePictures& page = pictures.page(in.app.currentPage);
+  const QSize size = pictures.size();
+  if (target.size() != size || target.format() != QImage::Format_RGB32) {
+    target = QImage(size, QImage::Format_RGB32);
+  }
+  // The idle picture is the composition's ground; copied, not shared, so that drawing on it
+  // never detaches or changes the kept picture.
+  if (page.normal.size() == size) {
+    std::memcpy(target.bits(), page.normal.constBits(), static_cast<std::size_t>(target.sizeInBytes()));
+  } else {
+    target.fill(Qt::black);
+  }
+  Composer c(target, page, in.font);
+  const SkinLayouts& layouts = in.layouts;
+  switch (static_cast<Page>(in.app.currentPage)) {
+    case Page::Main:
+      if (in.hover.main != kNoRegion) {
+        c.copyOver(layouts.main[static_cast<std::size_t>(in.hover.main)]);
+      }
+      break;
+    case Page::Advanced:
+      if (in.hover.advanced != kNoRegion) {
+        c.copyOver(layouts.advanced[static_cast<std::size_t>(in.hover.advanced)]);
+      }
+      advancedState(c, layouts, in.settings, pictures.knob());
+      break;
+    case Page::Macro:
+      if (in.hover.macro != kNoRegion) {
+        c.copyOver(layouts.macro[static_cast<std::size_t>(in.hover.macro)]);
+      }
+      macroState(c, layouts, in);
+      break;
+    case Page::Lighting:
+      if (in.hover.lighting != kNoRegion) {
+        c.copyOver(layouts.lighting[static_cast<std::size_t>(in.hover.lighting)]);
+      }
+      break;
+  }
+  commonFrame(c, layouts, in);
+  labels(c, layouts, in);
+}
+
+}  // namespace quillet

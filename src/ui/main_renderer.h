@@ -1,0 +1,39 @@
+#pragma once
+// The composition of the main window: the shown page's idle picture with the hovered region,
+// the page's live state, the common frame and the labels drawn over it, on an off-screen image
+// that the window then shows with one copy.
+#include <QFont>
+#include <QImage>
+
+#include <cstdint>
+#include <optional>
+
+#include "app/app_state.h"
+#include "app/profile_settings.h"
+#include "app/window_rules.h"
+#include "macro/group_list.h"
+#include "ui/skin_layout.h"
+#include "ui/skin_pictures.h"
+
+namespace quillet {
+
+// Everything a composition reads; all of it belongs to the window thread.
+struct RenderInput {
+  const AppState& app;
+  const ProfileSettings& settings;
+  const SkinLayouts& layouts;
+  const MacroNameTable& macroNames;
+  HoverIndexes hover;
+  QFont font;                               // the UI font of the current language
+  bool recording = false;                   // a macro is being recorded
+  std::optional<std::uint8_t> playMode;     // the selected macro's play-mode byte, if one is selected
+};
+
+// Composes the current page into `target`, which is made the size of the pictures (the mask's
+// size) when it is not.
+void composeWindow(QImage& target, const SkinPictures& pictures, const RenderInput& input);
+
+// A label's colour as the skin's colour reference (red in the low byte).
+QColor colorOf(ColorRef ref);
+
+}  // namespace quillet

@@ -1,0 +1,48 @@
+#pragma once
+// The main window's pictures, decoded once per skin load and kept for the life of the skin:
+// per page the idle, hovered and pressed pictures, the shape mask, the slider knob and the
+// lighting page's blanked picture. Painting only reads them.
+#include <QImage>
+#include <QSize>
+
+#include <array>
+#include <filesystem>
+
+namespace quillet {
+
+struct PagePictures {
+  QImage normal;
+  QImage over;
+  QImage down;
+};
+
+class SkinPictures {
+ public:
+  // Decodes every picture from `skinFolder`. A missing or unreadable picture stays null and
+  // nothing is drawn from it. Returns false when the mask is missing (the window then has
+  // neither size nor shape from the skin).
+  bool load(const std::filesystem::path& skinFolder);
+
+  // Page 0 main, 1 advanced, 2 macro, 3 lighting.
+  const PagePictures& page(std::uint8_t page) const { return pages_[page < pages_.size() ? page : 0]; }
+  const QImage& mask() const { return mask_; }
+  // The 14 × 14 knob, cut from (3, 2) of moveRect.png.
+  const QImage& knob() const { return knob_; }
+  const QImage& lightingBlank() const { return ledNull_; }
+  // The window's drawing size: the mask's size.
+  QSize size() const { return mask_.size(); }
+  // How often load() ran; painting never decodes.
+  int loads() const { return loads_; }
+
+  // The file names of page `page`'s three pictures, for callers that decode on their own.
+  static std::array<const char*, 3> pageFiles(std::uint8_t page);
+
+ private:
+  std::array<PagePictures, 4> pages_;
+  QImage mask_;
+  QImage knob_;
+  QImage ledNull_;
+  int loads_ = 0;
+};
+
+}  // namespace quillet

@@ -1,0 +1,173 @@
+# End-to-end test helpers: a virtual display with a notification area, the utility started on a
+# temporary copy of the skin folder, and xdotool driving it at coordinates from the layout files.
+#
+#   source tests/e2e/lib.sh
+#   e2e_init BIN_DIR                 scratch folder, private XDG_RUNTIME_DIR, cleanup on exit
+#   e2e_start_display                Xvfb on a free display (exits 77 when Xvfb is missing)
+#   e2e_start_tray                   trayer, and waits until it has a window
+#   e2e_copy_skins                   $E2E_SKINS: a copy of BIN_DIR/skins
+#   e2e_start_quillet [ARGS...]      quillet --skins $E2E_SKINS ARGS; sets $E2E_PID, $E2E_WID
+#   e2e_region_center FILE KEY       "x y" of a BUTTONPOS region of a layout file
+#   e2e_click FILE KEY               moves to a region's centre in the window and clicks
+#   e2e_hover FILE KEY               moves there without clicking
+#   e2e_tray_icon_center            "x y" of the utility's icon in the notification area
+#   e2e_screenshot NAME              $E2E_SHOTS/NAME.png of the whole screen
+#   e2e_wait_gone PID SECONDS        true once the process has ended
+#   e2e_wait_window_visible / e2e_wait_window_hidden SECONDS
+# Failures call e2e_fail, which prints the utility's stderr and exits 1.
+
+E2E_TITLE="K736 Gaming mouse"
+
+e2e_fail() {
+  echo "FAIL: $*" >&2
+  if [ -n "${E2E_DIR:-}" ] && [ -f "$E2E_DIR/quillet.err" ]; then
+    echo "--- quillet stderr ---" >&2
+    cat "$E2E_DIR/quillet.err" >&2
+  fi
+  exit 1
+}
+
+e2e_cleanup() {
+  local pid
+  for pid in ${E2E_PIDS:-}; do
+    kill "$pid" 2>/dev/null || true
+  done
+  for pid in ${E2E_PIDS:-}; do
+    wait "$pid" 2>/dev/null || true
+  done
+  if [ -n "${E2E_DIR:-}" ] && [ -z "${E2E_KEEP:-}" ]; then
+    rm -rf "$E2E_DIR"
+  fi
+}
+
+e2e_init() {
+  E2E_BIN="$1"
+  E2E_DIR="$(mktemp -d "${TMPDIR:-/tmp}/quillet-e2e-XXXXXX")"
+  E2E_PIDS=""
+  E2E_SHOTS="${E2E_SHOTS:-$E2E_DIR/shots}"
+  mkdir -p "$E2E_SHOTS" "$E2E_DIR/runtime"
+  chmod 700 "$E2E_DIR/runtime"
+  export XDG_RUNTIME_DIR="$E2E_DIR/runtime"
+  export XDG_CONFIG_HOME="$E2E_DIR/config"
+  # Messages go to stderr instead of waiting in a message box for a click.
+  export QUILLET_MESSAGES=stderr
+  unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+  trap e2e_cleanup EXIT
+}
+
+e2e_start_display() {
+  if ! command -v Xvfb >/dev/null || ! command -v xdotool >/dev/null; then
+    echo "SKIP: Xvfb or xdotool is not installed"
+    exit 77
+  fi
+  local fifo="$E2E_DIR/displayfd"
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" 2>"$E2E_DIR/xvfb.err" &
+  E2E_PIDS="$E2E_PIDS $!"
+  local display
+  read -r -t 10 display <"$fifo" || e2e_fail "Xvfb did not start"
+  export DISPLAY=":$display"
+}
+
+e2e_start_tray() {
+  command -v trayer >/dev/null || e2e_fail "trayer is not installed"
+  trayer --edge bottom --align right --widthtype pixel --width 120 --height 32 >"$E2E_DIR/trayer.log" 2>&1 &
+  E2E_PIDS="$E2E_PIDS $!"
+  local i
+  for i in $(seq 50); do
+    if xdotool search --class trayer >/dev/null 2>&1; then
+      return 0
+    fi
+    sleep 0.1
+  done
+  e2e_fail "trayer did not start"
+}
+
+e2e_copy_skins() {
+  E2E_SKINS="$E2E_DIR/skins"
+  cp -r "$E2E_BIN/skins" "$E2E_SKINS"
+}
+
+e2e_find_window() {
+  xdotool search --onlyvisible --name "^$E2E_TITLE\$" 2>/dev/null | head -n1
+}
+
+e2e_wait_window_visible() {
+  local i
+  for i in $(seq $(( ${1:-10} * 10 ))); do
+    E2E_WID="$(e2e_find_window)"
+    if [ -n "$E2E_WID" ]; then
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+e2e_wait_window_hidden() {
+  local i
+  for i in $(seq $(( ${1:-10} * 10 ))); do
+    if [ -z "$(e2e_find_window)" ]; then
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+e2e_start_quillet() {
+  "$E2E_BIN/quillet" --skins "$E2E_SKINS" "$@" >"$E2E_DIR/quillet.out" 2>"$E2E_DIR/quillet.err" &
+  E2E_PID=$!
+  E2E_PIDS="$E2E_PIDS $E2E_PID"
+  e2e_wait_window_visible 15 || e2e_fail "the window did not appear"
+  # The window is at the top-left corner, so that screen and window coordinates agree.
+  xdotool windowmove "$E2E_WID" 0 0
+  sleep 0.3
+}
+
+# The centre of region KEY of [BUTTONPOS] in FILE (relative to the skin folder).
+e2e_region_center() {
+  awk -F'[=,]' -v key="$2" '
+    /^\[/ { section = $0; next }
+    section == "[BUTTONPOS]" && $1 == key { printf "%d %d\n", $3 + $5 / 2, $4 + $6 / 2; found = 1; exit }
+    END { if (!found) exit 1 }' "$E2E_SKINS/$1"
+}
+
+e2e_hover() {
+  local xy
+  xy="$(e2e_region_center "$1" "$2")" || e2e_fail "no region $2 in $1"
+  # shellcheck disable=SC2086
+  xdotool mousemove --window "$E2E_WID" $xy
+  sleep 0.2
+}
+
+e2e_click() {
+  e2e_hover "$1" "$2"
+  xdotool click 1
+  sleep 0.3
+}
+
+# "x y" of the centre of the utility's icon in the notification area: the utility's own window
+# that trayer has embedded (the only one besides the main window with the utility's class).
+e2e_tray_icon_center() {
+  xwininfo -root -tree | awk '/\("quillet" "Quillet"\)/ && !/K736/ {
+      split($(NF-1), size, "[x+]"); split($NF, abs, "+");
+      printf "%d %d\n", abs[2] + size[1] / 2, abs[3] + size[2] / 2; found = 1; exit }
+    END { if (!found) exit 1 }'
+}
+
+e2e_screenshot() {
+  /usr/bin/import -window root "$E2E_SHOTS/$1.png"
+}
+
+e2e_wait_gone() {
+  local i
+  for i in $(seq $(( ${2:-10} * 10 ))); do
+    if ! kill -0 "$1" 2>/dev/null; then
+      wait "$1" 2>/dev/null
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}

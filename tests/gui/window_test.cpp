@@ -1,0 +1,332 @@
+// The main window under the offscreen platform: start-up, hover and its repaint regions, the
+// composition, tabs, sliders, the frame commands, the language switch and the single instance.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "app/quillet_dlg.h"
+#include "app/settings_file.h"
+#include "app/single_instance.h"
+#include "app/startup.h"
+#include "platform/ini.h"
+#include "support/temp_dir.h"
+#include "ui/lighting_refresh.h"
+
+namespace quillet {
+namespace {
+
+// A mouse that is present or not, counting what the window asks of it.
+class FakeSession : public NullDeviceSession {
+ public:
+  explicit FakeSession(bool present) : present_(present) {}
+  bool open() override { return present_; }
+  bool isOpen() const override { return present_; }
+  std::optional<std::uint8_t> readDeviceValue() override { return present_ ? std::optional<std::uint8_t>(5) : std::nullopt; }
+  void hostExit() override { ++hostExits; }
+  bool apply(const ProfileSettings& s, AppState& app, const MacroPlayModeLookup& lookup) override {
+    ++applies;
+    return NullDeviceSession::apply(s, app, lookup);
+  }
+  int hostExits = 0;
+  int applies = 0;
+
+ private:
+  bool present_;
+};
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void start(bool present = false, const std::function<void(const std::filesystem::path&)>& prepare = {}) {
+    std::filesystem::copy(std::filesystem::path(QUILLET_BIN_DIR) / "skins", skins_,
+                          std::filesystem::copy_options::recursive);
+    if (prepare) {
+      prepare(skins_);
+    }
+    auto session = std::make_unique<FakeSession>(present);
+    session_ = session.get();
+    dlg_ = std::make_unique<CQuilletDlg>(messages_, std::move(session));
+    dlg_->initDialog(QUILLET_BIN_DIR, skins_, false);
+    dlg_->show();
+    QApplication::processEvents();
+  }
+
+  QPoint centre(const SkinButton& b) const { return QPoint(b.x + b.width / 2, b.y + b.height / 2); }
+  void send(QEvent::Type type, QPoint pos, Qt::MouseButtons buttons = Qt::NoButton) {
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, QPointF(pos), QPointF(dlg_->mapToGlobal(pos)), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(dlg_.get(), &event);
+  }
+  void moveTo(QPoint p, Qt::MouseButtons held = Qt::NoButton) { send(QEvent::MouseMove, p, held); }
+  void click(QPoint p) {
+    moveTo(p);
+    send(QEvent::MouseButtonPress, p, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, p, Qt::NoButton);
+  }
+  void clickMain(int region) { click(centre(dlg_->layouts().main[static_cast<std::size_t>(region)])); }
+
+  test::TempDir dir_;
+  std::filesystem::path skins_ = dir_ / "skins";
+  RecordedMessages messages_;
+  FakeSession* session_ = nullptr;
+  std::unique_ptr<CQuilletDlg> dlg_;
+};
+
+TEST_F(WindowTest, StartsWithoutAMouse) {
+  start();
+  EXPECT_EQ(dlg_->windowTitle(), QString::fromUtf8(kWindowTitle));
+  ASSERT_EQ(messages_.texts.size(), 1u);
+  EXPECT_EQ(messages_.texts[0], noMouseMessage(dlg_->app().language));
+  EXPECT_EQ(dlg_->app().devicePresent, 0);
+  EXPECT_FALSE(dlg_->tray().added()) << "no icon without a mouse";
+  EXPECT_EQ(dlg_->app().currentPage, 0);
+  // The shape comes from the mask: the corners are cut, the middle is in.
+  EXPECT_EQ(dlg_->size(), dlg_->pictures().size());
+  EXPECT_FALSE(dlg_->mask().isEmpty());
+  EXPECT_FALSE(dlg_->mask().contains(QPoint(0, 0)));
+  EXPECT_TRUE(dlg_->mask().contains(QPoint(dlg_->width() / 2, dlg_->height() / 2)));
+  EXPECT_DOUBLE_EQ(dlg_->uiFont().pointSizeF(), dlg_->fontTenthsOfPoint() / 10.0);
+}
+
+TEST_F(WindowTest, AMouseGetsTheIconAndItsDeviceValueAndCloseSaysGoodbye) {
+  start(true);
+  EXPECT_TRUE(messages_.texts.empty());
+  EXPECT_EQ(dlg_->app().devicePresent, 1);
+  EXPECT_EQ(dlg_->app().deviceValue, 5);
+  EXPECT_TRUE(dlg_->tray().added());
+  QSignalSpy ended(dlg_.get(), &CQuilletDlg::shutDown);
+  clickMain(frame_region::kClose);
+  EXPECT_EQ(ended.count(), 1);
+  EXPECT_EQ(session_->hostExits, 1);
+  EXPECT_FALSE(dlg_->tray().added());
+  dlg_->onClose();
+  EXPECT_EQ(session_->hostExits, 1) << "shutdown runs once";
+}
+
+TEST_F(WindowTest, TheWindowsOwnCloseOnlyHidesIt) {
+  start(true);
+  QSignalSpy ended(dlg_.get(), &CQuilletDlg::shutDown);
+  dlg_->close();
+  QApplication::processEvents();
+  EXPECT_EQ(ended.count(), 0);
+  EXPECT_TRUE(dlg_->tray().added());
+  dlg_->tray().runCommand(tray_command::kShowWindowEn);
+  EXPECT_TRUE(dlg_->isVisible());
+  dlg_->tray().runCommand(tray_command::kExitCn);
+  EXPECT_EQ(ended.count(), 1);
+  EXPECT_EQ(session_->hostExits, 1);
+}
+
+TEST_F(WindowTest, HoverRepaintsThePageRegionAndPicturesAreDecodedOnce) {
+  start();
+  const SkinLayouts& l = dlg_->layouts();
+  moveTo(centre(l.main[21]));
+  EXPECT_EQ(dlg_->hover().main, 21);
+  EXPECT_EQ(dlg_->lastHoverRepaint(), QRegion(dlg_->rect()));
+
+  clickMain(7);
+  ASSERT_EQ(dlg_->app().currentPage, 1);
+  moveTo(centre(l.advanced[70]));
+  EXPECT_EQ(dlg_->hover().advanced, 70);
+  const QRegion& repaint = dlg_->lastHoverRepaint();
+  EXPECT_EQ(repaint, dlg_->pageRegion(RepaintArea::AdvancedPage));
+  for (const SkinRect& box : kAdvancedValueBoxes) {
+    EXPECT_FALSE(repaint.intersects(QRect(box.left, box.top, box.width(), box.height())));
+  }
+  EXPECT_TRUE(repaint.contains(centre(l.advanced[70])));
+
+  clickMain(8);
+  moveTo(centre(l.macro[6]));
+  EXPECT_EQ(dlg_->lastHoverRepaint(), dlg_->pageRegion(RepaintArea::MacroPage));
+  const SkinRect list = l.macroControlRects[3];
+  EXPECT_FALSE(dlg_->lastHoverRepaint().contains(QPoint(list.left + 5, list.top + 5)));
+
+  for (int i = 0; i < 5; ++i) {
+    dlg_->repaint();
+  }
+  EXPECT_EQ(dlg_->pictures().loads(), 1);
+}
+
+int redPixels(const QImage& image, const SkinButton& r) {
+  int n = 0;
+  for (int y = r.y; y < r.y + r.height; ++y) {
+    for (int x = r.x; x < r.x + r.width; ++x) {
+      const QColor c = image.pixelColor(x, y);
+      n += c.red() > 200 && c.green() < 60 && c.blue() < 60 ? 1 : 0;
+    }
+  }
+  return n;
+}
+
+TEST_F(WindowTest, ButtonLabelsAreRedOnlyUnderThePointer) {
+  start();
+  const SkinLayouts& l = dlg_->layouts();
+  moveTo(QPoint(1, dlg_->height() / 2));
+  ASSERT_EQ(dlg_->hover().main, kNoRegion);
+  QImage idle = dlg_->compose().copy();
+  for (int r = 20; r <= 27; ++r) {
+    EXPECT_EQ(redPixels(idle, l.main[static_cast<std::size_t>(r)]), 0) << r;
+  }
+  moveTo(centre(l.main[22]));
+  const QImage& hovered = dlg_->compose();
+  EXPECT_GT(redPixels(hovered, l.main[22]), 10);
+  EXPECT_EQ(redPixels(hovered, l.main[23]), 0);
+}
+
+TEST_F(WindowTest, ButtonLabelsFollowTheirFunctions) {
+  start();
+  const SkinLayouts& l = dlg_->layouts();
+  moveTo(QPoint(1, dlg_->height() / 2));
+  const SkinButton& b = l.main[20];
+  const QRect r(b.x, b.y, b.width, b.height);
+  dlg_->settings().buttonFunction[0][0] = 1;
+  const QImage one = dlg_->compose().copy(r);
+  dlg_->settings().buttonFunction[0][0] = 2;
+  const QImage two = dlg_->compose().copy(r);
+  dlg_->settings().buttonFunction[0][0] = 0;
+  const QImage none = dlg_->compose().copy(r);
+  EXPECT_NE(one, two);
+  EXPECT_NE(one, none);
+  // Without a name the region shows its picture alone.
+  EXPECT_EQ(none, dlg_->pictures().page(0).normal.copy(r));
+}
+
+TEST_F(WindowTest, TabsSwitchPagesAndTheAdvancedPageHasItsValueBoxes) {
+  start();
+  const SkinLayouts& l = dlg_->layouts();
+  const SkinButton& tab = l.main[7];
+  const QRect tabRect(tab.x, tab.y, tab.width, tab.height);
+  clickMain(7);
+  EXPECT_EQ(dlg_->app().currentPage, 1);
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_NE(dlg_->valueBox(i), nullptr);
+    EXPECT_EQ(dlg_->valueBox(i)->geometry().topLeft(), QPoint(kAdvancedValueBoxes[static_cast<std::size_t>(i)].left,
+                                                             kAdvancedValueBoxes[static_cast<std::size_t>(i)].top));
+  }
+  EXPECT_EQ(dlg_->valueBox(2)->text(), QString::number(dlg_->settings().fireTime) + "ms");
+  // The shown page's tab is drawn pressed, also under the pointer; the pointer's region of
+  // the tab image differs from the pressed one only where the label is.
+  QImage composed = dlg_->compose().copy(tabRect);
+  const QImage down = dlg_->pictures().page(1).down.copy(tabRect);
+  EXPECT_EQ(composed.pixel(1, 1), down.pixel(1, 1));
+  clickMain(6);
+  EXPECT_EQ(dlg_->app().currentPage, 0);
+  EXPECT_EQ(dlg_->valueBox(0), nullptr);
+  clickMain(9);
+  EXPECT_EQ(dlg_->app().currentPage, 3);
+  clickMain(9);
+  EXPECT_EQ(dlg_->app().currentPage, 3);
+}
+
+TEST_F(WindowTest, SliderPressAndDrag) {
+  start();
+  clickMain(7);
+  const SkinButton& s = dlg_->layouts().advanced[advanced_region::kPointerSpeed];
+  const QPoint left(s.x, s.y + s.height / 2);
+  moveTo(left);
+  send(QEvent::MouseButtonPress, left, Qt::LeftButton);
+  EXPECT_EQ(dlg_->settings().pointerSpeed, speedSliderValue(kSpeedPressReach, s.width));
+  moveTo(QPoint(s.x + s.width + 200, s.y + 300), Qt::LeftButton);
+  EXPECT_EQ(dlg_->settings().pointerSpeed, 10) << "beyond the end, and off the region";
+  EXPECT_EQ(dlg_->valueBox(0)->text(), "10");
+  moveTo(QPoint(s.x - 50, s.y), Qt::LeftButton);
+  EXPECT_EQ(dlg_->settings().pointerSpeed, 0);
+  moveTo(QPoint(s.x + s.width / 2, s.y), Qt::LeftButton);
+  send(QEvent::MouseButtonRelease, QPoint(s.x + s.width / 2, s.y));
+  EXPECT_EQ(dlg_->settings().pointerSpeed, 5);
+  moveTo(QPoint(s.x + s.width, s.y));
+  EXPECT_EQ(dlg_->settings().pointerSpeed, 5) << "the release ended the drag";
+
+  const SkinButton& f = dlg_->layouts().advanced[advanced_region::kFireTime];
+  moveTo(QPoint(f.x + 1, f.y + 2));
+  send(QEvent::MouseButtonPress, QPoint(f.x + 1, f.y + 2), Qt::LeftButton);
+  moveTo(QPoint(f.x + f.width + 10, f.y), Qt::LeftButton);
+  send(QEvent::MouseButtonRelease, QPoint(f.x + f.width + 10, f.y));
+  EXPECT_EQ(dlg_->settings().fireTime, 300);
+  EXPECT_EQ(dlg_->valueBox(2)->text(), "300ms");
+}
+
+TEST_F(WindowTest, ApplyDownloadsAndSaves) {
+  start();
+  clickMain(7);
+  click(centre(dlg_->layouts().advanced[advanced_region::kFirstDpiStep + 11]));
+  EXPECT_EQ(dlg_->settings().dpiStep[0], 11);
+  const std::filesystem::path config = skins_ / "config" / "config.ini";
+  EXPECT_NE(ini::readString(config, "Config1", "DPI_SET0", "", 16), "11") << "edits stay in memory";
+  clickMain(frame_region::kApply);
+  EXPECT_EQ(session_->applies, 1);
+  EXPECT_EQ(session_->lastBlocks().size(), 16u);
+  EXPECT_EQ(ini::readString(config, "Config1", "DPI_SET0", "", 16), "11");
+}
+
+TEST_F(WindowTest, LanguageSwitchReloadsNamesTrayMenuAndStoresTheChoice) {
+  start(true);
+  const Language other = dlg_->app().language == kChinese ? kEnglish : kChinese;
+  const std::string before = dlg_->layouts().profileNames[0];
+  clickMain(other == kChinese ? frame_region::kChinese : frame_region::kEnglish);
+  EXPECT_EQ(dlg_->app().language, other);
+  EXPECT_NE(dlg_->layouts().profileNames[0], before);
+  EXPECT_EQ(readLanguage(skins_ / "config" / "config.ini"), other);
+  ASSERT_NE(dlg_->tray().menu(), nullptr);
+  EXPECT_EQ(dlg_->tray().menu()->actions().at(1)->text().toStdString(), trayMenu(other).items[1].text);
+  EXPECT_EQ(dlg_->windowTitle(), QString::fromUtf8(kWindowTitle));
+}
+
+TEST_F(WindowTest, AMissingLayoutFileEndsTheWindow) {
+  start(true, [](const std::filesystem::path& skins) {
+    std::filesystem::remove(skins / "INI_EN" / "skin_mac_en.ini");
+    std::filesystem::remove(skins / "INI_CN" / "skin_mac.ini");
+  });
+  QSignalSpy ended(dlg_.get(), &CQuilletDlg::shutDown);
+  QApplication::processEvents();
+  ASSERT_FALSE(messages_.texts.empty());
+  EXPECT_EQ(messages_.texts[0], std::string(kSkinFileMissingText));
+  EXPECT_GE(session_->hostExits, 1);
+  EXPECT_FALSE(dlg_->tray().added());
+  EXPECT_TRUE(dlg_->closing());
+}
+
+TEST(SingleInstance, ASecondStartAsksTheFirstToRestore) {
+  SingleInstance first(QStringLiteral("QuilletTest"));
+  SingleInstance second(QStringLiteral("QuilletTest"));
+  EXPECT_FALSE(first.askRunningInstanceToRestore(200)) << "nobody runs yet";
+  ASSERT_TRUE(first.listen());
+  QSignalSpy restore(&first, &SingleInstance::restoreRequested);
+  EXPECT_TRUE(second.askRunningInstanceToRestore());
+  EXPECT_TRUE(restore.wait(2000));
+  EXPECT_TRUE(SingleInstance::socketPath("X").startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR")));
+}
+
+TEST(LightingRefresh, RepaintsWhileShownAndEndsWhenLeft) {
+  std::atomic<int> repaints{0};
+  LightingRefresh refresh([&] { ++repaints; });
+  refresh.setPeriod(5);
+  refresh.enter();
+  refresh.enter();  // still one thread
+  QElapsedTimer t;
+  t.start();
+  while (repaints.load() < 3 && t.elapsed() < 2000) {
+    QThread::msleep(1);
+  }
+  EXPECT_GE(repaints.load(), 3);
+  refresh.leave();
+  while (refresh.running() && t.elapsed() < 3000) {
+    QThread::msleep(1);
+  }
+  EXPECT_FALSE(refresh.running());
+  refresh.setPeriod(0);  // a second between repaints: leave() must not wait for it
+  refresh.enter();
+  t.restart();
+  refresh.leave();
+  while (refresh.running() && t.elapsed() < 3000) {
+    QThread::msleep(1);
+  }
+  EXPECT_LT(t.elapsed(), 500);
+}
+
+}  // namespace
+}  // namespace quillet
