@@ -37,7 +37,7 @@ RecordedMessages& messages() {
 }
 
 std::unique_ptr<CQuilletDlg> startWindow() {
-  auto dlg = std::make_unique<CQuilletDlg>(messages(), std::make_unique<NullDeviceSession>());
+  auto dlg = std::make_unique<CQuilletDlg>(messages(), std::make_unique<NullDeviceSession>(messages()));
   dlg->initDialog(QUILLET_BIN_DIR, skinsCopy(), false);
   return dlg;
 }

@@ -1,25 +1,102 @@
 #include "app/device_session.h"
 
-#include "app/settings_file.h"
+#include <chrono>
+
+#include "device/block_writer.h"
+#include "macro/macro_library.h"
+#include "platform/desktop_mouse.h"
 
 namespace quillet {
 
-bool NullDeviceSession::apply(const ProfileSettings& settings, AppState& app, const MacroPlayModeLookup& playModeOf) {
-  deriveKeySlots(settings, playModeOf, state_);
-  lastBlocks_ = configurationBlocks(settings, state_, app.currentProfile, app.deviceValue);
-  // No device is written. The download's last step still runs: the whole model is saved.
-  return saveSettings(app.configPath, app.currentProfileNumber, settings, app);
+namespace {
+
+class RecordingWriter final : public BlockWriter {
+ public:
+  explicit RecordingWriter(std::vector<NullDeviceSession::Block>& blocks) : blocks_(blocks) {}
+  bool writeBlock(std::uint16_t address, std::span<const std::uint8_t> data) override {
+    blocks_.push_back({address, {data.begin(), data.end()}});
+    return true;
+  }
+
+ private:
+  std::vector<NullDeviceSession::Block>& blocks_;
+};
+
+}  // namespace
+
+void NullDeviceSession::settingsLoaded(const ProfileSettings& settings, const AppState&, const MacroLibrary& library) {
+  deriveDownloadState(settings, library, state_);
 }
 
-std::unique_ptr<DeviceSession> makeDeviceSession(const DeviceSessionOptions& options, std::string& note) {
-  note.clear();
-  if (options.simulate) {
-    note = "the simulated mouse is not part of this build; starting without a mouse";
-  } else if (!options.simulatorSocket.empty()) {
-    note = "no device link in this build for the simulator at " + options.simulatorSocket +
-           "; starting without a mouse";
-  }
-  return std::make_unique<NullDeviceSession>();
+DownloadResult NullDeviceSession::apply(ProfileSettings& settings, AppState& app, MacroLibrary& library) {
+  lastBlocks_.clear();
+  RecordingWriter writer(lastBlocks_);
+  DownloadContext context{settings, app, state_, library, writer, {}, nullptr, messages_, {}, true};
+  return downloadSettings(context);
 }
+
+HidDeviceSession::HidDeviceSession(std::unique_ptr<HidTransport> transport, std::shared_ptr<void> keepAlive,
+                                   MessageService& messages, std::unique_ptr<DesktopMouseSettings> desktop)
+    : transport_(std::move(transport)),
+      keepAlive_(std::move(keepAlive)),
+      messages_(messages),
+      desktop_(desktop ? std::move(desktop) : makeUnavailableMouseSettings()),
+      link_(*transport_),
+      protocol_(link_, clock_) {
+  hotplug_ = transport_->watchHotplug(hotplugProblem_);
+}
+
+HidDeviceSession::~HidDeviceSession() = default;
+
+bool HidDeviceSession::open() { return link_.open(); }
+
+bool HidDeviceSession::isOpen() const { return link_.commandState() == DeviceLink::HandleState::kOpen; }
+
+std::optional<std::uint8_t> HidDeviceSession::readDeviceValue() {
+  if (const std::optional<DeviceStatus> status = protocol_.readStatus()) {
+    return status->deviceValue;
+  }
+  return std::nullopt;
+}
+
+void HidDeviceSession::hostExit() { protocol_.hostExit(); }
+
+void HidDeviceSession::settingsLoaded(const ProfileSettings& settings, const AppState&, const MacroLibrary& library) {
+  deriveDownloadState(settings, library, state_);
+}
+
+DownloadResult HidDeviceSession::apply(ProfileSettings& settings, AppState& app, MacroLibrary& library) {
+  // Each block is one transaction of the protocol; a mouse that is not there takes none, and
+  // the download goes on to its save as it would with the mouse in place.
+  DownloadContext context{settings,       app,       state_, library, protocol_, [this] { protocol_.endDownload(); },
+                          desktop_.get(), messages_, {},     true};
+  return downloadSettings(context);
+}
+
+int HidDeviceSession::hotplugDescriptor() const { return hotplug_ ? hotplug_->descriptor() : -1; }
+
+void HidDeviceSession::serviceHotplug() {
+  if (!hotplug_) {
+    return;
+  }
+  while (const std::optional<HotplugEvent> event = hotplug_->next(std::chrono::milliseconds(0))) {
+    switch (link_.onDeviceChange(*event)) {
+      case DeviceLink::Change::kRemoved:
+        if (onRemoved) {
+          onRemoved();
+        }
+        return;  // the window ends; what else waits does not matter
+      case DeviceLink::Change::kRediscovered:
+        if (onArrived) {
+          onArrived();
+        }
+        break;
+      case DeviceLink::Change::kNone:
+        break;
+    }
+  }
+}
+
+std::string HidDeviceSession::enumerateProblem() const { return transport_->enumerateProblem(); }
 
 }  // namespace quillet

@@ -4,7 +4,7 @@
 // is unplugged or plugged in again.
 //
 // The window owns one session for its whole life and calls it on the user-interface thread only;
-// the arrival and removal callbacks are invoked on that thread too.
+// the arrival and removal callbacks are invoked on that thread too (from serviceHotplug).
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -14,17 +14,18 @@
 
 #include "app/app_state.h"
 #include "app/profile_settings.h"
-#include "device/configuration.h"
+#include "device/clock.h"
+#include "device/device_link.h"
+#include "device/device_protocol.h"
+#include "device/download.h"
 #include "device/download_state.h"
+#include "platform/desktop_mouse.h"
+#include "platform/hid_transport.h"
 
 namespace quillet {
 
-// How the utility reaches a mouse: the real one, the in-process simulated one (--simulate) or
-// an external simulator at a Unix socket (QUILLET_SIM=<socket path>).
-struct DeviceSessionOptions {
-  bool simulate = false;
-  std::string simulatorSocket;
-};
+class MacroLibrary;
+class MessageService;
 
 class DeviceSession {
  public:
@@ -44,40 +45,97 @@ class DeviceSession {
   virtual std::optional<std::uint8_t> readDeviceValue() = 0;
   // Tells the mouse that the utility has gone.
   virtual void hostExit() = 0;
-  // The settings download: derives the device bytes of all four profiles, writes them into the
-  // mouse and, as its last step, saves the whole model into the settings file. Returns false
-  // when the save failed.
-  virtual bool apply(const ProfileSettings& settings, AppState& app, const MacroPlayModeLookup& playModeOf) = 0;
 
-  // Set by the window: the mouse was unplugged / plugged in (compare paths case-insensitively).
+  // The settings were loaded (start-up, a profile switch): the key slots and button flags are
+  // derived from them without a download, so the device threads serve the buttons the mouse
+  // already holds from the last download.
+  virtual void settingsLoaded(const ProfileSettings& settings, const AppState& app, const MacroLibrary& library) {
+    (void)settings;
+    (void)app;
+    (void)library;
+  }
+
+  // The settings download: the device bytes of all four profiles and the macros their buttons
+  // play written into the mouse, the desktop's pointer speed and wheel lines, and, as the last
+  // step, the save of the whole model into the settings file.
+  virtual DownloadResult apply(ProfileSettings& settings, AppState& app, MacroLibrary& library) = 0;
+
+  // A descriptor that becomes readable when the mouse may have come or gone (-1: no watch), for
+  // the window's event loop; serviceHotplug then takes the waiting events and calls onRemoved or
+  // onArrived.
+  virtual int hotplugDescriptor() const { return -1; }
+  virtual void serviceHotplug() {}
+
+  // Set by the window: the mouse was unplugged / plugged in again.
   std::function<void()> onRemoved;
   std::function<void()> onArrived;
 };
 
-// The session used while no device link is built into the utility: no mouse is ever found.
-//
-// Its download derives the configuration blocks exactly as the mouse would receive them and
-// keeps them (lastBlocks), writes nothing to any device, and then saves the settings file, so
-// that apply keeps the user's settings between runs.
+// The session of a build without any mouse: never finds one, and its download writes nothing
+// to any device. The download still runs in full against a recorder, so the blocks the mouse
+// would have received are known (lastBlocks), and the settings file is saved.
 class NullDeviceSession : public DeviceSession {
  public:
+  struct Block {
+    std::uint16_t address = 0;
+    std::vector<std::uint8_t> bytes;
+  };
+
+  explicit NullDeviceSession(MessageService& messages) : messages_(messages) {}
   bool open() override { return false; }
   bool isOpen() const override { return false; }
   std::optional<std::uint8_t> readDeviceValue() override { return std::nullopt; }
   void hostExit() override {}
-  bool apply(const ProfileSettings& settings, AppState& app, const MacroPlayModeLookup& playModeOf) override;
+  void settingsLoaded(const ProfileSettings& settings, const AppState& app, const MacroLibrary& library) override;
+  DownloadResult apply(ProfileSettings& settings, AppState& app, MacroLibrary& library) override;
 
-  const std::vector<ConfigurationBlock>& lastBlocks() const { return lastBlocks_; }
+  const std::vector<Block>& lastBlocks() const { return lastBlocks_; }
   const DownloadState& downloadState() const { return state_; }
 
  private:
+  MessageService& messages_;
   DownloadState state_;
-  std::vector<ConfigurationBlock> lastBlocks_;
+  std::vector<Block> lastBlocks_;
 };
 
-// The session for `options`. Until the device link is part of the build this is always a
-// NullDeviceSession; `note` then says why the requested mouse is not reachable (empty when
-// nothing in particular was requested).
-std::unique_ptr<DeviceSession> makeDeviceSession(const DeviceSessionOptions& options, std::string& note);
+// The session on a HID transport: the real mouse through hidraw, the simulated mouse in this
+// process, or the simulator at a socket. All commands go through one DeviceProtocol, so the
+// window's download and the device threads never interleave their reports.
+class HidDeviceSession : public DeviceSession {
+ public:
+  // `keepAlive` holds whatever the transport needs to outlive it (the in-process mouse).
+  HidDeviceSession(std::unique_ptr<HidTransport> transport, std::shared_ptr<void> keepAlive, MessageService& messages,
+                   std::unique_ptr<DesktopMouseSettings> desktop);
+  ~HidDeviceSession() override;
+
+  bool open() override;
+  bool isOpen() const override;
+  std::optional<std::uint8_t> readDeviceValue() override;
+  void hostExit() override;
+  void settingsLoaded(const ProfileSettings& settings, const AppState& app, const MacroLibrary& library) override;
+  DownloadResult apply(ProfileSettings& settings, AppState& app, MacroLibrary& library) override;
+  int hotplugDescriptor() const override;
+  void serviceHotplug() override;
+
+  // Why the transport could not look for a mouse at all (empty when it could).
+  std::string enumerateProblem() const;
+  // Why the hotplug watch could not start (empty when it runs).
+  const std::string& hotplugProblem() const { return hotplugProblem_; }
+  const DownloadState& downloadState() const { return state_; }
+  DeviceLink& link() { return link_; }
+  DeviceProtocol& protocol() { return protocol_; }
+
+ private:
+  std::unique_ptr<HidTransport> transport_;
+  std::shared_ptr<void> keepAlive_;
+  MessageService& messages_;
+  std::unique_ptr<DesktopMouseSettings> desktop_;
+  SteadyClock clock_;
+  DeviceLink link_;
+  DeviceProtocol protocol_;
+  std::unique_ptr<HotplugMonitor> hotplug_;
+  std::string hotplugProblem_;
+  DownloadState state_;
+};
 
 }  // namespace quillet

@@ -5,9 +5,12 @@
 #include <cstdio>
 
 #include "app/command_line.h"
+#include "app/device_session.h"
 #include "app/startup.h"
 #include "platform/app_folder.h"
+#include "platform/desktop_mouse.h"
 #include "platform/message_box.h"
+#include "transport_choice.h"
 
 namespace quillet {
 
@@ -54,13 +57,13 @@ int CQuilletApp::initInstance() {
     messages_ = std::make_unique<MessageBoxes>();
   }
 
-  DeviceSessionOptions options;
-  options.simulate = line.simulate;
-  options.simulatorSocket = qEnvironmentVariable("QUILLET_SIM").toStdString();
-  std::string note;
-  std::unique_ptr<DeviceSession> session = makeDeviceSession(options, note);
-  if (!note.empty()) {
-    std::fprintf(stderr, "quillet: %s\n", note.c_str());
+  // The mouse: simulated in this process (--simulate), the simulator at QUILLET_SIM's socket,
+  // or the real one.
+  sim::TransportChoice choice = sim::chooseTransport(line.simulate);
+  auto session = std::make_unique<HidDeviceSession>(std::move(choice.transport), std::move(choice.mouse), *messages_,
+                                                    makeDesktopMouseSettings());
+  if (!session->hotplugProblem().empty()) {
+    std::fprintf(stderr, "quillet: no hotplug watch: %s\n", session->hotplugProblem().c_str());
   }
 
   window_ = std::make_unique<CQuilletDlg>(*messages_, std::move(session));

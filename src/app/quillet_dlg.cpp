@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QWindow>
 
@@ -102,6 +103,7 @@ void CQuilletDlg::initDialog(const std::filesystem::path& appFolder, const std::
 
   // The macro library of the language and the built-in macros.
   library_.start(app_.skinFolder, app_.appFolder, app_.language);
+  session_->settingsLoaded(settings_, app_, library_);
   app_.popupOpen = 0;
   tray_.setLanguage(app_.language);
 
@@ -118,6 +120,12 @@ void CQuilletDlg::initDialog(const std::filesystem::path& appFolder, const std::
     messages_.show(noMouseMessage(app_.language));
   }
   app_.currentPage = pageNumber(Page::Main);
+
+  // Arrivals and removals of the mouse, as the event loop sees them.
+  if (const int fd = session_->hotplugDescriptor(); fd >= 0) {
+    hotplug_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(hotplug_, &QSocketNotifier::activated, this, [this] { session_->serviceHotplug(); });
+  }
 
   power_ = new PowerEvents(this);
   connect(power_, &PowerEvents::resumed, this, [this] { downloadSettings(); });
@@ -441,22 +449,9 @@ void CQuilletDlg::onClose() {
 }
 
 bool CQuilletDlg::downloadSettings() {
-  const BuiltinMacros& builtins = library_.builtins();
-  const std::filesystem::path macroFolder = library_.folders().macroFolder;
-  const MacroPlayModeLookup playModeOf = [&](ButtonFunction code) -> std::optional<std::uint8_t> {
-    if (function_code::isLibraryMacro(code)) {
-      if (!libraryMacroExists(library_.groups(), library_.macroNames(), code)) {
-        return std::nullopt;
-      }
-      return readLibraryMacro(macroFolder, code).playMode;
-    }
-    const int slot = code - function_code::kFirstBuiltinMacro;
-    if (code != function_code::kHold && slot >= 0 && slot < builtins.count) {
-      return builtins.macros[static_cast<std::size_t>(slot)].playMode;
-    }
-    return std::nullopt;
-  };
-  return session_->apply(settings_, app_, playModeOf);
+  const bool completed = session_->apply(settings_, app_, library_).completed;
+  update();
+  return completed;
 }
 
 void CQuilletDlg::switchPage(std::uint8_t page) {
@@ -598,7 +593,8 @@ void CQuilletDlg::onDeviceRemoved() {
 }
 
 void CQuilletDlg::onDeviceArrived() {
-  app_.devicePresent = session_->open() ? 1 : 0;
+  // The session has run discovery again already.
+  app_.devicePresent = session_->isOpen() ? 1 : 0;
   if (app_.devicePresent != 0) {
     if (const std::optional<std::uint8_t> value = session_->readDeviceValue()) {
       app_.deviceValue = *value;

@@ -27,6 +27,8 @@
 #include "ui/skin_pictures.h"
 #include "ui/window_shape.h"
 
+class QSocketNotifier;
+
 namespace quillet {
 
 class PowerEvents;
@@ -113,6 +115,7 @@ class CQuilletDlg : public QWidget {
   TrayIcon tray_;
   LightingRefresh refresh_;
   PowerEvents* power_ = nullptr;
+  QSocketNotifier* hotplug_ = nullptr;
 
   QRegion windowRegion_;
   QRegion macroRegion_;

@@ -74,7 +74,8 @@ e2e_start_tray() {
   trayer --edge bottom --align right --widthtype pixel --width 120 --height 32 >"$E2E_DIR/trayer.log" 2>&1 &
   E2E_PIDS="$E2E_PIDS $!"
   local i
-  for i in $(seq 50); do
+  # Up to 15 s: a loaded machine can take a while to map the panel.
+  for i in $(seq 150); do
     if xdotool search --class trayer >/dev/null 2>&1; then
       return 0
     fi

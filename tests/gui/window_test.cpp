@@ -7,12 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 
 #include "app/quillet_dlg.h"
 #include "app/settings_file.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
+#include "device/configuration.h"
 #include "platform/ini.h"
 #include "support/temp_dir.h"
 #include "ui/lighting_refresh.h"
@@ -23,14 +25,14 @@ namespace {
 // A mouse that is present or not, counting what the window asks of it.
 class FakeSession : public NullDeviceSession {
  public:
-  explicit FakeSession(bool present) : present_(present) {}
+  FakeSession(MessageService& messages, bool present) : NullDeviceSession(messages), present_(present) {}
   bool open() override { return present_; }
   bool isOpen() const override { return present_; }
   std::optional<std::uint8_t> readDeviceValue() override { return present_ ? std::optional<std::uint8_t>(5) : std::nullopt; }
   void hostExit() override { ++hostExits; }
-  bool apply(const ProfileSettings& s, AppState& app, const MacroPlayModeLookup& lookup) override {
+  DownloadResult apply(ProfileSettings& s, AppState& app, MacroLibrary& library) override {
     ++applies;
-    return NullDeviceSession::apply(s, app, lookup);
+    return NullDeviceSession::apply(s, app, library);
   }
   int hostExits = 0;
   int applies = 0;
@@ -47,7 +49,7 @@ class WindowTest : public ::testing::Test {
     if (prepare) {
       prepare(skins_);
     }
-    auto session = std::make_unique<FakeSession>(present);
+    auto session = std::make_unique<FakeSession>(messages_, present);
     session_ = session.get();
     dlg_ = std::make_unique<CQuilletDlg>(messages_, std::move(session));
     dlg_->initDialog(QUILLET_BIN_DIR, skins_, false);
@@ -259,7 +261,15 @@ TEST_F(WindowTest, ApplyDownloadsAndSaves) {
   EXPECT_NE(ini::readString(config, "Config1", "DPI_SET0", "", 16), "11") << "edits stay in memory";
   clickMain(frame_region::kApply);
   EXPECT_EQ(session_->applies, 1);
-  EXPECT_EQ(session_->lastBlocks().size(), 16u);
+  // The configuration area first, as the model now derives it, then the macro area.
+  DownloadState state = session_->downloadState();
+  const std::vector<ConfigurationBlock> area =
+      configurationBlocks(dlg_->settings(), state, dlg_->app().currentProfile, dlg_->app().deviceValue);
+  ASSERT_GE(session_->lastBlocks().size(), area.size());
+  for (std::size_t i = 0; i < area.size(); ++i) {
+    EXPECT_EQ(session_->lastBlocks()[i].address, area[i].address) << i;
+    EXPECT_TRUE(std::ranges::equal(session_->lastBlocks()[i].bytes, area[i].bytes)) << i;
+  }
   EXPECT_EQ(ini::readString(config, "Config1", "DPI_SET0", "", 16), "11");
 }
 

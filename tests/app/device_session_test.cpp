@@ -1,0 +1,120 @@
+// The window's device session on the simulated mouse in this process: discovery, the status,
+// the download into the mouse's memory and the save, HostExit, and the mouse coming and going.
+#include "app/device_session.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "app/settings_file.h"
+#include "device/configuration.h"
+#include "macro/macro_library.h"
+#include "platform/ini.h"
+#include "platform/messages.h"
+#include "sim_mouse.h"
+#include "sim_transport.h"
+#include "support/temp_dir.h"
+
+namespace quillet {
+namespace {
+
+class DeviceSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::copy(std::filesystem::path(QUILLET_BIN_DIR) / "skins", dir_ / "skins",
+                          std::filesystem::copy_options::recursive);
+    app_.appFolder = QUILLET_BIN_DIR;
+    app_.setSkinFolder(dir_ / "skins");
+    loadStartupSettings(app_, settings_);
+    library_.start(app_.skinFolder, app_.appFolder, app_.language);
+    sim::SimOptions options;
+    options.deviceValue = 5;
+    mouse_ = sim::SimMouse::create(options);
+    session_ = std::make_unique<HidDeviceSession>(sim::makeInProcessTransport(mouse_), mouse_, messages_, nullptr);
+    session_->onRemoved = [this] { ++removed_; };
+    session_->onArrived = [this] { ++arrived_; };
+  }
+
+  std::array<std::uint8_t, sim::kMemoryBytes> memory() const {
+    std::array<std::uint8_t, sim::kMemoryBytes> copy{};
+    mouse_->inspect([&](const sim::Firmware& fw) { copy = fw.memory(); });
+    return copy;
+  }
+
+  test::TempDir dir_;
+  RecordedMessages messages_;
+  AppState app_;
+  ProfileSettings settings_;
+  MacroLibrary library_{messages_};
+  std::shared_ptr<sim::SimMouse> mouse_;
+  std::unique_ptr<HidDeviceSession> session_;
+  int removed_ = 0;
+  int arrived_ = 0;
+};
+
+TEST_F(DeviceSessionTest, FindsTheMouseDownloadsAndSaves) {
+  ASSERT_TRUE(session_->open());
+  EXPECT_TRUE(session_->isOpen());
+  EXPECT_EQ(session_->readDeviceValue(), 5);
+  app_.deviceValue = 5;
+
+  settings_.dpiStep[0] = 11;
+  const DownloadResult result = session_->apply(settings_, app_, library_);
+  EXPECT_TRUE(result.completed);
+
+  // The configuration area as the model derives it, byte for byte, in the mouse's memory.
+  DownloadState state = session_->downloadState();
+  const auto mem = memory();
+  for (const ConfigurationBlock& block : configurationBlocks(settings_, state, app_.currentProfile, app_.deviceValue)) {
+    ASSERT_LE(block.address + block.bytes.size(), mem.size());
+    EXPECT_TRUE(std::equal(block.bytes.begin(), block.bytes.end(), mem.begin() + block.address))
+        << "block at " << block.address;
+  }
+  mouse_->inspect([](const sim::Firmware& fw) {
+    EXPECT_EQ(fw.counters().downloadsClosed, 1);
+    EXPECT_EQ(fw.counters().blocksRejected, 0);
+  });
+  EXPECT_EQ(ini::readString(app_.configPath, "Config1", "DPI_SET0", "", 16), "11");
+
+  session_->hostExit();
+  mouse_->inspect([](const sim::Firmware& fw) { EXPECT_TRUE(fw.hostExited()); });
+}
+
+TEST_F(DeviceSessionTest, WithoutTheMouseTheDownloadStillSaves) {
+  mouse_->unplug();
+  EXPECT_FALSE(session_->open());
+  EXPECT_FALSE(session_->isOpen());
+  EXPECT_EQ(session_->readDeviceValue(), std::nullopt);
+  settings_.dpiStep[0] = 9;
+  EXPECT_TRUE(session_->apply(settings_, app_, library_).completed);
+  EXPECT_EQ(ini::readString(app_.configPath, "Config1", "DPI_SET0", "", 16), "9");
+}
+
+TEST_F(DeviceSessionTest, RemovalAndArrivalReachTheWindow) {
+  ASSERT_TRUE(session_->open());
+  ASSERT_GE(session_->hotplugDescriptor(), 0);
+  session_->serviceHotplug();
+  EXPECT_EQ(removed_ + arrived_, 0) << "nothing happened yet";
+
+  mouse_->unplug();
+  session_->serviceHotplug();
+  EXPECT_EQ(removed_, 1);
+  EXPECT_FALSE(session_->isOpen());
+
+  mouse_->plug();
+  session_->serviceHotplug();
+  EXPECT_EQ(arrived_, 1);
+  EXPECT_TRUE(session_->isOpen()) << "the arrival ran discovery again";
+  EXPECT_EQ(session_->readDeviceValue(), 5);
+}
+
+TEST_F(DeviceSessionTest, StartUpDerivesTheButtonFlagsWithoutADownload) {
+  settings_.buttonFunction[0][2] = function_code::kHold;
+  session_->settingsLoaded(settings_, app_, library_);
+  EXPECT_TRUE(session_->downloadState().isHoldButton[0][2]);
+  mouse_->inspect([](const sim::Firmware& fw) { EXPECT_EQ(fw.counters().blocksCommitted, 0); });
+}
+
+}  // namespace
+}  // namespace quillet

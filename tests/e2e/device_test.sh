@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The main window on the simulated mouse at a socket: it finds the mouse, Apply leaves in the
+# mouse's memory exactly the blocks that `quilletctl plan` prints for the saved settings, Close
+# tells the mouse that the utility has gone (HostExit 07 20 00 00), and unplugging the mouse
+# ends the utility.
+#   device_test.sh BIN_DIR
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+
+e2e_init "$1"
+e2e_start_display
+e2e_start_tray
+e2e_copy_skins
+
+SOCKET="$E2E_DIR/sim.sock"
+SIMLOG="$E2E_DIR/sim.log"
+"$E2E_BIN/quillet-sim" serve --socket "$SOCKET" --log "$SIMLOG" 2>"$E2E_DIR/sim.err" &
+E2E_PIDS="$E2E_PIDS $!"
+for _ in $(seq 50); do
+  [ -S "$SOCKET" ] && break
+  sleep 0.1
+done
+[ -S "$SOCKET" ] || e2e_fail "the simulator did not start"
+export QUILLET_SIM="$SOCKET"
+sim() { "$E2E_BIN/quillet-sim" send --socket "$SOCKET" "$@"; }
+
+MAIN=INI_EN/skin_main_en.ini
+e2e_start_quillet
+if grep -q "Please plug-in" "$E2E_DIR/quillet.err"; then
+  e2e_fail "the window did not find the simulated mouse"
+fi
+
+# A changed DPI step, then Apply: the mouse's memory holds what the plan of the saved settings says.
+e2e_click "$MAIN" 7
+e2e_click INI_EN/skin_advance_en.ini 77   # level 1, step 12
+e2e_click "$MAIN" 6
+e2e_click "$MAIN" 3
+grep -q "^DPI_SET0=11" "$E2E_SKINS/config/config.ini" || e2e_fail "apply did not save the DPI step"
+grep -q " SET 07 18 10 00 00 00 00 00" "$SIMLOG" || e2e_fail "the download did not finish in the mouse"
+"$E2E_BIN/quilletctl" --skins "$E2E_SKINS" plan >"$E2E_DIR/plan.txt" 2>"$E2E_DIR/plan.err" ||
+  e2e_fail "quilletctl plan failed: $(cat "$E2E_DIR/plan.err")"
+sim dump >"$E2E_DIR/dump.txt" || e2e_fail "no dump from the simulator"
+# Every byte the plan writes must be in memory; every other byte stays 0 in a fresh mouse.
+awk '
+  function hex(s,   v, i) { v = 0; for (i = 1; i <= length(s); i++) v = v * 16 + index("0123456789ABCDEF", substr(s, i, 1)) - 1; return v }
+  FNR == NR && $1 == "block" { a = hex($2); for (i = 3; i <= NF; i++) want[a + i - 3] = $i; next }
+  FNR != NR { a = hex(substr($1, 1, 4)); for (i = 2; i <= NF; i++) {
+      addr = a + i - 2; expect = (addr in want) ? want[addr] : "00"
+      if ($i != expect) { printf "memory %04X is %s, the plan says %s\n", addr, $i, expect; bad = 1 }
+      seen[addr] = 1 } }
+  END { for (addr in want) if (!(addr in seen)) { printf "%04X not in the dump\n", addr; bad = 1 }; exit bad }
+' "$E2E_DIR/plan.txt" "$E2E_DIR/dump.txt" >&2 || e2e_fail "the mouse's memory differs from the plan"
+e2e_screenshot apply
+
+# Close: HostExit reaches the mouse and the process ends.
+e2e_click "$MAIN" 1
+e2e_wait_gone "$E2E_PID" 10 || e2e_fail "Close did not end the process"
+grep -q " SET 07 20 00 00" "$SIMLOG" || e2e_fail "no HostExit in the simulator's log"
+
+# Unplugging the mouse ends the utility.
+e2e_start_quillet
+sim unplug >/dev/null || e2e_fail "the simulator would not unplug"
+e2e_wait_gone "$E2E_PID" 10 || e2e_fail "the utility outlived the mouse's removal"
+echo "PASS"
