@@ -2,8 +2,13 @@
 
 #include <cstdio>
 
+#include "config_map.h"
+#include "device/configuration.h"
 #include "device/device_event.h"
 #include "device/device_protocol.h"
+#include "device/key_slots.h"
+#include "image_walk.h"
+#include "macro/macro_image.h"
 
 namespace quillet::sim {
 
@@ -65,6 +70,7 @@ void Firmware::memoryWrite(std::span<const std::uint8_t, 8> r) {
           memory_[address + i] = staging_.bytes[i];
         }
         ++counters_.blocksCommitted;
+        adoptConfiguration(address, length);
       } else {
         ++counters_.blocksRejected;
       }
@@ -104,7 +110,151 @@ EventReport Firmware::keyEvent(int button, bool pressed) const {
   return e;
 }
 
+void Firmware::adoptConfiguration(std::size_t from, std::size_t length) {
+  auto covers = [&](std::size_t a) { return a >= from && a < from + length; };
+  if (covers(config_address::kProfile)) {
+    const int profile = (memory_[config_address::kProfile] >> 5) & 0x03;
+    if (profile != activeProfile_) {
+      switchProfile(profile);
+    }
+  }
+  if (covers(config_address::kDpiLevel)) {
+    // 0x50 + level; anything else is no level the host could have meant.
+    const std::uint8_t b = memory_[config_address::kDpiLevel];
+    if ((b & 0xF8) == 0x50 && (b & 0x07) < kDpiLevels) {
+      dpiLevel_ = b & 0x07;
+    }
+  }
+}
+
+std::uint8_t Firmware::deviceFunctionOf(int button) const {
+  const auto at = keyByteAddress(activeProfile_, kButtonKeySlot[static_cast<std::size_t>(button)]);
+  return at ? static_cast<std::uint8_t>(memory_[*at] & firmware_function::kMask) : 0;
+}
+
+void Firmware::stepDpi(std::uint8_t function) {
+  int enabled = memory_[config_address::kDpiEnables] & 0x3F;
+  if (enabled == 0) {
+    enabled = 0x3F;  // nothing configured yet: every level
+  }
+  auto on = [&](int level) { return ((enabled >> level) & 1) != 0; };
+  if (function == device_function::kDpiUp) {
+    for (int l = dpiLevel_ + 1; l < kDpiLevels; ++l) {
+      if (on(l)) {
+        dpiLevel_ = l;
+        return;
+      }
+    }
+  } else if (function == device_function::kDpiDown) {
+    for (int l = dpiLevel_ - 1; l >= 0; --l) {
+      if (on(l)) {
+        dpiLevel_ = l;
+        return;
+      }
+    }
+  } else {
+    for (int i = 1; i <= kDpiLevels; ++i) {
+      const int l = (dpiLevel_ + i) % kDpiLevels;
+      if (on(l)) {
+        dpiLevel_ = l;
+        return;
+      }
+    }
+  }
+}
+
+std::vector<EventReport> Firmware::press(int button) {
+  button &= 0x07;
+  const std::uint8_t f = deviceFunctionOf(button);
+  if (device_function::changesDpi(f)) {
+    stepDpi(f);
+  }
+  std::vector<EventReport> out{keyEvent(button, true)};
+  if (f == device_function::kMacro || f == device_function::kMacroWhileHeld) {
+    playMacro(button, f);
+  } else if (f >= firmware_function::kProfileCycle && f <= firmware_function::kProfile4) {
+    const int next =
+        f == firmware_function::kProfileCycle ? (activeProfile_ + 1) % kProfiles : f - firmware_function::kProfile1;
+    out.push_back(switchProfile(next));
+  }
+  return out;
+}
+
+std::vector<EventReport> Firmware::release(int button) {
+  button &= 0x07;
+  auto& running = running_[static_cast<std::size_t>(button)];
+  if (running && heldPlay_[static_cast<std::size_t>(button)]) {
+    running = false;
+    play("stop button " + std::to_string(button));
+  }
+  return {keyEvent(button, false)};
+}
+
+std::vector<std::string> Firmware::takePlayLog() {
+  std::vector<std::string> out;
+  out.swap(playLog_);
+  return out;
+}
+
+void Firmware::playMacro(int button, std::uint8_t function) {
+  const auto b = static_cast<std::size_t>(button);
+  const int slot = kButtonKeySlot[b];
+  const Descriptor d = readDescriptor(memory_, activeProfile_, slot);
+  if (!d.present) {
+    char at[8];
+    std::snprintf(at, sizeof at, "%04X", static_cast<unsigned>(descriptorAddress(activeProfile_, slot)));
+    play("error button " + std::to_string(button) + " has no descriptor at " + at);
+    return;
+  }
+  const PlayKind kind = d.playKind(function);
+  if (kind == PlayKind::kToggle && running_[b]) {
+    running_[b] = false;
+    play("stop button " + std::to_string(button));
+    return;
+  }
+  const ImageWalk walk = walkImage(memory_, d.imageAddress, d.stepCount);
+  const int rounds = walk.loops == 0 ? 1 : walk.loops;
+  char image[8];
+  std::snprintf(image, sizeof image, "%04X", d.imageAddress);
+  play("start button " + std::to_string(button) + " profile " + std::to_string(activeProfile_ + 1) + " image " + image +
+       " mode " + playKindName(kind) + " rounds " + std::to_string(rounds));
+  int played = 0;
+  for (int r = 0; r < rounds; ++r) {
+    for (const ImageStep& step : walk.steps) {
+      if (played == kMaxStepsPerPress) {
+        play("cut after " + std::to_string(played) + " steps");
+        return;
+      }
+      ++played;
+      if (step.kind == ImageStep::Kind::kCpiSet) {
+        macroCpi_ = step.code;
+      } else if (step.kind == ImageStep::Kind::kCpiReset) {
+        macroCpi_ = 0;
+      }
+      for (const std::string& line : stepLines(step)) {
+        play(line);
+      }
+    }
+    if (walk.error) {
+      play("error " + *walk.error);
+      return;  // a damaged image is not played again
+    }
+  }
+  if (kind == PlayKind::kCount) {
+    play("end button " + std::to_string(button));
+  } else {
+    running_[b] = true;
+    heldPlay_[b] = kind == PlayKind::kWhileHeld;
+  }
+}
+
 EventReport Firmware::switchProfile(int index) {
+  for (int b = 0; b < kButtons; ++b) {
+    if (running_[static_cast<std::size_t>(b)] && (index & 0x03) != activeProfile_) {
+      running_[static_cast<std::size_t>(b)] = false;
+      play("stop button " + std::to_string(b));
+    }
+  }
   activeProfile_ = index & 0x03;
   EventReport e{};
   e[0] = kInputReportId;
@@ -127,6 +277,14 @@ std::string Firmware::describe() const {
   line("profile", std::to_string(activeProfile_ + 1));
   line("device-value", std::to_string(deviceValue_));
   line("dpi-level", std::to_string(dpiLevel_));
+  line("macro-cpi", macroCpi_ == 0 ? "none" : std::to_string(macroCpi_));
+  std::string running;
+  for (int b = 0; b < kButtons; ++b) {
+    if (running_[static_cast<std::size_t>(b)]) {
+      running += (running.empty() ? "" : " ") + std::to_string(b);
+    }
+  }
+  line("macros-running", running.empty() ? "none" : running);
   line("key-hold", keyHeld_ ? "pressed" : "released");
   line("consumer-key", counters_.consumerKeys == 0 ? "none" : consumer);
   line("consumer-keys", std::to_string(counters_.consumerKeys));
@@ -136,7 +294,7 @@ std::string Firmware::describe() const {
   line("finishes", std::to_string(counters_.finishes));
   line("downloads-closed", std::to_string(counters_.downloadsClosed));
   line("unknown-reports", std::to_string(counters_.unknownReports));
-  return out;
+  return out + describeConfiguration(memory_);
 }
 
 }  // namespace quillet::sim

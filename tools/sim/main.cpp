@@ -24,12 +24,14 @@ constexpr const char* kUsage =
     "usage: quillet-sim serve --socket PATH [--log FILE] [--id VID:PID] [--device-value N]\n"
     "       quillet-sim send --socket PATH COMMAND\n\n"
     "serve  runs the simulated mouse on the Unix socket PATH until interrupted. Every report is\n"
-    "       logged to FILE (standard output without --log). --id presents the mouse under another\n"
+    "       logged to FILE (standard output without --log), and so is every step of the macros\n"
+    "       the mouse plays, as PLAY lines. --id presents the mouse under another\n"
     "       vendor/product pair (hex, default 18F8:0CC0); --device-value sets bits 0-3 of status\n"
     "       byte 7 (0..15).\n"
     "send   drives the mouse served at PATH. COMMAND is one of:\n"
     "       press B, release B, click B (button 0..7), profile N (1..4), adjust up, adjust down,\n"
-    "       unplug, plug, dump (the memory), state (what the mouse holds).\n";
+    "       unplug, plug, dump (the memory), state (what the mouse holds and the settings,\n"
+    "       key functions and macros its memory configures).\n";
 
 int usageError(const std::string& text) {
   std::fprintf(stderr, "quillet-sim: %s\n%s", text.c_str(), kUsage);

@@ -1,11 +1,13 @@
 #pragma once
 // The commands that drive the simulated mouse from outside (quillet-sim send):
-//   press B | release B | click B     button B, 0..7
+//   press B | release B | click B     button B, 0..7, doing what the active profile gives it
+//                                     (macro playback, DPI and profile functions; firmware.h)
 //   profile N                         the mouse switches to profile N (1..4) and says so (event 3)
 //   adjust up | adjust down           live macro adjustment events 1 and 2
 //   unplug | plug
 //   dump                              the memory, sixteen bytes a line
-//   state                             what the mouse holds and has been told
+//   state                             what the mouse holds and has been told, and the settings,
+//                                     key functions and macros its memory configures
 #include <string_view>
 
 #include "platform/sim_wire.h"

@@ -74,6 +74,7 @@ class SimMouse::Handle final : public HidHandle {
     }
     mouse_->logLocked("SET", report);
     mouse_->firmware_.receive(report);
+    mouse_->drainPlayLogLocked();  // a download that switches the profile stops running macros
     return true;
   }
 
@@ -173,13 +174,25 @@ std::shared_ptr<HotplugQueue> SimMouse::watchHotplug() {
 }
 
 void SimMouse::logLocked(const char* direction, std::span<const std::uint8_t> bytes) {
+  if (options_.log) {
+    logTextLocked(direction, hexBytes(bytes));
+  }
+}
+
+void SimMouse::logTextLocked(const char* kind, const std::string& text) {
   if (!options_.log) {
     return;
   }
   const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%.3f", ms);
-  options_.log(std::string(stamp) + " " + direction + " " + hexBytes(bytes));
+  options_.log(std::string(stamp) + " " + kind + " " + text);
+}
+
+void SimMouse::drainPlayLogLocked() {
+  for (const std::string& line : firmware_.takePlayLog()) {
+    logTextLocked("PLAY", line);
+  }
 }
 
 bool SimMouse::emitLocked(std::span<const std::uint8_t> report, std::string& error) {
@@ -212,7 +225,7 @@ bool SimMouse::press(int button, std::string& error) {
     return false;
   }
   std::lock_guard lock(mutex_);
-  return emitLocked(firmware_.keyEvent(button, true), error);
+  return buttonLocked(button, true, error);
 }
 
 bool SimMouse::release(int button, std::string& error) {
@@ -220,7 +233,7 @@ bool SimMouse::release(int button, std::string& error) {
     return false;
   }
   std::lock_guard lock(mutex_);
-  return emitLocked(firmware_.keyEvent(button, false), error);
+  return buttonLocked(button, false, error);
 }
 
 bool SimMouse::click(int button, std::string& error) {
@@ -228,7 +241,21 @@ bool SimMouse::click(int button, std::string& error) {
     return false;
   }
   std::lock_guard lock(mutex_);
-  return emitLocked(firmware_.keyEvent(button, true), error) && emitLocked(firmware_.keyEvent(button, false), error);
+  return buttonLocked(button, true, error) && buttonLocked(button, false, error);
+}
+
+bool SimMouse::buttonLocked(int button, bool pressed, std::string& error) {
+  if (!plugged_) {
+    error = "the mouse is unplugged";
+    return false;
+  }
+  const std::vector<EventReport> reports = pressed ? firmware_.press(button) : firmware_.release(button);
+  bool ok = true;
+  for (const EventReport& report : reports) {
+    ok = emitLocked(report, error) && ok;
+  }
+  drainPlayLogLocked();
+  return ok;
 }
 
 bool SimMouse::switchProfile(int number, std::string& error) {
@@ -241,7 +268,9 @@ bool SimMouse::switchProfile(int number, std::string& error) {
     error = "the mouse is unplugged";
     return false;
   }
-  return emitLocked(firmware_.switchProfile(number - 1), error);
+  const bool ok = emitLocked(firmware_.switchProfile(number - 1), error);
+  drainPlayLogLocked();
+  return ok;
 }
 
 bool SimMouse::adjust(bool up, std::string& error) {

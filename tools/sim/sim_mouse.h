@@ -5,7 +5,8 @@
 //
 // Log: one line per report, "<ms> <DIR> <bytes>": milliseconds since the mouse was made, with
 // three decimals; SET a feature report received, GET the answer to a status read, IN an input
-// report sent; the whole report in upper-case hex, report ID first.
+// report sent; the whole report in upper-case hex, report ID first. PLAY lines carry the
+// firmware's macro playback, "<ms> PLAY <step>" (firmware.h).
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -23,7 +24,7 @@ namespace quillet::sim {
 
 struct SimOptions {
   VidPid id = kAcceptedIds[0];
-  std::uint8_t deviceValue = 0;  // bits 0-3 of status byte 7
+  std::uint8_t deviceValue = 0;                 // bits 0-3 of status byte 7
   std::function<void(const std::string&)> log;  // one log line at a time, no line break; may be empty
 };
 
@@ -89,6 +90,9 @@ class SimMouse : public std::enable_shared_from_this<SimMouse> {
   explicit SimMouse(SimOptions options);
 
   void logLocked(const char* direction, std::span<const std::uint8_t> bytes);
+  void logTextLocked(const char* kind, const std::string& text);
+  bool buttonLocked(int button, bool pressed, std::string& error);
+  void drainPlayLogLocked();
   bool emitLocked(std::span<const std::uint8_t> report, std::string& error);
   void notifyHotplugLocked(HotplugEvent::Kind kind);
 

@@ -1,0 +1,210 @@
+// quillet-sim serve as a separate program: macros written into it by the host (through the
+// protocol, and by quilletctl apply) and played when `quillet-sim send press` presses the button;
+// the PLAY lines of its log are checked step for step.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "device/clock.h"
+#include "device/configuration.h"
+#include "device/device_link.h"
+#include "device/device_protocol.h"
+#include "macro/group_list.h"
+#include "macro/macro_image.h"
+#include "macro/macro_test_support.h"
+#include "platform/sim_socket_transport.h"
+#include "support/process.h"
+
+namespace quillet::sim {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAreArray;
+
+// The lines a macro's steps should play, worked out from the record rather than its image.
+std::vector<std::string> expectedLines(const Macro& m) {
+  std::vector<std::string> out;
+  auto hex2 = [](int v) {
+    char s[4];
+    std::snprintf(s, sizeof s, "%02X", v & 0xFF);
+    return std::string(s);
+  };
+  for (int i = 0; i < m.eventCount; ++i) {
+    const MacroEvent& e = m.events[static_cast<std::size_t>(i)];
+    const std::string wait = "wait " + std::to_string(10 * stepTime(e.delay));
+    const char* press = e.type == step_type::kPress ? " down" : " up";
+    if (e.code == step_code::kPause) {
+      out.push_back(wait);
+      continue;
+    }
+    if (e.code == step_code::kMove) {
+      const int sx = (e.type == step_type::kMoveLeftUp || e.type == step_type::kMoveLeftDown) ? -1 : 1;
+      const int sy = (e.type == step_type::kMoveLeftUp || e.type == step_type::kMoveRightUp) ? -1 : 1;
+      out.push_back("move " + std::to_string(sx * e.x) + " " + std::to_string(sy * e.y));
+    } else if (e.code == step_code::kCpi) {
+      out.push_back(e.type == step_type::kCpiSet ? "cpi " + std::to_string(e.x) : "cpi reset");
+    } else if (e.code == step_code::kLed) {
+      out.push_back("led");  // compared by its start only
+    } else if (e.code >= step_code::kMouseLeft && e.code <= step_code::kMouseRight) {
+      const char* names[] = {"left", "middle", "right"};
+      out.push_back(std::string("button ") + names[e.code - step_code::kMouseLeft] + press);
+    } else {
+      out.push_back("key " + hex2(e.code) + press);
+    }
+    out.push_back(wait);
+  }
+  return out;
+}
+
+class SimPlaybackE2e : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    socket = (dir / "mouse.sock").string();
+    logFile = dir / "sim.log";
+    const std::string exe = (fs::path(QUILLET_BIN_DIR) / "quillet-sim").string();
+    std::vector<std::string> args = {exe, "serve", "--socket", socket, "--log", logFile.string()};
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+      argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    const std::string err = (dir / "sim.err").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_EQ(posix_spawn(&sim, exe.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    for (int i = 0; i < 500 && !fs::exists(socket); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(fs::exists(socket)) << test::readBytes(err);
+  }
+
+  void TearDown() override {
+    if (sim > 0) {
+      ::kill(sim, SIGTERM);
+      int status = 0;
+      ::waitpid(sim, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+  }
+
+  void send(const std::string& command) {
+    std::vector<std::string> args = {"send", "--socket", socket};
+    std::istringstream words(command);
+    for (std::string w; words >> w;) {
+      args.push_back(w);
+    }
+    const test::ProcessResult r = test::runProgram("quillet-sim", args);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+  }
+
+  // The PLAY lines of the log so far, without time stamps.
+  std::vector<std::string> played() {
+    std::vector<std::string> out;
+    std::istringstream in(test::readBytes(logFile));
+    for (std::string line; std::getline(in, line);) {
+      const auto at = line.find(" PLAY ");
+      if (at != std::string::npos) {
+        out.push_back(line.substr(at + 6));
+      }
+    }
+    return out;
+  }
+
+  test::TempDir dir;
+  std::string socket;
+  fs::path logFile;
+  pid_t sim = -1;
+};
+
+TEST_F(SimPlaybackE2e, AMacroWrittenThroughTheProtocolPlaysStepForStep) {
+  const Macro macro = test::makeMacro("combo",
+                                      {test::press(4, 300),
+                                       test::release(4, 5),
+                                       test::move(step_type::kMoveLeftUp, 5, 10, 20),
+                                       {step_type::kCpiSet, step_code::kCpi, 4, 0, 10},
+                                       {0, 0, 0, 0, 1000},
+                                       test::press(step_code::kMouseRight, 0),
+                                       test::release(step_code::kMouseRight, 0)},
+                                      play_mode::kLoopCount, 2);
+  const ButtonFunction code = function_code::libraryMacro(1, 0);
+
+  auto transport = makeSimSocketTransport(socket);
+  DeviceLink link(*transport);
+  RecordingClock clock;
+  DeviceProtocol protocol(link, clock);
+  ASSERT_TRUE(link.open());
+  ProfileSettings settings;
+  DownloadState state;
+  state.deviceFunction[0][3] = device_function::kMacro;
+  for (const ConfigurationBlock& b : configurationBlocks(settings, state, 0, 0)) {
+    ASSERT_TRUE(protocol.writeBlock(b.address, b.bytes));
+  }
+  ASSERT_TRUE(protocol.writeBlock(static_cast<std::uint16_t>(descriptorAddress(0, 3)),
+                                  describeSlot(code, 3, &macro, device_memory::kImageArea).encode()));
+  const MacroImage image = buildMacroImage(macro, device_memory::kImageArea);
+  for (std::size_t off = 0; off < image.bytes.size(); off += 8) {
+    ASSERT_TRUE(
+        protocol.writeBlock(static_cast<std::uint16_t>(image.address + off), std::span(image.bytes).subspan(off, 8)));
+  }
+  ASSERT_TRUE(protocol.endDownload());
+
+  send("press 3");
+  send("release 3");
+  std::vector<std::string> expected = {"start button 3 profile 1 image 0240 mode count rounds 2"};
+  const std::vector<std::string> round = expectedLines(macro);
+  expected.insert(expected.end(), round.begin(), round.end());
+  expected.insert(expected.end(), round.begin(), round.end());
+  expected.push_back("end button 3");
+  EXPECT_THAT(played(), ElementsAreArray(expected));
+  EXPECT_EQ(round[0], "key 04 down");  // the oracle itself speaks the log's words
+  EXPECT_EQ(round[4], "move -5 -10");
+}
+
+TEST_F(SimPlaybackE2e, ApplyPutsALibraryMacroOnAButtonAndTheMousePlaysIt) {
+  const fs::path skins = dir / "skins";
+  fs::copy(fs::path(QUILLET_SOURCE_DIR) / "skins", skins, fs::copy_options::recursive);
+  // Button 3 of profile 1 gets macro 0 of the first group.
+  const fs::path config = skins / "config" / "config.ini";
+  std::string text = test::readBytes(config);
+  const auto at = text.find("K3=", text.find("[Config1]"));
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at, text.find('\n', at) - at, "K3=256");
+  test::writeBytes(config, text);
+
+  const std::string ctl = (fs::path(QUILLET_BIN_DIR) / "quilletctl").string();
+  const std::string command = "XDG_CURRENT_DESKTOP= QUILLET_SIM='" + socket + "' '" + ctl + "' --skins '" +
+                              skins.string() + "' apply >/dev/null 2>'" + (dir / "apply.err").string() + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0) << test::readBytes(dir / "apply.err");
+
+  const Macro macro = readLibraryMacro(skins / "INI_EN" / "macro", 256);
+  ASSERT_GT(macro.eventCount, 0);
+  send("click 3");
+  const std::vector<std::string> lines = played();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_TRUE(lines.front().starts_with("start button 3 profile 1 image 0240 ")) << lines.front();
+  const std::vector<std::string> round = expectedLines(macro);
+  const std::size_t rounds = play_mode::isContinuous(macro.playMode) || macro.loopCount == 0 ? 1 : macro.loopCount;
+  // A count macro ends with its end line, a while-held one with the stop at the release.
+  const std::size_t closing = play_mode::modeOf(macro.playMode) == play_mode::kContinuousA ? 0 : 1;
+  ASSERT_EQ(lines.size(), 1 + rounds * round.size() + closing) << testing::PrintToString(lines);
+  for (std::size_t i = 0; i < round.size(); ++i) {
+    if (round[i] == "led") {
+      EXPECT_TRUE(lines[1 + i].starts_with("led L")) << lines[1 + i];
+    } else {
+      EXPECT_EQ(lines[1 + i], round[i]) << "step line " << i;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillet::sim

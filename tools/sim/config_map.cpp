@@ -1,0 +1,241 @@
+#include "config_map.h"
+
+#include <cstdio>
+
+#include "device/key_slots.h"
+#include "image_walk.h"
+#include "macro/macro_image.h"
+
+namespace quillet::sim {
+namespace {
+
+// Where the key bytes of each profile lie: a first run of slots from one address, the rest
+// from another.
+struct KeyRuns {
+  int firstRunSlots;
+  std::uint16_t firstRun;
+  std::uint16_t secondRun;  // slot firstRunSlots and after
+};
+constexpr std::array<KeyRuns, kProfileCount> kKeyRuns = {{
+    {8, 0x0008, 0x0010},  // slot 8 at 0x0010; slots 9-11 are handled below
+    {4, 0x0044, 0x0048},
+    {8, 0x0050, 0x0058},
+    {8, 0x0060, 0x0068},
+}};
+constexpr std::uint16_t kProfile0Slots9To11 = 0x003B;
+
+std::string hex(unsigned v, int digits) {
+  char s[12];
+  std::snprintf(s, sizeof s, "%0*X", digits, v);
+  return s;
+}
+
+std::string yesNo(bool b) { return b ? "yes" : "no"; }
+
+}  // namespace
+
+std::optional<std::uint16_t> keyByteAddress(int profile, int slot) {
+  if (profile < 0 || profile >= kProfileCount || slot < 0 || slot >= kKeyByteSlots) {
+    return std::nullopt;
+  }
+  const KeyRuns& runs = kKeyRuns[static_cast<std::size_t>(profile)];
+  if (slot < runs.firstRunSlots) {
+    return static_cast<std::uint16_t>(runs.firstRun + slot);
+  }
+  if (profile == 0 && slot > 8) {
+    return static_cast<std::uint16_t>(kProfile0Slots9To11 + (slot - 9));
+  }
+  return static_cast<std::uint16_t>(runs.secondRun + (slot - runs.firstRunSlots));
+}
+
+const char* functionName(std::uint8_t f) {
+  switch (f) {
+    case 0:
+      return "none";
+    case 1:
+      return "left click";
+    case 2:
+      return "right click";
+    case 3:
+      return "middle click";
+    case 4:
+      return "back";
+    case 5:
+      return "forward";
+    case device_function::kDpiCycle:
+      return "DPI cycle";
+    case 7:
+      return "fire";
+    case 8:
+      return "double click";
+    case 9:
+      return "lighting mode";
+    case device_function::kDpiUp:
+      return "DPI up";
+    case device_function::kDpiDown:
+      return "DPI down";
+    case device_function::kMacro:
+      return "macro";
+    case device_function::kMacroWhileHeld:
+      return "macro while held";
+    case device_function::kMultimedia:
+      return "multimedia";
+    case device_function::kReportRate:
+      return "report rate";
+    case firmware_function::kProfileCycle:
+      return "profile cycle";
+    case firmware_function::kProfile1:
+      return "profile 1";
+    case firmware_function::kProfile1 + 1:
+      return "profile 2";
+    case firmware_function::kProfile1 + 2:
+      return "profile 3";
+    case firmware_function::kProfile4:
+      return "profile 4";
+    default:
+      return "unknown";
+  }
+}
+
+int cpiOfCode(std::uint8_t code) {
+  // Codes 8, 10 and 12 lie between the steps and count as the step below.
+  constexpr std::array<int, 16> kCpi = {0,    200,  400,  600,  800,  1000, 1200, 1600,
+                                        1600, 2000, 2000, 2400, 2400, 3200, 4000, 4800};
+  return code < kCpi.size() ? kCpi[code] : 0;
+}
+
+const char* playKindName(PlayKind kind) {
+  switch (kind) {
+    case PlayKind::kCount:
+      return "count";
+    case PlayKind::kToggle:
+      return "toggle";
+    case PlayKind::kWhileHeld:
+      return "held";
+  }
+  return "";
+}
+
+PlayKind Descriptor::playKind(std::uint8_t deviceFunction) const {
+  if (heldBit || deviceFunction == device_function::kMacroWhileHeld) {
+    return PlayKind::kWhileHeld;
+  }
+  return toggleBit ? PlayKind::kToggle : PlayKind::kCount;
+}
+
+Descriptor readDescriptor(std::span<const std::uint8_t> m, int profile, int slot) {
+  Descriptor d;
+  const std::size_t at = descriptorAddress(profile, slot);
+  if (at + device_memory::kDescriptorBytes > m.size() || m[at] != 10) {
+    return d;
+  }
+  d.present = true;
+  d.stepCount = static_cast<std::uint16_t>((m[at + 1] & 0x7F) | ((m[at + 7] & 0x3F) << 7));
+  d.heldBit = (m[at + 1] & 0x80) != 0;
+  d.key = m[at + 2];
+  d.consumerUsage = static_cast<std::uint16_t>(m[at + 3] | (m[at + 4] << 8));
+  d.imageAddress = static_cast<std::uint16_t>(m[at + 5] | ((m[at + 6] & 0x3F) << 8));
+  d.countFlag = (m[at + 6] & 0x40) != 0;
+  d.toggleBit = (m[at + 6] & 0x80) != 0;
+  d.continuousFlag = (m[at + 7] & 0x40) != 0;
+  return d;
+}
+
+std::string describeConfiguration(std::span<const std::uint8_t> m) {
+  std::string out;
+  auto line = [&](const std::string& key, const std::string& value) { out += key + " " + value + "\n"; };
+  namespace a = config_address;
+
+  line("config-profile", std::to_string(((m[a::kProfile] >> 5) & 3) + 1));
+  for (int p = 0; p < kProfileCount; ++p) {
+    for (int s = 0; s < kKeyByteSlots; ++s) {
+      const std::uint8_t key = m[*keyByteAddress(p, s)];
+      const bool buttonSlot = s <= 6 || s == 8;
+      if (!buttonSlot && key == 0) {
+        continue;
+      }
+      const std::uint8_t f = key & firmware_function::kMask;
+      const int reaction = key >> 5;
+      line("slot " + std::to_string(p + 1) + "." + std::to_string(s),
+           "key " + hex(key, 2) + " function " + std::to_string(f) + " " + functionName(f) + " reaction " +
+               ((reaction & 1) ? "on" : "off") + " type " + std::to_string(reaction >> 1));
+    }
+  }
+
+  const int level = m[a::kDpiLevel] & 0x07;
+  line("config-dpi-level", std::to_string(level) + " (byte " + hex(m[a::kDpiLevel], 2) + ")");
+  for (int l = 0; l < kDpiLevels; ++l) {
+    const std::uint8_t pair = m[a::kDpiCodes + l / 2];
+    const std::uint8_t code = (l % 2 == 0) ? pair >> 4 : pair & 0x0F;
+    const std::uint16_t c = a::kColours + 3 * l;
+    line("dpi " + std::to_string(l), "code " + std::to_string(code) + " cpi " + std::to_string(cpiOfCode(code)) +
+                                         " enabled " + yesNo((m[a::kDpiEnables] >> l) & 1) + " colour " +
+                                         std::to_string(m[c] & 0x0F) + " " + std::to_string(m[c + 1] & 0x0F) + " " +
+                                         std::to_string(m[c + 2] & 0x0F));
+  }
+  line("wheel", std::to_string(m[a::kWheel]));
+  line("fire-time", std::to_string(8 * (m[a::kFireTime] | (m[a::kFireTime + 1] << 8))));
+
+  const std::uint8_t lighting = m[a::kLighting];
+  line("lighting", hex(lighting, 2) + " effect " + std::to_string((lighting >> 4) & 7) + " flag " +
+                       std::to_string((lighting >> 3) & 1) + " speed " + std::to_string(lighting & 7));
+  const std::uint8_t features = m[a::kLightingFeatures];
+  line("lighting-brightness", std::to_string((m[a::kLastUserColour + 1] >> 4) & 7));
+  line("lighting-symmetry", std::to_string((features >> 6) & 1));
+  line("lighting-direction", std::to_string((features >> 4) & 3));
+  line("config-device-value", std::to_string(features & 0x0F));
+  line("user-colours", std::string((m[a::kUserColourEnable] & 0x80) ? "on" : "off") + " cycle-mask " +
+                           hex(m[a::kUserColourEnable] & 0x7F, 2));
+  for (int j = 0; j < 7; ++j) {
+    int r = 0, g = 0, b = 0;
+    if (j < 6) {
+      const std::uint16_t c = a::kColours + 3 * j;
+      r = m[c] >> 4;
+      g = m[c + 1] >> 4;
+      b = m[c + 2] >> 4;
+    } else {
+      r = m[a::kLastUserColour] >> 4;
+      g = m[a::kLastUserColour] & 0x0F;
+      b = m[a::kLastUserColour + 1] & 0x0F;
+    }
+    line("user-colour " + std::to_string(j), std::to_string(r) + " " + std::to_string(g) + " " + std::to_string(b));
+  }
+
+  for (int p = 0; p < kProfileCount; ++p) {
+    for (int s = 0; s < kKeySlotCount; ++s) {
+      const Descriptor d = readDescriptor(m, p, s);
+      if (!d.present) {
+        continue;
+      }
+      const std::string slot = std::to_string(p + 1) + "." + std::to_string(s);
+      const auto keyAt = keyByteAddress(p, s);
+      const std::uint8_t f = keyAt ? (m[*keyAt] & firmware_function::kMask) : 0;
+      std::string value = "at " + hex(descriptorAddress(p, s), 4) + " image " + hex(d.imageAddress, 4) + " steps " +
+                          std::to_string(d.stepCount) + " mode " + playKindName(d.playKind(f)) + " key " +
+                          hex(d.key, 2) + " consumer " + hex(d.consumerUsage, 4);
+      if (d.countFlag) {
+        value += " count-flag";
+      }
+      if (d.continuousFlag) {
+        value += " continuous-flag";
+      }
+      line("descriptor " + slot, value);
+      if (f != device_function::kMacro && f != device_function::kMacroWhileHeld) {
+        continue;  // a consumer key, or a slot whose function is no longer a macro
+      }
+      const ImageWalk walk = walkImage(m, d.imageAddress, d.stepCount);
+      line("macro " + slot, "loops " + std::to_string(walk.loops) + " entries " + std::to_string(walk.steps.size()));
+      for (const ImageStep& step : walk.steps) {
+        for (const std::string& text : stepLines(step)) {
+          line("macro-step " + slot, text);
+        }
+      }
+      if (walk.error) {
+        line("macro-step " + slot, "error " + *walk.error);
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace quillet::sim
