@@ -215,9 +215,11 @@ MacroImage buildMacroImage(const Macro& m, std::uint32_t address, LoopWord loopW
           image.notices.push_back(ImageNotice::LedIndexMissing);
           selector = 0;
         }
-        // A row index the record does not have, or a block the counters left no room for
-        // (both only in a record whose counters disagree with its steps): the step is left out.
-        const std::size_t blockSize = e.x >= 0 && e.x < kLedRowCount ? ledBlockSize(m.ledRows[e.x]) : 0;
+        // A row index the record does not have, a row without entries (its count byte would
+        // read as 256 entries on the mouse), or a block the counters left no room for (only in
+        // a record whose counters disagree with its steps): the step is left out.
+        const bool rowInUse = e.x >= 0 && e.x < kLedRowCount && m.ledRows[e.x].entryCount() > 0;
+        const std::size_t blockSize = rowInUse ? ledBlockSize(m.ledRows[e.x]) : 0;
         if (blockSize == 0 || dataPos + blockSize > bytes.size() || !out.fits(entry::kLedBytes)) {
           image.notices.push_back(ImageNotice::LedIndexMissing);
           break;

@@ -2,6 +2,8 @@
 // adjustment, checked through a recording block writer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdint>
 #include <map>
 #include <vector>
@@ -170,6 +172,14 @@ TEST(MacroImage, LedProblemsAreReportedAndSkipped) {
   EXPECT_EQ(image.bytes[3], 249);
   EXPECT_EQ(image.bytes[5] >> 6, 0);
   EXPECT_EQ(image.bytes[7], 0);
+
+  // A row without entries would give the count byte 0 - 1 = 0xFF, 256 entries on the mouse.
+  Macro empty = test::makeMacro("empty", {test::led(step_type::kLed0, 0, 10)});
+  empty.ledRows[0].bytes[0] = 0;
+  const MacroImage emptyImage = buildMacroImage(empty, device_memory::kImageArea);
+  EXPECT_EQ(emptyImage.notices, (std::vector<ImageNotice>{ImageNotice::LedIndexMissing}));
+  EXPECT_TRUE(std::all_of(emptyImage.bytes.begin() + 2, emptyImage.bytes.end(), [](std::uint8_t b) { return b == 0; }))
+      << "no entry and no data block";
 
   m.ledCount = 0;  // counters that do not match, as an in-memory edit could leave them
   image = buildMacroImage(m, device_memory::kImageArea);
