@@ -326,7 +326,7 @@ void CQuilletDlg::mousePressEvent(QMouseEvent* event) {
   trackPointer(event->position().toPoint());
   // While recording, only the recorder's button, minimise, close and empty spots react; the
   // recorder comes with the macro page.
-  app_.popupOpen = 0;  // an open popup closes on any press (popups come with their issue)
+  app_.popupOpen = 0;  // an open popup closes on any press
 
   const std::int32_t common = hover_.main;
   if (common >= frame_region::kFirstTab && common <= frame_region::kLastTab) {

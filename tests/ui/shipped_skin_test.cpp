@@ -22,11 +22,11 @@ using test::TempDir;
 
 constexpr std::string_view kAbsent = "<absent>";
 
-struct FileSpec {
+struct LayoutFileInfo {
   SkinFile file;
   std::size_t regions;
 };
-const FileSpec kFiles[] = {
+const LayoutFileInfo kFiles[] = {
     {SkinFile::Main, kMainRegionCount},         {SkinFile::Advanced, kAdvancedRegionCount},
     {SkinFile::Macro, kMacroRegionCount},       {SkinFile::Lighting, kLightingRegionCount},
     {SkinFile::Warning, kWarningRegionCount},   {SkinFile::Survey, kSurveyRegionCount},
@@ -89,9 +89,9 @@ class ShippedSkin : public ::testing::Test {
 
 TEST_F(ShippedSkin, EveryKeyIsPresentInBothLanguagesWithWellFormedValues) {
   for (const Language language : {kEnglish, kChinese}) {
-    for (const FileSpec& spec : kFiles) {
-      const fs::path path = file(language, spec.file);
-      for (std::size_t i = 0; i < spec.regions; ++i) {
+    for (const LayoutFileInfo& info : kFiles) {
+      const fs::path path = file(language, info.file);
+      for (std::size_t i = 0; i < info.regions; ++i) {
         EXPECT_NE(ini::readString(path, "BUTTONPOS", std::to_string(i), kAbsent, kSkinValueBufferChars), kAbsent)
             << path << " BUTTONPOS " << i;
       }
@@ -121,9 +121,9 @@ TEST_F(ShippedSkin, BothLanguagesShareEveryRectangleAndKind) {
           << file(kEnglish, f).filename() << " [" << section << "] " << key << " field " << field;
     }
   };
-  for (const FileSpec& spec : kFiles) {
-    for (std::size_t i = 0; i < spec.regions; ++i) {
-      same(spec.file, "BUTTONPOS", static_cast<int>(i));
+  for (const LayoutFileInfo& info : kFiles) {
+    for (std::size_t i = 0; i < info.regions; ++i) {
+      same(info.file, "BUTTONPOS", static_cast<int>(i));
     }
   }
   for (int i = 0; i <= 2; ++i) {
@@ -136,11 +136,11 @@ TEST_F(ShippedSkin, BothLanguagesShareEveryRectangleAndKind) {
 
 TEST_F(ShippedSkin, ButtonsCarryALabelInBothLanguages) {
   for (const Language language : {kEnglish, kChinese}) {
-    for (const FileSpec& spec : kFiles) {
-      for (std::size_t i = 0; i < spec.regions; ++i) {
-        const SkinValue v = value(language, spec.file, "BUTTONPOS", static_cast<int>(i));
+    for (const LayoutFileInfo& info : kFiles) {
+      for (std::size_t i = 0; i < info.regions; ++i) {
+        const SkinValue v = value(language, info.file, "BUTTONPOS", static_cast<int>(i));
         if (carriesText(v.fields[0])) {
-          EXPECT_NE(skinButtonFrom(v).label, "") << file(language, spec.file) << " region " << i;
+          EXPECT_NE(skinButtonFrom(v).label, "") << file(language, info.file) << " region " << i;
         }
       }
     }
