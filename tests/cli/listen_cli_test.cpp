@@ -89,8 +89,8 @@ class ListenCliTest : public ::testing::Test {
   }
 
   void startSim() {
-    sim = spawn({(kBin / "quillet-sim").string(), "serve", "--socket", socket, "--log", (dir / "sim.log").string()},
-                {}, dir / "sim.out", dir / "sim.err");
+    sim = spawn({(kBin / "quillet-sim").string(), "serve", "--socket", socket, "--log", (dir / "sim.log").string()}, {},
+                dir / "sim.out", dir / "sim.err");
     ASSERT_TRUE(waitForText(dir / "sim.err", "serving")) << readBytes(dir / "sim.err");
   }
   void startListen() {
@@ -98,8 +98,8 @@ class ListenCliTest : public ::testing::Test {
                    dir / "listen.out", dir / "listen.err");
   }
   void send(const std::string& command) {
-    const std::string line = "'" + (kBin / "quillet-sim").string() + "' send --socket '" + socket + "' " + command +
-                             " >/dev/null";
+    const std::string line =
+        "'" + (kBin / "quillet-sim").string() + "' send --socket '" + socket + "' " + command + " >/dev/null";
     ASSERT_EQ(std::system(line.c_str()), 0) << command;
   }
   std::string out() { return readBytes(dir / "listen.out"); }
