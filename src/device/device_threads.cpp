@@ -25,8 +25,20 @@ std::string usageText(std::uint16_t usage) {
 
 }  // namespace
 
+ButtonZeroImages buttonZeroImages(const MacroLayout& layout) {
+  ButtonZeroImages images{};
+  for (std::size_t p = 0; p < images.size(); ++p) {
+    const SlotImage& slot = layout.slots[p][0];
+    images[p].function = slot.function;
+    if (slot.hasDescriptor && slot.source == ImageSource::Library) {
+      images[p].target = {slot.address, slot.size};
+    }
+  }
+  return images;
+}
+
 DeviceSnapshot makeDeviceSnapshot(const AppState& app, const ProfileSettings& settings, const DownloadState& state,
-                                  const AdjustTarget& adjustTarget, const std::filesystem::path& macroFolder) {
+                                  const MacroLayout* lastDownload, const std::filesystem::path& macroFolder) {
   DeviceSnapshot s;
   s.currentProfile = app.currentProfile;
   s.currentProfileNumber = app.currentProfileNumber;
@@ -34,7 +46,9 @@ DeviceSnapshot makeDeviceSnapshot(const AppState& app, const ProfileSettings& se
   s.isHoldButton = state.isHoldButton;
   s.isProfileButton = state.isProfileButton;
   s.isDpiButton = state.isDpiButton;
-  s.adjustTarget = adjustTarget;
+  if (lastDownload != nullptr) {
+    s.buttonZeroImages = buttonZeroImages(*lastDownload);
+  }
   s.macroFolder = macroFolder;
   return s;
 }
@@ -193,10 +207,15 @@ void TriggerLoop::serve(const QueuedEvent& queued) {
     case DeviceEvent::Kind::kAdjustUp:
     case DeviceEvent::Kind::kAdjustDown:
     case DeviceEvent::Kind::kAdjust: {
-      const ButtonFunction buttonZero = view_.buttonFunction[static_cast<std::size_t>(view_.currentProfile)][0];
+      const auto profile = static_cast<std::size_t>(view_.currentProfile);
+      const ButtonFunction buttonZero = view_.buttonFunction[profile][0];
+      // The image is rewritten only in the place the download gave this very function: after a
+      // profile switch or a new function the place belongs to another macro.
+      const ButtonZeroImage& image = view_.buttonZeroImages[profile];
+      const AdjustTarget target = image.function == buttonZero ? image.target : AdjustTarget{};
       FollowedChange c;
       c.kind = FollowedChange::Kind::kAdjustedMacro;
-      c.adjusted = adjustMacro(buttonZero, queued.adjustUp, view_.adjustTarget, view_.macroFolder, protocol_);
+      c.adjusted = adjustMacro(buttonZero, queued.adjustUp, target, view_.macroFolder, protocol_);
       if (!c.adjusted.adjusted) {
         return;  // button 0 holds no library macro, or it could not be stored
       }

@@ -16,6 +16,7 @@
 // they follow from the mouse back to the owner as a FollowedChange posted to its thread, where
 // applyFollowedChange writes the model and the files. The mouse is reached only through
 // DeviceProtocol, whose transactions no other command can interrupt.
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -30,6 +31,7 @@
 #include <thread>
 
 #include "app/app_state.h"
+#include "app/button_function.h"
 #include "app/profile_settings.h"
 #include "device/device_event.h"
 #include "device/download_state.h"
@@ -40,6 +42,16 @@ namespace quillet {
 class DeviceLink;
 class DeviceProtocol;
 
+// Where a download put the image of button 0 of one profile, and the function it held then.
+struct ButtonZeroImage {
+  ButtonFunction function = 0;
+  AdjustTarget target;  // size 0: no library macro image
+};
+using ButtonZeroImages = std::array<ButtonZeroImage, kProfileCount>;
+
+// The images of button 0 of the four profiles in a download's layout.
+ButtonZeroImages buttonZeroImages(const MacroLayout& layout);
+
 // What the device threads know of the settings model: a copy, made on the owner thread.
 struct DeviceSnapshot {
   int currentProfile = 0;        // 0..3
@@ -49,14 +61,16 @@ struct DeviceSnapshot {
   DownloadState::ButtonFlags isHoldButton{};
   DownloadState::ButtonFlags isProfileButton{};
   DownloadState::ButtonFlags isDpiButton{};
-  // Where the last download of this run put the image on button 0 of the current profile; size
-  // 0 when there was none, and the adjustment then only changes the macro's file.
-  AdjustTarget adjustTarget;
+  // The last download's images of button 0. The live adjustment rewrites the image only where
+  // button 0 of the profile in force still holds the function it held then; otherwise it only
+  // changes the macro's file, and the next download takes it to the mouse.
+  ButtonZeroImages buttonZeroImages{};
   std::filesystem::path macroFolder;
 };
 
+// `lastDownload`: the layout of the last download of this run; null when there was none.
 DeviceSnapshot makeDeviceSnapshot(const AppState& app, const ProfileSettings& settings, const DownloadState& state,
-                                  const AdjustTarget& adjustTarget, const std::filesystem::path& macroFolder);
+                                  const MacroLayout* lastDownload, const std::filesystem::path& macroFolder);
 
 // A change the mouse made that the owner applies to its model.
 struct FollowedChange {

@@ -136,7 +136,7 @@ class DeviceThreadsTest : public ::testing::Test {
     publish();
     threads->start();
   }
-  void publish() { threads->publish(makeDeviceSnapshot(app, settings, state, target, dir / "macro")); }
+  void publish() { threads->publish(makeDeviceSnapshot(app, settings, state, &layout, dir / "macro")); }
 
   // The commands the mouse received, waiting until there are `n`.
   std::vector<std::string> commands(std::size_t n) { return log.waitFor(n, isCommand); }
@@ -169,7 +169,7 @@ class DeviceThreadsTest : public ::testing::Test {
   AppState app;
   ProfileSettings settings;
   DownloadState state;
-  AdjustTarget target;
+  MacroLayout layout;  // the last download's
   std::vector<FollowedChange> changes;
   std::unique_ptr<DeviceThreads> threads;
 };
@@ -316,8 +316,10 @@ TEST_F(DeviceThreadsTest, AdjustmentsKeepTheDirectionOfTheirOwnEvent) {
   recountSteps(group.slots[0]);
   group.count = 1;
   ASSERT_TRUE(writeAllMacros(dir / "macro" / "G.dat", group));
-  settings.buttonFunction[0][0] = function_code::libraryMacro(1, 0);
-  target = {0x0300, static_cast<std::uint32_t>(macroImageSize(group.slots[0]))};
+  const ButtonFunction macro = function_code::libraryMacro(1, 0);
+  settings.buttonFunction[0][0] = macro;
+  layout.slots[0][0] = {macro, true, ImageSource::Library, 0x0300,
+                        static_cast<std::uint32_t>(macroImageSize(group.slots[0]))};
   start();
 
   // Up, then down, then two of unchanged direction, all before the first is served.
@@ -340,6 +342,34 @@ TEST_F(DeviceThreadsTest, AdjustmentsKeepTheDirectionOfTheirOwnEvent) {
   mouse->inspect([&](const sim::Firmware& f) {
     EXPECT_TRUE(std::equal(image.begin(), image.end(), f.memory().begin() + 0x0300));
   });
+}
+
+TEST_F(DeviceThreadsTest, AdjustmentLeavesAnImageThatBelongsToAnotherFunction) {
+  MacroGroupList list;
+  list.names[0] = "G";
+  list.groupCount = 1;
+  fs::create_directories(dir / "macro");
+  ASSERT_TRUE(writeGroupList(dir / "macro", list));
+  OpenGroup group;
+  for (int i = 0; i < 2; ++i) {
+    group.slots[i].eventCount = 1;
+    group.slots[i].events[0] = {step_type::kMoveRightDown, step_code::kMove, 2, 10, 10};
+    recountSteps(group.slots[i]);
+  }
+  group.count = 2;
+  ASSERT_TRUE(writeAllMacros(dir / "macro" / "G.dat", group));
+  // The download put macro 0 on button 0 of profile 1; since then button 0 got macro 1, which
+  // would fit the same room.
+  layout.slots[0][0] = {function_code::libraryMacro(1, 0), true, ImageSource::Library, 0x0300, 8};
+  settings.buttonFunction[0][0] = function_code::libraryMacro(1, 1);
+  start();
+  std::string error;
+  ASSERT_TRUE(mouse->adjust(true, error));
+  EXPECT_EQ(actions.waitFor(1, [](auto&) { return true; }),
+            (std::vector<std::string>{"adjust up (saved; the mouse gets it with the next download)"}));
+  EXPECT_EQ(readMacro(dir / "macro", 0, 1).events[0].y, 11);
+  EXPECT_EQ(readMacro(dir / "macro", 0, 0).events[0].y, 10);
+  EXPECT_TRUE(commands(0).empty()) << "the image of macro 0 stays as the download wrote it";
 }
 
 TEST_F(DeviceThreadsTest, EventBurstsDuringADownloadNeverLandInsideABlockWrite) {

@@ -136,9 +136,8 @@ int runListen(Context& context, const std::vector<std::string>& args) {
   deriveDownloadState(context.settings, library, state);
   // No download in this process: where the images lie in the mouse is not known, so the live
   // adjustment changes the macro's file and the next download takes it to the mouse.
-  const AdjustTarget noImage;
   auto snapshot = [&] {
-    return makeDeviceSnapshot(context.app, context.settings, state, noImage, library.folders().macroFolder);
+    return makeDeviceSnapshot(context.app, context.settings, state, nullptr, library.folders().macroFolder);
   };
 
   const sim::TransportChoice choice = sim::chooseTransport(context.simulate);
