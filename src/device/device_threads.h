@@ -127,7 +127,8 @@ class TriggerLoop {
   // Ends the wait on the queue and joins; events still queued are dropped.
   void stop();
 
-  // Serves one event on the calling thread, as the loop's thread does (tests, benchmarks).
+  // Serves one event on the calling thread as the loop's thread does; only while that thread
+  // does not run (tests).
   void serve(const QueuedEvent& event);
 
  private:
@@ -170,11 +171,9 @@ class EventListener {
   // 1 after event 1, 0 after event 2, 0 at start.
   bool liveAdjustUp() const { return liveAdjustUp_.load(); }
 
-  // Handles one input report as the thread does (tests, benchmarks).
-  void handle(std::span<const std::uint8_t> report);
-
  private:
   void run();
+  void handle(std::span<const std::uint8_t> report);
 
   DeviceLink& link_;
   TriggerLoop& loop_;

@@ -160,6 +160,9 @@ int runListen(Context& context, const std::vector<std::string>& args) {
     if (link.open()) {
       error("mouse found at " + link.devicePath());
     }
+    if (const std::string problem = link.openError(); !problem.empty()) {
+      error(problem);  // a node the user may not open: the udev rule is missing
+    }
   };
   // The watch first, then the search: a mouse that arrives in between is seen by one of them.
   watch();
