@@ -57,9 +57,15 @@ bool applyFollowedChange(const FollowedChange& change, AppState& app, ProfileSet
                          int currentGroup) {
   switch (change.kind) {
     case FollowedChange::Kind::kDpiLevel:
+      if (change.dpiLevel < 0 || change.dpiLevel >= kDpiLevelCount) {
+        return false;  // not one of the six levels: the model is left as it is
+      }
       settings.currentDpiLevel = change.dpiLevel;
       return saveDpiLevel(app.configPath, app.currentProfileNumber, settings);
     case FollowedChange::Kind::kProfile: {
+      if (change.profileNumber < 1 || change.profileNumber > kProfileCount) {
+        return false;
+      }
       app.currentProfileNumber = change.profileNumber;
       app.currentProfile = change.profileNumber - 1;
       const bool saved = saveCurrentProfile(app);

@@ -89,8 +89,9 @@ struct FollowedChange {
 // currentDpiLevel and is saved as DPI_LEVEL of the current profile number; a profile becomes
 // the current profile, is written as [Init] CurConfig and loaded; an adjusted macro replaces
 // its copy in `openGroup` when that group (`currentGroup`) is the one open (null: no editor).
-// Returns false when a file could not be written (the model is changed all the same). The
-// caller then publishes a new snapshot and repaints.
+// Returns false when a file could not be written (the model is changed all the same), or when
+// the level or profile number is out of range (nothing is changed). The caller then publishes a
+// new snapshot and repaints.
 bool applyFollowedChange(const FollowedChange& change, AppState& app, ProfileSettings& settings,
                          OpenGroup* openGroup = nullptr, int currentGroup = -1);
 

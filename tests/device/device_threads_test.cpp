@@ -501,5 +501,25 @@ TEST(FollowedChangeTest, ProfileStatusThatCannotBeReadChangesNothing) {
   EXPECT_NE(said[0].find("did not answer"), std::string::npos);
 }
 
+TEST(FollowedChangeTest, OutOfRangeChangesLeaveTheModelAndTheFileAlone) {
+  test::TempDir dir;
+  AppState app;
+  app.setSkinFolder(dir / "skins");
+  app.currentProfile = 1;
+  app.currentProfileNumber = 2;
+  ProfileSettings settings;
+  settings.currentDpiLevel = 3;
+  FollowedChange c;
+  c.kind = FollowedChange::Kind::kDpiLevel;
+  c.dpiLevel = 6;
+  EXPECT_FALSE(applyFollowedChange(c, app, settings));
+  c.kind = FollowedChange::Kind::kProfile;
+  c.profileNumber = 5;
+  EXPECT_FALSE(applyFollowedChange(c, app, settings));
+  EXPECT_EQ(settings.currentDpiLevel, 3);
+  EXPECT_EQ(app.currentProfileNumber, 2);
+  EXPECT_FALSE(fs::exists(app.configPath));
+}
+
 }  // namespace
 }  // namespace quillet
