@@ -45,5 +45,6 @@ int runPlan(Context& context, const std::vector<std::string>& args);
 int runApply(Context& context, const std::vector<std::string>& args);
 int runList(Context& context, const std::vector<std::string>& args);
 int runStatus(Context& context, const std::vector<std::string>& args);
+int runListen(Context& context, const std::vector<std::string>& args);
 
 }  // namespace quillet::cli

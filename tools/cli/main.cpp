@@ -50,6 +50,26 @@ constexpr std::array kCommands = {
             "\"device-value V\" on two lines. QUILLET_HID_LOG=1 traces the reports on stderr.\n"
             "Exit code 3 when no mouse is found, 1 when it does not answer.\n",
             runStatus},
+    Command{"listen", "serve the mouse's hold, multimedia, DPI and profile buttons",
+            "usage: quilletctl [--skins DIR] [--simulate] listen\n\n"
+            "Does for the mouse's own buttons what the window does while it runs, for a desktop\n"
+            "without the window: the hold function, the multimedia keys, the DPI and profile\n"
+            "buttons and the live adjustment of the macro on button 0. Loads the settings as\n"
+            "start-up does; the buttons are served by the functions they hold there (the last\n"
+            "download's). Talks to the real mouse, to the simulator at $QUILLET_SIM, or with\n"
+            "--simulate to the built-in one; waits for a mouse that is not there yet and follows\n"
+            "its removal and return. Runs until SIGINT or SIGTERM, then exits with 0.\n\n"
+            "One line on standard output per action taken:\n"
+            "  hold pressed button B     the hold command sent for the press of button B (0..7)\n"
+            "  hold released button B    ... and for its release\n"
+            "  consumer UUUU button B    the consumer usage UUUU (hex) relayed for button B\n"
+            "  dpi L profile N           DPI level L (0..5) from a DPI button, saved for profile N\n"
+            "  profile N                 the mouse switched to profile N: CurConfig written, loaded\n"
+            "  adjust up, adjust down    the macro on button 0 adjusted (without a download in this\n"
+            "                            run only its file; the next download takes it to the mouse)\n"
+            "A command the mouse did not take ends its line with \"(not sent: no mouse)\".\n"
+            "Whether the mouse is there goes to stderr. QUILLET_HID_LOG=1 traces the reports.\n",
+            runListen},
     Command{"macros", "list the macros of a group file",
             "usage: quilletctl macros FILE.dat\n\n"
             "Reads a macro group file as the utility does and prints, for each macro, its name,\n"

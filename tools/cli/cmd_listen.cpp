@@ -1,0 +1,266 @@
+// quilletctl listen: the device threads without the window. The main thread owns the settings
+// model, as the window thread does in the utility: it sleeps in poll() on one descriptor for
+// the work the device threads post, one for SIGINT/SIGTERM and one for the mouse's arrival and
+// removal, and runs what wakes it.
+#include <poll.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include "app/settings_file.h"
+#include "cli.h"
+#include "device/clock.h"
+#include "device/device_link.h"
+#include "device/device_protocol.h"
+#include "device/device_threads.h"
+#include "device/download.h"
+#include "macro/macro_library.h"
+#include "transport_choice.h"
+
+namespace quillet::cli {
+namespace {
+
+// Without a hotplug watch (the simulator's socket is not there yet) the watch is tried again
+// this often: the only wake-up of an idle listen that nothing asked for.
+constexpr int kWatchRetryMs = 1000;
+
+// A file descriptor closed with its owner.
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Work posted by the device threads, run on the main thread in the order posted.
+class OwnerQueue {
+ public:
+  OwnerQueue() : wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+  bool valid() const { return wake_.get() >= 0; }
+  int descriptor() const { return wake_.get(); }
+
+  void post(std::function<void()> work) {
+    {
+      std::lock_guard lock(mutex_);
+      work_.push_back(std::move(work));
+    }
+    const std::uint64_t one = 1;
+    // A full counter still wakes the reader; nothing to do about a failure but keep the work.
+    [[maybe_unused]] const ssize_t n = ::write(wake_.get(), &one, sizeof one);
+  }
+
+  void runPosted() {
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t n = ::read(wake_.get(), &count, sizeof count);
+    for (;;) {
+      std::function<void()> work;
+      {
+        std::lock_guard lock(mutex_);
+        if (work_.empty()) {
+          return;
+        }
+        work = std::move(work_.front());
+        work_.pop_front();
+      }
+      work();
+    }
+  }
+
+ private:
+  Fd wake_;
+  std::mutex mutex_;
+  std::deque<std::function<void()>> work_;
+};
+
+// One line on stdout at a time, at once: a person or a test reads them as they come.
+void say(std::string_view line) {
+  static std::mutex mutex;
+  std::lock_guard lock(mutex);
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int runListen(Context& context, const std::vector<std::string>& args) {
+  if (!args.empty()) {
+    error("listen takes no arguments");
+    return kExitUsage;
+  }
+  if (!requireSettingsFile(context)) {
+    return kExitUsage;
+  }
+  // The signals are taken through a descriptor; blocked before any thread starts, so that no
+  // thread of this process is interrupted by them.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  if (::pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) {
+    error("cannot block SIGINT and SIGTERM");
+    return kExitFailed;
+  }
+  const Fd signalFd(::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));
+  OwnerQueue owner;
+  if (signalFd.get() < 0 || !owner.valid()) {
+    error(std::string("cannot make the main loop's descriptors: ") + std::strerror(errno));
+    return kExitFailed;
+  }
+
+  // The settings as start-up loads them, and the button flags of the functions they hold: the
+  // mouse holds what the last download wrote from them.
+  loadStartupSettings(context.app, context.settings);
+  MacroLibrary library(context.messages);
+  library.start(context.app.skinFolder, context.app.appFolder, context.app.language);
+  DownloadState state;
+  deriveDownloadState(context.settings, library, state);
+  // No download in this process: where the images lie in the mouse is not known, so the live
+  // adjustment changes the macro's file and the next download takes it to the mouse.
+  auto snapshot = [&] {
+    return makeDeviceSnapshot(context.app, context.settings, state, nullptr, library.folders().macroFolder);
+  };
+
+  const sim::TransportChoice choice = sim::chooseTransport(context.simulate);
+  DeviceLink link(*choice.transport);
+  SteadyClock clock;
+  DeviceProtocol protocol(link, clock);
+  if (const char* trace = std::getenv("QUILLET_HID_LOG"); trace != nullptr && *trace != '\0') {
+    protocol.setTrace([](std::string_view line) { error("hid: " + std::string(line)); });
+  }
+
+  std::unique_ptr<HotplugMonitor> monitor;
+  auto watch = [&] {
+    std::string problem;
+    monitor = choice.transport->watchHotplug(problem);
+    if (!monitor || monitor->descriptor() < 0) {
+      monitor.reset();
+    }
+  };
+  auto discover = [&] {
+    if (link.open()) {
+      error("mouse found at " + link.devicePath());
+    }
+    if (const std::string problem = link.openError(); !problem.empty()) {
+      error(problem);  // a node the user may not open: the udev rule is missing
+    }
+  };
+  // The watch first, then the search: a mouse that arrives in between is seen by one of them.
+  watch();
+  discover();
+  if (!link.devicePresent()) {
+    if (const std::string problem = choice.transport->enumerateProblem(); !problem.empty()) {
+      error(problem);
+    }
+    error("no mouse yet; waiting for it");
+  }
+
+  DeviceThreads* published = nullptr;
+  DeviceThreadHooks hooks;
+  hooks.post = [&owner](std::function<void()> work) { owner.post(std::move(work)); };
+  hooks.followed = [&](const FollowedChange& change) {
+    const bool saved = applyFollowedChange(change, context.app, context.settings);
+    switch (change.kind) {
+      case FollowedChange::Kind::kDpiLevel:
+        say("dpi " + std::to_string(change.dpiLevel) + " profile " + std::to_string(context.app.currentProfileNumber));
+        break;
+      case FollowedChange::Kind::kProfile:
+        say("profile " + std::to_string(change.profileNumber));
+        break;
+      case FollowedChange::Kind::kAdjustedMacro:
+        break;  // the device thread said so when it wrote it
+    }
+    if (!saved) {
+      error("cannot write the settings file " + context.app.configPath.string());
+    }
+    if (published != nullptr) {
+      published->publish(snapshot());
+    }
+  };
+  hooks.action = [](std::string_view line) { say(line); };
+
+  DeviceThreads threads(link, protocol, std::move(hooks));
+  threads.publish(snapshot());
+  published = &threads;
+  threads.start();
+
+  for (;;) {
+    pollfd fds[3] = {{signalFd.get(), POLLIN, 0}, {owner.descriptor(), POLLIN, 0}, {-1, POLLIN, 0}};
+    if (monitor) {
+      fds[2].fd = monitor->descriptor();
+    }
+    const int ready = ::poll(fds, 3, monitor ? -1 : kWatchRetryMs);
+    if (ready < 0 && errno != EINTR) {
+      error(std::string("poll: ") + std::strerror(errno));
+      break;
+    }
+    if ((fds[0].revents & POLLIN) != 0) {
+      break;
+    }
+    if ((fds[1].revents & POLLIN) != 0) {
+      owner.runPosted();
+    }
+    if (!monitor) {
+      watch();
+      if (monitor && link.eventState() != DeviceLink::HandleState::kOpen) {
+        discover();  // the watch is back (the simulator restarted): look again at once
+      }
+      continue;
+    }
+    if (fds[2].revents == 0) {
+      continue;
+    }
+    while (monitor) {
+      const std::optional<HotplugEvent> event = monitor->next(std::chrono::milliseconds(0));
+      if (monitor->descriptor() < 0) {
+        monitor.reset();  // the watch has failed: it is tried again
+        break;
+      }
+      if (!event) {
+        break;
+      }
+      if (!link.devicePresent() && link.devicePath().empty()) {
+        // Never found in this run: any arrival may be the mouse.
+        if (event->kind == HotplugEvent::Kind::kArrival) {
+          discover();
+        }
+        continue;
+      }
+      switch (link.onDeviceChange(*event)) {
+        case DeviceLink::Change::kRediscovered:
+          error(link.devicePresent() ? "mouse back at " + link.devicePath() : "mouse arrived but did not open");
+          break;
+        case DeviceLink::Change::kRemoved:
+          error("mouse removed; waiting for it");
+          break;
+        case DeviceLink::Change::kNone:
+          break;
+      }
+    }
+  }
+
+  threads.stop();
+  published = nullptr;
+  return kExitOk;
+}
+
+}  // namespace quillet::cli
