@@ -1,6 +1,8 @@
 #include "app/device_session.h"
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 
 #include "device/block_writer.h"
 #include "macro/macro_library.h"
@@ -46,7 +48,39 @@ HidDeviceSession::HidDeviceSession(std::unique_ptr<HidTransport> transport, std:
   hotplug_ = transport_->watchHotplug(hotplugProblem_);
 }
 
-HidDeviceSession::~HidDeviceSession() = default;
+HidDeviceSession::~HidDeviceSession() {
+  if (threads_) {
+    threads_->stop();
+  }
+}
+
+void HidDeviceSession::startThreads() {
+  if (threads_) {
+    return;
+  }
+  DeviceThreadHooks hooks;
+  hooks.post = [this](std::function<void()> work) {
+    if (post) {
+      post(std::move(work));
+    }
+  };
+  hooks.followed = [this](const FollowedChange& change) {
+    if (onFollowed) {
+      onFollowed(change);
+    }
+  };
+  if (const char* trace = std::getenv("QUILLET_HID_LOG"); trace != nullptr && *trace != '\0') {
+    hooks.action = [](std::string_view line) { std::fprintf(stderr, "quillet: %.*s\n", static_cast<int>(line.size()), line.data()); };
+  }
+  threads_ = std::make_unique<DeviceThreads>(link_, protocol_, std::move(hooks));
+  threads_->start();
+}
+
+void HidDeviceSession::stopThreads() {
+  if (threads_) {
+    threads_->stop();
+  }
+}
 
 bool HidDeviceSession::open() { return link_.open(); }
 
@@ -61,8 +95,12 @@ std::optional<std::uint8_t> HidDeviceSession::readDeviceValue() {
 
 void HidDeviceSession::hostExit() { protocol_.hostExit(); }
 
-void HidDeviceSession::settingsLoaded(const ProfileSettings& settings, const AppState&, const MacroLibrary& library) {
+void HidDeviceSession::settingsLoaded(const ProfileSettings& settings, const AppState& app, const MacroLibrary& library) {
   deriveDownloadState(settings, library, state_);
+  if (threads_) {
+    threads_->publish(makeDeviceSnapshot(app, settings, state_, lastDownload_ ? &*lastDownload_ : nullptr,
+                                         library.folders().macroFolder));
+  }
 }
 
 DownloadResult HidDeviceSession::apply(ProfileSettings& settings, AppState& app, MacroLibrary& library) {
@@ -70,7 +108,15 @@ DownloadResult HidDeviceSession::apply(ProfileSettings& settings, AppState& app,
   // the download goes on to its save as it would with the mouse in place.
   DownloadContext context{settings,       app,       state_, library, protocol_, [this] { protocol_.endDownload(); },
                           desktop_.get(), messages_, {},     true};
-  return downloadSettings(context);
+  DownloadResult result = downloadSettings(context);
+  if (result.completed) {
+    lastDownload_ = result.layout;
+  }
+  if (threads_) {
+    threads_->publish(makeDeviceSnapshot(app, settings, state_, lastDownload_ ? &*lastDownload_ : nullptr,
+                                         library.folders().macroFolder));
+  }
+  return result;
 }
 
 int HidDeviceSession::hotplugDescriptor() const { return hotplug_ ? hotplug_->descriptor() : -1; }

@@ -17,6 +17,7 @@
 #include "device/clock.h"
 #include "device/device_link.h"
 #include "device/device_protocol.h"
+#include "device/device_threads.h"
 #include "device/download.h"
 #include "device/download_state.h"
 #include "platform/desktop_mouse.h"
@@ -46,9 +47,10 @@ class DeviceSession {
   // Tells the mouse that the utility has gone.
   virtual void hostExit() = 0;
 
-  // The settings were loaded (start-up, a profile switch): the key slots and button flags are
-  // derived from them without a download, so the device threads serve the buttons the mouse
-  // already holds from the last download.
+  // The settings were loaded or changed (start-up, a profile switch, a change followed from the
+  // mouse): the key slots and button flags are derived from them without a download, so that
+  // the device threads serve the buttons the mouse already holds, and the threads are given the
+  // model as it is now.
   virtual void settingsLoaded(const ProfileSettings& settings, const AppState& app, const MacroLibrary& library) {
     (void)settings;
     (void)app;
@@ -69,6 +71,12 @@ class DeviceSession {
   // Set by the window: the mouse was unplugged / plugged in again.
   std::function<void()> onRemoved;
   std::function<void()> onArrived;
+  // Set by the window before startThreads: `post` runs work on the window's thread later;
+  // `onFollowed` is called there with each change the device threads followed from the mouse
+  // (a DPI level, a profile, an adjusted macro). The window applies it to its model and then
+  // calls settingsLoaded, so that the threads see the model as it is now.
+  std::function<void(std::function<void()>)> post;
+  std::function<void(const FollowedChange&)> onFollowed;
 };
 
 // The session of a build without any mouse: never finds one, and its download writes nothing
@@ -108,6 +116,8 @@ class HidDeviceSession : public DeviceSession {
                    std::unique_ptr<DesktopMouseSettings> desktop);
   ~HidDeviceSession() override;
 
+  void startThreads() override;
+  void stopThreads() override;
   bool open() override;
   bool isOpen() const override;
   std::optional<std::uint8_t> readDeviceValue() override;
@@ -136,6 +146,8 @@ class HidDeviceSession : public DeviceSession {
   std::unique_ptr<HotplugMonitor> hotplug_;
   std::string hotplugProblem_;
   DownloadState state_;
+  std::optional<MacroLayout> lastDownload_;  // where this run's last download put the images
+  std::unique_ptr<DeviceThreads> threads_;
 };
 
 }  // namespace quillet

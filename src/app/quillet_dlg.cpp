@@ -13,6 +13,7 @@
 #include <QWindow>
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "app/power_events.h"
@@ -76,10 +77,15 @@ CQuilletDlg::~CQuilletDlg() {
 // The initialisation runs in this order, each step relying on the ones before it.
 void CQuilletDlg::initDialog(const std::filesystem::path& appFolder, const std::filesystem::path& skinFolder,
                              bool startHidden) {
-  // Device threads first: they cope with a mouse that is not open yet.
-  session_->startThreads();
+  // Device threads first: they cope with a mouse that is not open yet. What they follow from
+  // the mouse comes back to this thread through the event loop.
   session_->onRemoved = [this] { onDeviceRemoved(); };
   session_->onArrived = [this] { onDeviceArrived(); };
+  session_->post = [this](std::function<void()> work) {
+    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+  };
+  session_->onFollowed = [this](const FollowedChange& change) { onFollowedChange(change); };
+  session_->startThreads();
   setWindowIcon(appIcon());
 
   // Folders, then the settings file: the current profile, the language, the model.
@@ -486,6 +492,7 @@ void CQuilletDlg::switchLanguage(Language value) {
     return;
   }
   library_.changeLanguage(app_.skinFolder, app_.language);
+  session_->settingsLoaded(settings_, app_, library_);  // the macros of the other language
   tray_.setLanguage(app_.language);
   setWindowTitle(QString::fromUtf8(kWindowTitle));
   for (const QPointer<QLineEdit>& box : valueBoxes_) {
@@ -590,6 +597,17 @@ void CQuilletDlg::onDeviceRemoved() {
   session_->stopThreads();
   hide();
   Q_EMIT shutDown();
+}
+
+void CQuilletDlg::onFollowedChange(const FollowedChange& change) {
+  if (closing_) {
+    return;
+  }
+  if (!applyFollowedChange(change, app_, settings_, &library_.openMacros(), library_.groups().currentGroup)) {
+    std::fprintf(stderr, "quillet: cannot write the settings file %s\n", app_.configPath.string().c_str());
+  }
+  session_->settingsLoaded(settings_, app_, library_);
+  update();
 }
 
 void CQuilletDlg::onDeviceArrived() {

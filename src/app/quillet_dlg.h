@@ -102,6 +102,7 @@ class CQuilletDlg : public QWidget {
   void onValueEdited(int index);
   void setValueBoxText(int index);
   void onDeviceArrived();
+  void onFollowedChange(const FollowedChange& change);
   void onDeviceRemoved();
   RenderInput renderInput() const;
 

@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <deque>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 #include "app/settings_file.h"
 #include "device/configuration.h"
@@ -114,6 +118,74 @@ TEST_F(DeviceSessionTest, StartUpDerivesTheButtonFlagsWithoutADownload) {
   session_->settingsLoaded(settings_, app_, library_);
   EXPECT_TRUE(session_->downloadState().isHoldButton[0][2]);
   mouse_->inspect([](const sim::Firmware& fw) { EXPECT_EQ(fw.counters().blocksCommitted, 0); });
+}
+
+// The device threads through the session: work they hand over waits until this thread runs
+// it, as it waits in the window's event loop.
+class SessionThreadsTest : public DeviceSessionTest {
+ protected:
+  void SetUp() override {
+    DeviceSessionTest::SetUp();
+    session_->post = [this](std::function<void()> work) {
+      const std::lock_guard lock(mutex_);
+      posted_.push_back(std::move(work));
+    };
+    session_->onFollowed = [this](const FollowedChange& change) {
+      followed_.push_back(change);
+      applyFollowedChange(change, app_, settings_);
+      session_->settingsLoaded(settings_, app_, library_);
+    };
+    session_->startThreads();
+    ASSERT_TRUE(session_->open());
+  }
+  void TearDown() override { session_->stopThreads(); }
+
+  // Runs what the threads posted until `done` holds, for at most five seconds.
+  bool runPostedUntil(const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > end) {
+        return false;
+      }
+      std::deque<std::function<void()>> work;
+      {
+        const std::lock_guard lock(mutex_);
+        work.swap(posted_);
+      }
+      for (auto& w : work) {
+        w();
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+  }
+
+  std::mutex mutex_;
+  std::deque<std::function<void()>> posted_;
+  std::vector<FollowedChange> followed_;
+};
+
+TEST_F(SessionThreadsTest, AProfileSwitchedOnTheMouseBecomesTheWindowsProfile) {
+  session_->settingsLoaded(settings_, app_, library_);
+  std::string error;
+  ASSERT_TRUE(mouse_->switchProfile(3, error)) << error;
+  ASSERT_TRUE(runPostedUntil([this] { return !followed_.empty(); }));
+  EXPECT_EQ(followed_[0].kind, FollowedChange::Kind::kProfile);
+  EXPECT_EQ(app_.currentProfileNumber, 3);
+  EXPECT_EQ(ini::readString(app_.configPath, "Init", "CurConfig", "", 16), "3");
+}
+
+TEST_F(SessionThreadsTest, AMultimediaButtonIsRelayedWithTheFunctionsOfTheLastApply) {
+  settings_.buttonFunction[0][7] = 29;  // a multimedia key: its consumer usage 0x00E2
+  ASSERT_TRUE(session_->apply(settings_, app_, library_).completed);
+  std::string error;
+  ASSERT_TRUE(mouse_->click(7, error)) << error;
+  std::uint16_t usage = 0;
+  ASSERT_TRUE(runPostedUntil([&] {
+    mouse_->inspect([&](const sim::Firmware& fw) { usage = fw.lastConsumerUsage(); });
+    return usage != 0;
+  }));
+  EXPECT_EQ(usage, 0x00E2);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main window on the simulated mouse at a socket: it finds the mouse, Apply leaves in the
-# mouse's memory exactly the blocks that `quilletctl plan` prints for the saved settings, Close
+# mouse's memory exactly the blocks that `quilletctl plan` prints for the saved settings, a
+# profile switched on the mouse becomes the window's, Close
 # tells the mouse that the utility has gone (HostExit 07 20 00 00), and unplugging the mouse
 # ends the utility.
 #   device_test.sh BIN_DIR
@@ -51,6 +52,16 @@ awk '
   END { for (addr in want) if (!(addr in seen)) { printf "%04X not in the dump\n", addr; bad = 1 }; exit bad }
 ' "$E2E_DIR/plan.txt" "$E2E_DIR/dump.txt" >&2 || e2e_fail "the mouse's memory differs from the plan"
 e2e_screenshot apply
+
+# A profile switched on the mouse becomes the window's profile and the settings file's.
+sim profile 3 >/dev/null || e2e_fail "the simulator would not switch its profile"
+for _ in $(seq 50); do
+  grep -q "^CurConfig=3" "$E2E_SKINS/config/config.ini" && break
+  sleep 0.1
+done
+grep -q "^CurConfig=3" "$E2E_SKINS/config/config.ini" || e2e_fail "the window did not follow the mouse's profile"
+sleep 0.3
+e2e_screenshot profile3
 
 # Close: HostExit reaches the mouse and the process ends.
 e2e_click "$MAIN" 1
