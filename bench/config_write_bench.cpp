@@ -11,8 +11,7 @@
 #include "device/clock.h"
 #include "device/device_link.h"
 #include "device/device_protocol.h"
-#include "platform/sim_socket_transport.h"
-#include "sim_server.h"
+#include "served_mouse.h"
 #include "sim_transport.h"
 
 namespace {
@@ -56,27 +55,7 @@ void BM_ConfigurationWriteInProcess(benchmark::State& state) {
 }
 
 void BM_ConfigurationWriteSocket(benchmark::State& state) {
-  char pattern[] = "/tmp/quillet-bench-XXXXXX";
-  if (::mkdtemp(pattern) == nullptr) {
-    state.SkipWithError("no temporary folder");
-    return;
-  }
-  const std::string socketPath = std::string(pattern) + "/mouse.sock";
-  auto mouse = sim::SimMouse::create({});
-  sim::SimServer server(mouse);
-  std::string error;
-  if (!server.listen(socketPath, error)) {
-    state.SkipWithError(error.c_str());
-    return;
-  }
-  std::thread serving([&] { server.run(); });
-  {
-    auto transport = makeSimSocketTransport(socketPath);
-    measure(state, *transport);
-  }
-  server.stop();
-  serving.join();
-  std::filesystem::remove_all(pattern);
+  bench::withServedMouse(state, sim::SimMouse::create({}), [&](HidTransport& transport) { measure(state, transport); });
 }
 
 BENCHMARK(BM_ConfigurationWriteInProcess)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);

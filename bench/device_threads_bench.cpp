@@ -27,6 +27,7 @@
 #include "device/device_protocol.h"
 #include "device/device_threads.h"
 #include "platform/sim_socket_transport.h"
+#include "served_mouse.h"
 #include "sim_server.h"
 #include "sim_transport.h"
 
@@ -127,38 +128,10 @@ void BM_KeyEventToCommandInProcess(benchmark::State& state) {
   measureLatency(state, *mouse, log, *transport);
 }
 
-struct TempFolder {
-  TempFolder() {
-    char pattern[] = "/tmp/quillet-bench-XXXXXX";
-    if (::mkdtemp(pattern) != nullptr) {
-      path = pattern;
-    }
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  fs::path path;
-};
-
 void BM_KeyEventToCommandSocket(benchmark::State& state) {
-  TempFolder folder;
-  const std::string socketPath = (folder.path / "mouse.sock").string();
   TimedLog log;
   auto mouse = sim::SimMouse::create(loggingTo(log));
-  sim::SimServer server(mouse);
-  std::string error;
-  if (folder.path.empty() || !server.listen(socketPath, error)) {
-    state.SkipWithError(error.c_str());
-    return;
-  }
-  std::thread serving([&] { server.run(); });
-  {
-    auto transport = makeSimSocketTransport(socketPath);
-    measureLatency(state, *mouse, log, *transport);
-  }
-  server.stop();
-  serving.join();
+  bench::withServedMouse(state, mouse, [&](HidTransport& transport) { measureLatency(state, *mouse, log, transport); });
 }
 
 // Runs `args` for `seconds` with the environment plus `env`, then SIGTERM; its processor time.
@@ -193,7 +166,7 @@ double idleCpuSeconds(const std::vector<std::string>& args, const std::vector<st
 enum class Mouse { kSimulator, kMissingSocket, kRealBackend };
 
 void idleListen(benchmark::State& state, Mouse kind) {
-  TempFolder folder;
+  const bench::ScratchFolder folder;
   const std::string socketPath = (folder.path / "mouse.sock").string();
   const fs::path bin = QUILLET_BIN_DIR;
   fs::copy(fs::path(QUILLET_SOURCE_DIR) / "skins", folder.path / "skins", fs::copy_options::recursive);

@@ -19,8 +19,7 @@
 #include "device/download.h"
 #include "macro/macro_library.h"
 #include "platform/messages.h"
-#include "platform/sim_socket_transport.h"
-#include "sim_server.h"
+#include "served_mouse.h"
 #include "sim_transport.h"
 
 namespace {
@@ -43,20 +42,15 @@ class CountingWriter final : public BlockWriter {
 };
 
 // A private copy of the shipped skins and the built-in macros, removed afterwards.
-class Workspace {
- public:
+struct Workspace {
   Workspace() {
-    char pattern[] = "/tmp/quillet-bench-XXXXXX";
-    if (::mkdtemp(pattern) != nullptr) {
-      root = pattern;
+    if (!folder.path.empty()) {
+      root = folder.path;
       fs::copy(fs::path(QUILLET_SOURCE_DIR) / "skins", root / "skins", fs::copy_options::recursive);
       fs::copy_file(fs::path(QUILLET_SOURCE_DIR) / "data" / kBuiltinMacroFileName, root / kBuiltinMacroFileName);
     }
   }
-  ~Workspace() {
-    std::error_code ec;
-    fs::remove_all(root, ec);
-  }
+  const bench::ScratchFolder folder;
   fs::path root;
 };
 
@@ -126,27 +120,8 @@ void inProcess(benchmark::State& state, Buttons buttons) {
 }
 
 void overSocket(benchmark::State& state, Buttons buttons) {
-  char pattern[] = "/tmp/quillet-bench-XXXXXX";
-  if (::mkdtemp(pattern) == nullptr) {
-    state.SkipWithError("no temporary folder");
-    return;
-  }
-  const std::string socketPath = std::string(pattern) + "/mouse.sock";
-  auto mouse = sim::SimMouse::create({});
-  sim::SimServer server(mouse);
-  std::string error;
-  if (!server.listen(socketPath, error)) {
-    state.SkipWithError(error.c_str());
-    return;
-  }
-  std::thread serving([&] { server.run(); });
-  {
-    auto transport = makeSimSocketTransport(socketPath);
-    measure(state, *transport, buttons);
-  }
-  server.stop();
-  serving.join();
-  std::filesystem::remove_all(pattern);
+  bench::withServedMouse(state, sim::SimMouse::create({}),
+                         [&](HidTransport& transport) { measure(state, transport, buttons); });
 }
 
 void BM_DownloadConfigurationInProcess(benchmark::State& state) { inProcess(state, Buttons::kPlain); }

@@ -7,31 +7,16 @@
 #include <thread>
 
 #include "device/device_link.h"
-#include "platform/sim_socket_transport.h"
-#include "sim_server.h"
+#include "served_mouse.h"
 
 namespace {
 
 using namespace quillet;
 
 void BM_SocketInputReports(benchmark::State& state) {
-  char pattern[] = "/tmp/quillet-bench-XXXXXX";
-  if (::mkdtemp(pattern) == nullptr) {
-    state.SkipWithError("no temporary folder");
-    return;
-  }
-  const std::string socketPath = std::string(pattern) + "/mouse.sock";
   auto mouse = sim::SimMouse::create({});
-  sim::SimServer server(mouse);
-  std::string error;
-  if (!server.listen(socketPath, error)) {
-    state.SkipWithError(error.c_str());
-    return;
-  }
-  std::thread serving([&] { server.run(); });
-  {
-    auto transport = makeSimSocketTransport(socketPath);
-    DeviceLink link(*transport);
+  bench::withServedMouse(state, mouse, [&](HidTransport& transport) {
+    DeviceLink link(transport);
     if (!link.open()) {
       state.SkipWithError("no simulated mouse");
     } else {
@@ -51,12 +36,10 @@ void BM_SocketInputReports(benchmark::State& state) {
           ++reports;
         }
       }
-      state.counters["reports_per_second"] = benchmark::Counter(static_cast<double>(reports), benchmark::Counter::kIsRate);
+      state.counters["reports_per_second"] =
+          benchmark::Counter(static_cast<double>(reports), benchmark::Counter::kIsRate);
     }
-  }
-  server.stop();
-  serving.join();
-  std::filesystem::remove_all(pattern);
+  });
 }
 BENCHMARK(BM_SocketInputReports)->UseRealTime()->MinTime(1.0);
 
