@@ -607,6 +607,10 @@ void CQuilletDlg::onFollowedChange(const FollowedChange& change) {
     std::fprintf(stderr, "quillet: cannot write the settings file %s\n", app_.configPath.string().c_str());
   }
   session_->settingsLoaded(settings_, app_, library_);
+  // A profile followed from the mouse replaces the whole model: the advanced page's boxes too.
+  for (int i = 0; i < static_cast<int>(valueBoxes_.size()); ++i) {
+    setValueBoxText(i);
+  }
   update();
 }
 

@@ -252,6 +252,22 @@ TEST_F(WindowTest, SliderPressAndDrag) {
   EXPECT_EQ(dlg_->valueBox(2)->text(), "300ms");
 }
 
+TEST_F(WindowTest, AProfileFollowedFromTheMouseReplacesTheModelAndTheBoxes) {
+  start(true);
+  const std::filesystem::path config = skins_ / "config" / "config.ini";
+  ASSERT_TRUE(ini::writeString(config, "Config3", "FIRE_TIME", "120"));
+  clickMain(7);
+  ASSERT_NE(dlg_->valueBox(2), nullptr);
+  FollowedChange change;
+  change.kind = FollowedChange::Kind::kProfile;
+  change.profileNumber = 3;
+  dlg_->session().onFollowed(change);
+  EXPECT_EQ(dlg_->app().currentProfileNumber, 3);
+  EXPECT_EQ(dlg_->settings().fireTime, 120);
+  EXPECT_EQ(dlg_->valueBox(2)->text(), "120ms");
+  EXPECT_EQ(ini::readString(config, "Init", "CurConfig", "", 16), "3");
+}
+
 TEST_F(WindowTest, ApplyDownloadsAndSaves) {
   start();
   clickMain(7);
