@@ -70,6 +70,7 @@ CQuilletDlg::CQuilletDlg(MessageService& messages, std::unique_ptr<DeviceSession
 }
 
 CQuilletDlg::~CQuilletDlg() {
+  destroyValueBoxes();
   refresh_.leave();
   session_->stopThreads();
 }
@@ -529,9 +530,15 @@ void CQuilletDlg::createValueBoxes() {
 }
 
 void CQuilletDlg::destroyValueBoxes() {
+  // Forgotten and unfiltered before they go: a box being destroyed still sends events (its
+  // focus leaving), and the filter must not take it for a live box.
   for (QPointer<QLineEdit>& box : valueBoxes_) {
-    delete box.data();
+    QLineEdit* gone = box.data();
     box = nullptr;
+    if (gone != nullptr) {
+      gone->removeEventFilter(this);
+      delete gone;
+    }
   }
 }
 
