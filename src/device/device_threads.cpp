@@ -1,12 +1,11 @@
 #include "device/device_threads.h"
 
-#include <cstdio>
-
 #include "app/button_function.h"
 #include "app/consumer_usage.h"
 #include "app/settings_file.h"
 #include "device/device_link.h"
 #include "device/device_protocol.h"
+#include "platform/hex_text.h"
 
 namespace quillet {
 namespace {
@@ -16,12 +15,6 @@ bool flagged(const DownloadState::ButtonFlags& flags, int profile, int button) {
 }
 
 bool validProfileIndex(int profile) { return profile >= 0 && profile < kProfileCount; }
-
-std::string usageText(std::uint16_t usage) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%04X", usage);
-  return text;
-}
 
 }  // namespace
 
@@ -202,7 +195,7 @@ void TriggerLoop::serve(const QueuedEvent& queued) {
           view_.buttonFunction[static_cast<std::size_t>(view_.currentProfile)][static_cast<std::size_t>(b)];
       if (function_code::isMultimedia(code)) {
         const bool sent = protocol_.consumerKey(code);
-        say("consumer " + usageText(consumerUsageOf(code)) + " button " + std::to_string(b) +
+        say("consumer " + hexDigits(consumerUsageOf(code), 4) + " button " + std::to_string(b) +
             (sent ? "" : " (not sent: no mouse)"));
       }
       return;

@@ -8,4 +8,7 @@ namespace quillet {
 
 std::string hexBytes(std::span<const std::uint8_t> bytes);
 
+// `value` in upper-case hex, zero-padded to at least `digits` digits ("%0*X").
+std::string hexDigits(unsigned value, int digits);
+
 }  // namespace quillet

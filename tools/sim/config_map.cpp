@@ -1,10 +1,9 @@
 #include "config_map.h"
 
-#include <cstdio>
-
 #include "device/key_slots.h"
 #include "image_walk.h"
 #include "macro/macro_image.h"
+#include "platform/hex_text.h"
 
 namespace quillet::sim {
 namespace {
@@ -23,12 +22,6 @@ constexpr std::array<KeyRuns, kProfileCount> kKeyRuns = {{
     {8, 0x0060, 0x0068},
 }};
 constexpr std::uint16_t kProfile0Slots9To11 = 0x003B;
-
-std::string hex(unsigned v, int digits) {
-  char s[12];
-  std::snprintf(s, sizeof s, "%0*X", digits, v);
-  return s;
-}
 
 std::string yesNo(bool b) { return b ? "yes" : "no"; }
 
@@ -157,13 +150,13 @@ std::string describeConfiguration(std::span<const std::uint8_t> m) {
       const std::uint8_t f = key & firmware_function::kMask;
       const int reaction = key >> 5;
       line("slot " + std::to_string(p + 1) + "." + std::to_string(s),
-           "key " + hex(key, 2) + " function " + std::to_string(f) + " " + functionName(f) + " reaction " +
+           "key " + hexDigits(key, 2) + " function " + std::to_string(f) + " " + functionName(f) + " reaction " +
                ((reaction & 1) ? "on" : "off") + " type " + std::to_string(reaction >> 1));
     }
   }
 
   const int level = m[a::kDpiLevel] & 0x07;
-  line("config-dpi-level", std::to_string(level) + " (byte " + hex(m[a::kDpiLevel], 2) + ")");
+  line("config-dpi-level", std::to_string(level) + " (byte " + hexDigits(m[a::kDpiLevel], 2) + ")");
   for (int l = 0; l < kDpiLevels; ++l) {
     const std::uint8_t pair = m[a::kDpiCodes + l / 2];
     const std::uint8_t code = (l % 2 == 0) ? pair >> 4 : pair & 0x0F;
@@ -177,7 +170,7 @@ std::string describeConfiguration(std::span<const std::uint8_t> m) {
   line("fire-time", std::to_string(8 * (m[a::kFireTime] | (m[a::kFireTime + 1] << 8))));
 
   const std::uint8_t lighting = m[a::kLighting];
-  line("lighting", hex(lighting, 2) + " effect " + std::to_string((lighting >> 4) & 7) + " flag " +
+  line("lighting", hexDigits(lighting, 2) + " effect " + std::to_string((lighting >> 4) & 7) + " flag " +
                        std::to_string((lighting >> 3) & 1) + " speed " + std::to_string(lighting & 7));
   const std::uint8_t features = m[a::kLightingFeatures];
   line("lighting-brightness", std::to_string((m[a::kLastUserColour + 1] >> 4) & 7));
@@ -185,7 +178,7 @@ std::string describeConfiguration(std::span<const std::uint8_t> m) {
   line("lighting-direction", std::to_string((features >> 4) & 3));
   line("config-device-value", std::to_string(features & 0x0F));
   line("user-colours", std::string((m[a::kUserColourEnable] & 0x80) ? "on" : "off") + " cycle-mask " +
-                           hex(m[a::kUserColourEnable] & 0x7F, 2));
+                           hexDigits(m[a::kUserColourEnable] & 0x7F, 2));
   for (int j = 0; j < 7; ++j) {
     int r = 0, g = 0, b = 0;
     if (j < 6) {
@@ -210,9 +203,9 @@ std::string describeConfiguration(std::span<const std::uint8_t> m) {
       const std::string slot = std::to_string(p + 1) + "." + std::to_string(s);
       const auto keyAt = keyByteAddress(p, s);
       const std::uint8_t f = keyAt ? (m[*keyAt] & firmware_function::kMask) : 0;
-      std::string value = "at " + hex(descriptorAddress(p, s), 4) + " image " + hex(d.imageAddress, 4) + " steps " +
-                          std::to_string(d.stepCount) + " mode " + playKindName(d.playKind(f)) + " key " +
-                          hex(d.key, 2) + " consumer " + hex(d.consumerUsage, 4);
+      std::string value = "at " + hexDigits(descriptorAddress(p, s), 4) + " image " + hexDigits(d.imageAddress, 4) +
+                          " steps " + std::to_string(d.stepCount) + " mode " + playKindName(d.playKind(f)) + " key " +
+                          hexDigits(d.key, 2) + " consumer " + hexDigits(d.consumerUsage, 4);
       if (d.countFlag) {
         value += " count-flag";
       }

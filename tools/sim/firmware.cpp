@@ -1,7 +1,5 @@
 #include "firmware.h"
 
-#include <cstdio>
-
 #include "config_map.h"
 #include "device/configuration.h"
 #include "device/device_event.h"
@@ -9,6 +7,7 @@
 #include "device/key_slots.h"
 #include "image_walk.h"
 #include "macro/macro_image.h"
+#include "platform/hex_text.h"
 
 namespace quillet::sim {
 
@@ -201,9 +200,8 @@ void Firmware::playMacro(int button, std::uint8_t function) {
   const int slot = kButtonKeySlot[b];
   const Descriptor d = readDescriptor(memory_, activeProfile_, slot);
   if (!d.present) {
-    char at[8];
-    std::snprintf(at, sizeof at, "%04X", static_cast<unsigned>(descriptorAddress(activeProfile_, slot)));
-    play("error button " + std::to_string(button) + " has no descriptor at " + at);
+    play("error button " + std::to_string(button) + " has no descriptor at " +
+         hexDigits(static_cast<unsigned>(descriptorAddress(activeProfile_, slot)), 4));
     return;
   }
   const PlayKind kind = d.playKind(function);
@@ -214,10 +212,8 @@ void Firmware::playMacro(int button, std::uint8_t function) {
   }
   const ImageWalk walk = walkImage(memory_, d.imageAddress, d.stepCount);
   const int rounds = walk.loops == 0 ? 1 : walk.loops;
-  char image[8];
-  std::snprintf(image, sizeof image, "%04X", d.imageAddress);
-  play("start button " + std::to_string(button) + " profile " + std::to_string(activeProfile_ + 1) + " image " + image +
-       " mode " + playKindName(kind) + " rounds " + std::to_string(rounds));
+  play("start button " + std::to_string(button) + " profile " + std::to_string(activeProfile_ + 1) + " image " +
+       hexDigits(d.imageAddress, 4) + " mode " + playKindName(kind) + " rounds " + std::to_string(rounds));
   int played = 0;
   for (int r = 0; r < rounds; ++r) {
     for (const ImageStep& step : walk.steps) {
@@ -270,8 +266,7 @@ EventReport Firmware::adjustEvent(bool up) {
 }
 
 std::string Firmware::describe() const {
-  char consumer[8];
-  std::snprintf(consumer, sizeof consumer, "%04X", lastConsumerUsage_);
+  const std::string consumer = hexDigits(lastConsumerUsage_, 4);
   std::string out;
   auto line = [&](const char* key, const std::string& value) { out += std::string(key) + " " + value + "\n"; };
   line("profile", std::to_string(activeProfile_ + 1));

@@ -2,48 +2,23 @@
 
 #include <cstdio>
 
+#include "macro/macro_record.h"
+#include "platform/hex_text.h"
+
 namespace quillet::sim {
 namespace {
-
-namespace code {
-constexpr std::uint8_t kPause = 0;
-constexpr std::uint8_t kLeft = 241;
-constexpr std::uint8_t kMiddle = 242;
-constexpr std::uint8_t kRight = 243;
-constexpr std::uint8_t kMove = 246;
-constexpr std::uint8_t kReservedF7 = 247;
-constexpr std::uint8_t kCpi = 248;
-constexpr std::uint8_t kLed = 249;
-constexpr std::uint8_t kReservedFA = 250;
-constexpr std::uint8_t kReservedFB = 251;
-}  // namespace code
 
 constexpr std::uint8_t kPressBit = 0x80;
 constexpr std::uint8_t kTimeMask = 0x7F;
 constexpr int kMsPerTimeUnit = 10;
-constexpr std::size_t kLedHeaderBytes = 4;
-constexpr std::size_t kLedEntryBytes = 4;
-constexpr int kLedMaxEntries = 16;
-
-std::string hex4(std::uint32_t v) {
-  char s[8];
-  std::snprintf(s, sizeof s, "%04X", v & 0xFFFF);
-  return s;
-}
-
-std::string hex2(std::uint8_t v) {
-  char s[4];
-  std::snprintf(s, sizeof s, "%02X", v);
-  return s;
-}
 
 // The bytes of one entry by its code.
 std::size_t entryBytes(std::uint8_t c) {
   switch (c) {
-    case code::kMove:
+    case step_code::kMove:
       return 6;
-    case code::kCpi:
-    case code::kLed:
+    case step_code::kCpi:
+    case step_code::kLed:
       return 4;
     default:
       return 2;
@@ -57,21 +32,23 @@ std::int16_t s16(std::span<const std::uint8_t> m, std::size_t at) {
 // Reads the LED data block of an LED step; false with `error` set when it is not inside the memory.
 bool readLedBlock(std::span<const std::uint8_t> m, ImageStep& step, std::string& error) {
   const std::size_t at = step.ledAddress;
-  if (at + kLedHeaderBytes > m.size()) {
-    error = "led data at " + hex4(step.ledAddress) + " past the memory";
+  const auto header = static_cast<std::size_t>(kLedRowHeaderBytes);
+  const auto perEntry = static_cast<std::size_t>(kLedEntryBytes);
+  if (at + header > m.size()) {
+    error = "led data at " + hexDigits(step.ledAddress, 4) + " past the memory";
     return false;
   }
   const int entries = m[at] + 1;
-  if (entries > kLedMaxEntries) {
-    error = "led data at " + hex4(step.ledAddress) + " claims " + std::to_string(entries) + " entries";
+  if (entries > kLedRowMaxEntries) {
+    error = "led data at " + hexDigits(step.ledAddress, 4) + " claims " + std::to_string(entries) + " entries";
     return false;
   }
-  if (at + kLedHeaderBytes + kLedEntryBytes * static_cast<std::size_t>(entries) > m.size()) {
-    error = "led data at " + hex4(step.ledAddress) + " past the memory";
+  if (at + header + perEntry * static_cast<std::size_t>(entries) > m.size()) {
+    error = "led data at " + hexDigits(step.ledAddress, 4) + " past the memory";
     return false;
   }
   for (int e = 0; e < entries; ++e) {
-    const std::size_t p = at + kLedHeaderBytes + kLedEntryBytes * static_cast<std::size_t>(e);
+    const std::size_t p = at + header + perEntry * static_cast<std::size_t>(e);
     step.ledEntries.push_back({m[p], m[p + 1], m[p + 2]});
   }
   return true;
@@ -83,13 +60,13 @@ std::string ImageStep::text() const {
   const char* press = down ? " down" : " up";
   switch (kind) {
     case Kind::kKey:
-      return "key " + hex2(code) + press;
+      return "key " + hexDigits(code, 2) + press;
     case Kind::kButton: {
-      const char* name = code == code::kLeft ? "left" : code == code::kMiddle ? "middle" : "right";
+      const char* name = code == step_code::kMouseLeft ? "left" : code == step_code::kMouseMiddle ? "middle" : "right";
       return std::string("button ") + name + press;
     }
     case Kind::kReserved:
-      return "reserved " + hex2(code) + press;
+      return "reserved " + hexDigits(code, 2) + press;
     case Kind::kPause:
       return "wait " + std::to_string(waitMs);
     case Kind::kMove:
@@ -99,7 +76,7 @@ std::string ImageStep::text() const {
     case Kind::kCpiReset:
       return "cpi reset";
     case Kind::kLed: {
-      std::string out = "led L" + std::to_string(led) + " at " + hex4(ledAddress) + ":";
+      std::string out = "led L" + std::to_string(led) + " at " + hexDigits(ledAddress, 4) + ":";
       const char* separator = " ";
       for (const LedEntry& e : ledEntries) {
         char entry[64];
@@ -128,23 +105,23 @@ std::vector<std::string> stepLines(const ImageStep& step) {
 ImageWalk walkImage(std::span<const std::uint8_t> m, std::uint32_t address, int maxSteps) {
   ImageWalk walk;
   if (std::size_t{address} + 2 > m.size()) {
-    walk.error = "image at " + hex4(address) + " past the memory";
+    walk.error = "image at " + hexDigits(address & 0xFFFF, 4) + " past the memory";
     return walk;
   }
   walk.loops = static_cast<std::uint16_t>(m[address] | (m[address + 1] << 8));
   std::size_t at = std::size_t{address} + 2;
   for (int n = 0; n < maxSteps; ++n) {
     if (at + 2 > m.size()) {
-      walk.error = "step at " + hex4(static_cast<std::uint32_t>(at)) + " past the memory";
+      walk.error = "step at " + hexDigits(static_cast<std::uint32_t>(at) & 0xFFFF, 4) + " past the memory";
       return walk;
     }
     const std::uint8_t t = m[at];
     const std::uint8_t c = m[at + 1];
-    if (t == 0 && c == code::kPause) {
+    if (t == 0 && c == step_code::kPause) {
       return walk;  // the padding after the last step
     }
     if (at + entryBytes(c) > m.size()) {
-      walk.error = "step at " + hex4(static_cast<std::uint32_t>(at)) + " past the memory";
+      walk.error = "step at " + hexDigits(static_cast<std::uint32_t>(at) & 0xFFFF, 4) + " past the memory";
       return walk;
     }
     ImageStep step;
@@ -152,19 +129,19 @@ ImageWalk walkImage(std::span<const std::uint8_t> m, std::uint32_t address, int 
     step.down = (t & kPressBit) != 0;
     step.code = c;
     switch (c) {
-      case code::kPause:
+      case step_code::kPause:
         step.kind = ImageStep::Kind::kPause;
         break;
-      case code::kMove:
+      case step_code::kMove:
         step.kind = ImageStep::Kind::kMove;
         step.x = s16(m, at + 2);
         step.y = s16(m, at + 4);
         break;
-      case code::kCpi:
+      case step_code::kCpi:
         step.kind = step.down ? ImageStep::Kind::kCpiSet : ImageStep::Kind::kCpiReset;
         step.code = m[at + 2];
         break;
-      case code::kLed: {
+      case step_code::kLed: {
         step.kind = ImageStep::Kind::kLed;
         step.ledAddress = static_cast<std::uint16_t>(m[at + 2] | ((m[at + 3] & 0x3F) << 8));
         step.led = m[at + 3] >> 6;
@@ -175,14 +152,14 @@ ImageWalk walkImage(std::span<const std::uint8_t> m, std::uint32_t address, int 
         }
         break;
       }
-      case code::kLeft:
-      case code::kMiddle:
-      case code::kRight:
+      case step_code::kMouseLeft:
+      case step_code::kMouseMiddle:
+      case step_code::kMouseRight:
         step.kind = ImageStep::Kind::kButton;
         break;
-      case code::kReservedF7:
-      case code::kReservedFA:
-      case code::kReservedFB:
+      case step_code::kReservedF7:
+      case step_code::kReservedFA:
+      case step_code::kReservedFB:
         step.kind = ImageStep::Kind::kReserved;
         break;
       default:
