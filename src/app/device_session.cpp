@@ -70,7 +70,9 @@ void HidDeviceSession::startThreads() {
     }
   };
   if (const char* trace = std::getenv("QUILLET_HID_LOG"); trace != nullptr && *trace != '\0') {
-    hooks.action = [](std::string_view line) { std::fprintf(stderr, "quillet: %.*s\n", static_cast<int>(line.size()), line.data()); };
+    hooks.action = [](std::string_view line) {
+      std::fprintf(stderr, "quillet: %.*s\n", static_cast<int>(line.size()), line.data());
+    };
   }
   threads_ = std::make_unique<DeviceThreads>(link_, protocol_, std::move(hooks));
   threads_->start();
@@ -95,12 +97,10 @@ std::optional<std::uint8_t> HidDeviceSession::readDeviceValue() {
 
 void HidDeviceSession::hostExit() { protocol_.hostExit(); }
 
-void HidDeviceSession::settingsLoaded(const ProfileSettings& settings, const AppState& app, const MacroLibrary& library) {
+void HidDeviceSession::settingsLoaded(const ProfileSettings& settings, const AppState& app,
+                                      const MacroLibrary& library) {
   deriveDownloadState(settings, library, state_);
-  if (threads_) {
-    threads_->publish(makeDeviceSnapshot(app, settings, state_, lastDownload_ ? &*lastDownload_ : nullptr,
-                                         library.folders().macroFolder));
-  }
+  publish(settings, app, library);
 }
 
 DownloadResult HidDeviceSession::apply(ProfileSettings& settings, AppState& app, MacroLibrary& library) {
@@ -112,10 +112,7 @@ DownloadResult HidDeviceSession::apply(ProfileSettings& settings, AppState& app,
   if (result.completed) {
     lastDownload_ = result.layout;
   }
-  if (threads_) {
-    threads_->publish(makeDeviceSnapshot(app, settings, state_, lastDownload_ ? &*lastDownload_ : nullptr,
-                                         library.folders().macroFolder));
-  }
+  publish(settings, app, library);
   return result;
 }
 
@@ -143,6 +140,11 @@ void HidDeviceSession::serviceHotplug() {
   }
 }
 
-std::string HidDeviceSession::enumerateProblem() const { return transport_->enumerateProblem(); }
+void HidDeviceSession::publish(const ProfileSettings& settings, const AppState& app, const MacroLibrary& library) {
+  if (threads_) {
+    threads_->publish(makeDeviceSnapshot(app, settings, state_, lastDownload_ ? &*lastDownload_ : nullptr,
+                                         library.folders().macroFolder));
+  }
+}
 
 }  // namespace quillet

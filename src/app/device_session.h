@@ -127,15 +127,14 @@ class HidDeviceSession : public DeviceSession {
   int hotplugDescriptor() const override;
   void serviceHotplug() override;
 
-  // Why the transport could not look for a mouse at all (empty when it could).
-  std::string enumerateProblem() const;
   // Why the hotplug watch could not start (empty when it runs).
   const std::string& hotplugProblem() const { return hotplugProblem_; }
   const DownloadState& downloadState() const { return state_; }
-  DeviceLink& link() { return link_; }
-  DeviceProtocol& protocol() { return protocol_; }
 
  private:
+  // Gives the device threads the model as it is now.
+  void publish(const ProfileSettings& settings, const AppState& app, const MacroLibrary& library);
+
   std::unique_ptr<HidTransport> transport_;
   std::shared_ptr<void> keepAlive_;
   MessageService& messages_;

@@ -19,7 +19,6 @@
 #include "app/power_events.h"
 #include "app/settings_file.h"
 #include "app/startup.h"
-#include "macro/group_list.h"
 #include "ui/app_icon.h"
 
 namespace quillet {
