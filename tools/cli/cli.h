@@ -9,6 +9,10 @@
 #include "app/profile_settings.h"
 #include "platform/messages.h"
 
+namespace quillet {
+class DeviceProtocol;
+}  // namespace quillet
+
 namespace quillet::cli {
 
 // Exit codes shared by every command.
@@ -37,6 +41,9 @@ void error(const std::string& text);
 
 // True when the settings file exists and can be read; otherwise says so on stderr.
 bool requireSettingsFile(const Context& context);
+
+// With QUILLET_HID_LOG set (not empty), every report `protocol` sends or reads goes to stderr.
+void traceReportsIfAsked(DeviceProtocol& protocol);
 
 int runShow(Context& context, const std::vector<std::string>& args);
 int runReset(Context& context, const std::vector<std::string>& args);

@@ -1,6 +1,5 @@
 // quilletctl list and status: the mouse's HID interfaces, and the status the mouse reports.
 #include <cstdio>
-#include <cstdlib>
 
 #include "cli.h"
 #include "device/clock.h"
@@ -55,9 +54,7 @@ int runStatus(Context& context, const std::vector<std::string>& args) {
   }
   SteadyClock clock;
   DeviceProtocol protocol(link, clock);
-  if (const char* trace = std::getenv("QUILLET_HID_LOG"); trace != nullptr && *trace != '\0') {
-    protocol.setTrace([](std::string_view line) { error("hid: " + std::string(line)); });
-  }
+  traceReportsIfAsked(protocol);
   if (link.commandState() != DeviceLink::HandleState::kOpen) {
     std::string text = "cannot open the mouse's command interface";
     if (const std::string why = link.openError(); !why.empty()) {

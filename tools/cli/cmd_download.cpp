@@ -1,7 +1,6 @@
 // quilletctl plan and apply: the settings download, printed as the block writes it makes, or
 // written into the mouse and saved, through the same code as the window's apply.
 #include <cstdio>
-#include <cstdlib>
 
 #include "app/settings_file.h"
 #include "cli.h"
@@ -81,9 +80,7 @@ int runApply(Context& context, const std::vector<std::string>& args) {
   }
   SteadyClock clock;
   DeviceProtocol protocol(link, clock);
-  if (const char* trace = std::getenv("QUILLET_HID_LOG"); trace != nullptr && *trace != '\0') {
-    protocol.setTrace([](std::string_view line) { error("hid: " + std::string(line)); });
-  }
+  traceReportsIfAsked(protocol);
   if (const auto status = protocol.readStatus()) {
     context.app.deviceValue = status->deviceValue;
   }

@@ -10,7 +10,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -144,9 +143,7 @@ int runListen(Context& context, const std::vector<std::string>& args) {
   DeviceLink link(*choice.transport);
   SteadyClock clock;
   DeviceProtocol protocol(link, clock);
-  if (const char* trace = std::getenv("QUILLET_HID_LOG"); trace != nullptr && *trace != '\0') {
-    protocol.setTrace([](std::string_view line) { error("hid: " + std::string(line)); });
-  }
+  traceReportsIfAsked(protocol);
 
   std::unique_ptr<HotplugMonitor> monitor;
   auto watch = [&] {

@@ -1,10 +1,12 @@
 // quilletctl [--skins DIR] [--simulate] COMMAND [ARGS...]
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
 #include "cli.h"
+#include "device/device_protocol.h"
 #include "platform/app_folder.h"
 #include "platform/file_io.h"
 
@@ -111,6 +113,12 @@ bool requireSettingsFile(const Context& context) {
     return false;
   }
   return true;
+}
+
+void traceReportsIfAsked(DeviceProtocol& protocol) {
+  if (const char* trace = std::getenv("QUILLET_HID_LOG"); trace != nullptr && *trace != '\0') {
+    protocol.setTrace([](std::string_view line) { error("hid: " + std::string(line)); });
+  }
 }
 
 int run(int argc, char** argv) {
