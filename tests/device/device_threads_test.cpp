@@ -150,6 +150,22 @@ class DeviceThreadsTest : public ::testing::Test {
     ASSERT_TRUE(mouse->release(button, error)) << error;
   }
   void input(std::vector<std::uint8_t> report) { ASSERT_TRUE(mouse->sendInput(report)); }
+  // Group 1 ("G") of the library: `count` macros of one move step each (x 2, y 10).
+  void writeMoveGroup(int count) {
+    MacroGroupList list;
+    list.names[0] = "G";
+    list.groupCount = 1;
+    fs::create_directories(dir / "macro");
+    ASSERT_TRUE(writeGroupList(dir / "macro", list));
+    OpenGroup group;
+    for (int i = 0; i < count; ++i) {
+      group.slots[i].eventCount = 1;
+      group.slots[i].events[0] = {step_type::kMoveRightDown, step_code::kMove, 2, 10, 10};
+      recountSteps(group.slots[i]);
+    }
+    group.count = static_cast<std::uint8_t>(count);
+    ASSERT_TRUE(writeAllMacros(dir / "macro" / "G.dat", group));
+  }
 
   static sim::SimOptions loggingTo(Lines& log) {
     sim::SimOptions options;
@@ -305,21 +321,11 @@ TEST_F(DeviceThreadsTest, EventsOfNoButtonAndOddReportsSendNothing) {
 }
 
 TEST_F(DeviceThreadsTest, AdjustmentsKeepTheDirectionOfTheirOwnEvent) {
-  MacroGroupList list;
-  list.names[0] = "G";
-  list.groupCount = 1;
-  fs::create_directories(dir / "macro");
-  ASSERT_TRUE(writeGroupList(dir / "macro", list));
-  OpenGroup group;
-  group.slots[0].eventCount = 1;
-  group.slots[0].events[0] = {step_type::kMoveRightDown, step_code::kMove, 2, 10, 10};
-  recountSteps(group.slots[0]);
-  group.count = 1;
-  ASSERT_TRUE(writeAllMacros(dir / "macro" / "G.dat", group));
+  writeMoveGroup(1);
   const ButtonFunction macro = function_code::libraryMacro(1, 0);
   settings.buttonFunction[0][0] = macro;
   layout.slots[0][0] = {macro, true, ImageSource::Library, 0x0300,
-                        static_cast<std::uint32_t>(macroImageSize(group.slots[0]))};
+                        static_cast<std::uint32_t>(macroImageSize(readMacro(dir / "macro", 0, 0)))};
   start();
 
   // Up, then down, then two of unchanged direction, all before the first is served.
@@ -345,19 +351,7 @@ TEST_F(DeviceThreadsTest, AdjustmentsKeepTheDirectionOfTheirOwnEvent) {
 }
 
 TEST_F(DeviceThreadsTest, AdjustmentLeavesAnImageThatBelongsToAnotherFunction) {
-  MacroGroupList list;
-  list.names[0] = "G";
-  list.groupCount = 1;
-  fs::create_directories(dir / "macro");
-  ASSERT_TRUE(writeGroupList(dir / "macro", list));
-  OpenGroup group;
-  for (int i = 0; i < 2; ++i) {
-    group.slots[i].eventCount = 1;
-    group.slots[i].events[0] = {step_type::kMoveRightDown, step_code::kMove, 2, 10, 10};
-    recountSteps(group.slots[i]);
-  }
-  group.count = 2;
-  ASSERT_TRUE(writeAllMacros(dir / "macro" / "G.dat", group));
+  writeMoveGroup(2);
   // The download put macro 0 on button 0 of profile 1; since then button 0 got macro 1, which
   // would fit the same room.
   layout.slots[0][0] = {function_code::libraryMacro(1, 0), true, ImageSource::Library, 0x0300, 8};
