@@ -11,8 +11,8 @@
 #include <memory>
 #include <thread>
 
-#include "app/settings_file.h"
-#include "device/block_writer.h"
+#include "settings/settings_file.h"
+#include "macro/block_writer.h"
 #include "device/clock.h"
 #include "device/device_link.h"
 #include "device/device_protocol.h"

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "device/block_writer.h"
+#include "macro/block_writer.h"
 #include "macro/group_list.h"
 #include "macro/macro_file.h"
 #include "macro/macro_image.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 #include "platform/ini.h"
 
 namespace {

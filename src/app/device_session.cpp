@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "device/block_writer.h"
+#include "macro/block_writer.h"
 #include "macro/macro_library.h"
 #include "platform/desktop_mouse.h"
 

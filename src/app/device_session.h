@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/profile_settings.h"
+#include "settings/app_state.h"
+#include "settings/profile_settings.h"
 #include "device/clock.h"
 #include "device/device_link.h"
 #include "device/device_protocol.h"

@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "app/power_events.h"
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 #include "app/startup.h"
 #include "ui/app_icon.h"
 

@@ -14,11 +14,11 @@
 #include <memory>
 #include <optional>
 
-#include "app/app_state.h"
+#include "settings/app_state.h"
 #include "app/device_session.h"
-#include "app/profile_settings.h"
+#include "settings/profile_settings.h"
 #include "app/tray_icon.h"
-#include "app/window_rules.h"
+#include "ui/window_rules.h"
 #include "macro/macro_library.h"
 #include "platform/messages.h"
 #include "ui/lighting_refresh.h"

@@ -1,6 +1,6 @@
 #include "app/tray_icon.h"
 
-#include "app/window_rules.h"
+#include "ui/window_rules.h"
 #include "ui/app_icon.h"
 
 namespace quillet {

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "app/app_state.h"
+#include "settings/app_state.h"
 
 namespace quillet {
 

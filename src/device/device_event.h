@@ -12,7 +12,7 @@
 #include <optional>
 #include <span>
 
-#include "app/profile_settings.h"
+#include "settings/profile_settings.h"
 
 namespace quillet {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "app/consumer_usage.h"
+#include "settings/consumer_usage.h"
 #include "platform/hex_text.h"
 
 namespace quillet {

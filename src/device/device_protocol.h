@@ -14,8 +14,8 @@
 #include <span>
 #include <string_view>
 
-#include "app/button_function.h"
-#include "device/block_writer.h"
+#include "settings/button_function.h"
+#include "macro/block_writer.h"
 #include "device/clock.h"
 #include "device/device_link.h"
 #include "device/reports.h"

@@ -1,8 +1,8 @@
 #include "device/device_threads.h"
 
-#include "app/button_function.h"
-#include "app/consumer_usage.h"
-#include "app/settings_file.h"
+#include "settings/button_function.h"
+#include "settings/consumer_usage.h"
+#include "settings/settings_file.h"
 #include "device/device_link.h"
 #include "device/device_protocol.h"
 #include "platform/hex_text.h"

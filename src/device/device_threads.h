@@ -30,9 +30,9 @@
 #include <string_view>
 #include <thread>
 
-#include "app/app_state.h"
-#include "app/button_function.h"
-#include "app/profile_settings.h"
+#include "settings/app_state.h"
+#include "settings/button_function.h"
+#include "settings/profile_settings.h"
 #include "device/device_event.h"
 #include "device/download_state.h"
 #include "macro/macro_image.h"

@@ -1,7 +1,7 @@
 #include "device/download.h"
 
-#include "app/settings_file.h"
-#include "device/block_writer.h"
+#include "settings/settings_file.h"
+#include "macro/block_writer.h"
 #include "device/configuration.h"
 #include "macro/group_list.h"
 #include "macro/macro_library.h"

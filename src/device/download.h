@@ -6,8 +6,8 @@
 #include <functional>
 #include <optional>
 
-#include "app/app_state.h"
-#include "app/profile_settings.h"
+#include "settings/app_state.h"
+#include "settings/profile_settings.h"
 #include "device/download_state.h"
 #include "macro/macro_image.h"
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "device/key_slots.h"
+#include "settings/key_slots.h"
 
 namespace quillet {
 

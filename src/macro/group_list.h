@@ -17,8 +17,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/app_state.h"
-#include "app/button_function.h"
+#include "settings/app_state.h"
+#include "settings/button_function.h"
 #include "macro/macro_record.h"
 
 namespace quillet {

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "app/consumer_usage.h"
-#include "device/block_writer.h"
+#include "settings/consumer_usage.h"
+#include "macro/block_writer.h"
 #include "macro/group_list.h"
 #include "macro/key_translation.h"
 #include "macro/macro_file.h"

@@ -14,9 +14,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/button_function.h"
-#include "app/profile_settings.h"
-#include "device/key_slots.h"
+#include "settings/button_function.h"
+#include "settings/profile_settings.h"
+#include "settings/key_slots.h"
 #include "macro/macro_record.h"
 
 namespace quillet {

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/app_state.h"
+#include "settings/app_state.h"
 #include "macro/group_list.h"
 #include "macro/macro_record.h"
 

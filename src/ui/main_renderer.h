@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/app_state.h"
-#include "app/profile_settings.h"
-#include "app/window_rules.h"
+#include "settings/app_state.h"
+#include "settings/profile_settings.h"
+#include "ui/window_rules.h"
 #include "macro/group_list.h"
 #include "ui/skin_layout.h"
 #include "ui/skin_pictures.h"

@@ -18,8 +18,8 @@
 #include <span>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/profile_settings.h"
+#include "settings/app_state.h"
+#include "settings/profile_settings.h"
 #include "platform/messages.h"
 #include "ui/skin_value.h"
 

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 #include "device/configuration.h"
 #include "macro/macro_library.h"
 #include "platform/ini.h"

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/command_line.h"
+
 namespace quillet {
 namespace {
 
@@ -31,6 +33,21 @@ TEST(Startup, HideSwitchAfterTheLastDash) {
 TEST(Startup, NoMouseMessageInBothLanguages) {
   EXPECT_EQ(noMouseMessage(kEnglish), "Please plug-in【K736 Gaming mouse】USB Mouse");
   EXPECT_EQ(noMouseMessage(kChinese), "请插入【K736 Gaming mouse】USB鼠标");
+}
+
+TEST(CommandLine, OptionsAndTheHiddenStart) {
+  CommandLine c = parseCommandLine({"--skins", "/x/skins", "--simulate", "-HIDE"});
+  EXPECT_EQ(c.skins, std::filesystem::path("/x/skins"));
+  EXPECT_TRUE(c.simulate);
+  EXPECT_TRUE(c.startHidden);
+  EXPECT_TRUE(c.error.empty());
+  c = parseCommandLine({"--skins=/y", "-hide"});
+  EXPECT_EQ(c.skins, std::filesystem::path("/y"));
+  EXPECT_FALSE(c.startHidden);
+  EXPECT_TRUE(parseCommandLine({"-x", "-HIDEME"}).startHidden);
+  EXPECT_FALSE(parseCommandLine({"-HIDE", "--skins", "/z"}).startHidden) << "the last dash is the option's";
+  EXPECT_FALSE(parseCommandLine({"--skins"}).error.empty());
+  EXPECT_TRUE(parseCommandLine({"--whatever"}).error.empty()) << "unknown arguments are ignored";
 }
 
 }  // namespace

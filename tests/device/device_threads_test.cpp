@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 #include "device/configuration.h"
 #include "device/device_link.h"
 #include "device/device_protocol.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_file.h"
-#include "device/block_writer.h"
+#include "settings/settings_file.h"
+#include "macro/block_writer.h"
 #include "device/configuration.h"
 #include "macro/macro_file.h"
 #include "macro/macro_library.h"

@@ -11,7 +11,7 @@
 #include <atomic>
 
 #include "app/quillet_dlg.h"
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
 #include "device/configuration.h"

@@ -8,7 +8,7 @@
 #include <map>
 #include <vector>
 
-#include "device/block_writer.h"
+#include "macro/block_writer.h"
 #include "macro/group_list.h"
 #include "macro/macro_file.h"
 #include "macro/macro_image.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "config_map.h"
-#include "device/block_writer.h"
+#include "macro/block_writer.h"
 #include "device/configuration.h"
 #include "firmware.h"
 #include "macro/macro_image.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/profile_settings.h"
+#include "settings/app_state.h"
+#include "settings/profile_settings.h"
 #include "platform/messages.h"
 
 namespace quillet {

@@ -2,9 +2,9 @@
 // written into the mouse and saved, through the same code as the window's apply.
 #include <cstdio>
 
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 #include "cli.h"
-#include "device/block_writer.h"
+#include "macro/block_writer.h"
 #include "device/clock.h"
 #include "device/device_link.h"
 #include "device/device_protocol.h"

@@ -16,7 +16,7 @@
 #include <memory>
 #include <mutex>
 
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 #include "cli.h"
 #include "device/clock.h"
 #include "device/device_link.h"

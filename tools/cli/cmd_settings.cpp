@@ -1,7 +1,7 @@
 // quilletctl show and reset: the settings file as the utility loads it, and its factory reset.
 #include <cstdio>
 
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 #include "cli.h"
 
 namespace quillet::cli {

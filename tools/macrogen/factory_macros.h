@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
+#include "settings/app_state.h"
 #include "macro/macro_record.h"
 
 namespace quillet::macrogen {

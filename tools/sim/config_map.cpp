@@ -1,6 +1,6 @@
 #include "config_map.h"
 
-#include "device/key_slots.h"
+#include "settings/key_slots.h"
 #include "image_walk.h"
 #include "macro/macro_image.h"
 #include "platform/hex_text.h"

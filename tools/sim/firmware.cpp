@@ -4,7 +4,7 @@
 #include "device/configuration.h"
 #include "device/device_event.h"
 #include "device/device_protocol.h"
-#include "device/key_slots.h"
+#include "settings/key_slots.h"
 #include "image_walk.h"
 #include "macro/macro_image.h"
 #include "platform/hex_text.h"

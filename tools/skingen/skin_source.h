@@ -10,7 +10,7 @@
 #include <map>
 #include <vector>
 
-#include "app/app_state.h"
+#include "settings/app_state.h"
 
 namespace skingen {
 

@@ -4,8 +4,8 @@
 #include <array>
 #include <cstdint>
 
-#include "app/button_function.h"
-#include "app/profile_settings.h"
+#include "settings/button_function.h"
+#include "settings/profile_settings.h"
 
 namespace quillet {
 

@@ -1,4 +1,4 @@
-#include "app/profile_settings.h"
+#include "settings/profile_settings.h"
 
 namespace quillet {
 namespace {

@@ -1,8 +1,6 @@
-#include "app/window_rules.h"
+#include "ui/window_rules.h"
 
 #include <gtest/gtest.h>
-
-#include "app/command_line.h"
 
 namespace quillet {
 namespace {
@@ -77,21 +75,6 @@ TEST(TrayMenu, CommandsAndTextsInBothLanguages) {
   EXPECT_EQ(trayAction(32838), TrayAction::Exit);
   EXPECT_EQ(trayAction(32801), TrayAction::ShowWindow);
   EXPECT_EQ(trayAction(153), TrayAction::None);
-}
-
-TEST(CommandLine, OptionsAndTheHiddenStart) {
-  CommandLine c = parseCommandLine({"--skins", "/x/skins", "--simulate", "-HIDE"});
-  EXPECT_EQ(c.skins, std::filesystem::path("/x/skins"));
-  EXPECT_TRUE(c.simulate);
-  EXPECT_TRUE(c.startHidden);
-  EXPECT_TRUE(c.error.empty());
-  c = parseCommandLine({"--skins=/y", "-hide"});
-  EXPECT_EQ(c.skins, std::filesystem::path("/y"));
-  EXPECT_FALSE(c.startHidden);
-  EXPECT_TRUE(parseCommandLine({"-x", "-HIDEME"}).startHidden);
-  EXPECT_FALSE(parseCommandLine({"-HIDE", "--skins", "/z"}).startHidden) << "the last dash is the option's";
-  EXPECT_FALSE(parseCommandLine({"--skins"}).error.empty());
-  EXPECT_TRUE(parseCommandLine({"--whatever"}).error.empty()) << "unknown arguments are ignored";
 }
 
 }  // namespace

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/button_function.h"
+#include "settings/app_state.h"
+#include "settings/button_function.h"
 #include "macro/group_list.h"
 #include "ui/skin_layout.h"
 

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/profile_settings.h"
+#include "settings/app_state.h"
+#include "settings/profile_settings.h"
 
 namespace quillet {
 

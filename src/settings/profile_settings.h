@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "app/button_function.h"
+#include "settings/button_function.h"
 
 namespace quillet {
 

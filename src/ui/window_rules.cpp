@@ -1,4 +1,4 @@
-#include "app/window_rules.h"
+#include "ui/window_rules.h"
 
 namespace quillet {
 

@@ -1,5 +1,5 @@
 // The settings file: what a load takes from it, what a save writes, the reset, import and export.
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 
 #include <gtest/gtest.h>
 
