@@ -49,6 +49,9 @@ HidDeviceSession::HidDeviceSession(std::unique_ptr<HidTransport> transport, std:
 }
 
 HidDeviceSession::~HidDeviceSession() {
+  if (running_ && running_->writer.joinable()) {
+    running_->writer.join();
+  }
   if (threads_) {
     threads_->stop();
   }
@@ -103,17 +106,83 @@ void HidDeviceSession::settingsLoaded(const ProfileSettings& settings, const App
   publish(settings, app, library);
 }
 
-DownloadResult HidDeviceSession::apply(ProfileSettings& settings, AppState& app, MacroLibrary& library) {
+DownloadContext HidDeviceSession::downloadContext(ProfileSettings& settings, AppState& app, MacroLibrary& library) {
   // Each block is one transaction of the protocol; a mouse that is not there takes none, and
   // the download goes on to its save as it would with the mouse in place.
-  DownloadContext context{settings,       app,       state_, library, protocol_, [this] { protocol_.endDownload(); },
-                          desktop_.get(), messages_, {},     true};
+  return DownloadContext{settings, app,       state_, library, protocol_, [this] { return endDownload(); },
+                         desktop_.get(), messages_, {},     true};
+}
+
+DownloadResult HidDeviceSession::apply(ProfileSettings& settings, AppState& app, MacroLibrary& library) {
+  finishApplyNow();
+  DownloadContext context = downloadContext(settings, app, library);
   DownloadResult result = downloadSettings(context);
   if (result.completed) {
     lastDownload_ = result.layout;
   }
   publish(settings, app, library);
   return result;
+}
+
+void HidDeviceSession::startApply(ProfileSettings& settings, AppState& app, MacroLibrary& library,
+                                  std::function<void(ApplyProgress)> progress, ApplyDone done) {
+  finishApplyNow();
+  if (!post) {
+    // Nobody to hear of the end later: the download runs here and now.
+    const DownloadResult result = apply(settings, app, library);
+    if (done) {
+      done(result);
+    }
+    return;
+  }
+  DownloadContext context = downloadContext(settings, app, library);
+  running_ = std::make_unique<RunningApply>(RunningApply{settings, app, library, planDownload(context), true,
+                                                         std::move(progress), std::move(done), {}});
+  RunningApply* run = running_.get();
+  // The blocks go out on their own thread, with the block write's pauses; the window's thread
+  // goes on painting and hears of each block and of the end through `post`.
+  run->writer = std::thread([this, run] {
+    run->tookAll = sendDownload(
+        run->plan, protocol_, [this] { return endDownload(); },
+        [this, run](std::size_t sent, std::size_t total) {
+          if (post) {
+            post([this, run, sent, total] {
+              if (running_.get() == run && run->progress) {
+                run->progress(ApplyProgress{sent, total});
+              }
+            });
+          }
+        });
+    if (post) {
+      post([this, run] {
+        if (running_.get() == run) {
+          completeApply();
+        }
+      });
+    }
+  });
+}
+
+void HidDeviceSession::finishApplyNow() {
+  if (running_) {
+    completeApply();
+  }
+}
+
+void HidDeviceSession::completeApply() {
+  std::unique_ptr<RunningApply> run = std::move(running_);
+  if (run->writer.joinable()) {
+    run->writer.join();
+  }
+  DownloadContext context = downloadContext(run->settings, run->app, run->library);
+  const DownloadResult result = finishDownload(context, std::move(run->plan), run->tookAll);
+  if (result.completed) {
+    lastDownload_ = result.layout;
+  }
+  publish(run->settings, run->app, run->library);
+  if (run->done) {
+    run->done(result);
+  }
 }
 
 int HidDeviceSession::hotplugDescriptor() const { return hotplug_ ? hotplug_->descriptor() : -1; }

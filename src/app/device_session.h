@@ -5,11 +5,13 @@
 //
 // The window owns one session for its whole life and calls it on the user-interface thread only;
 // the arrival and removal callbacks are invoked on that thread too (from serviceHotplug).
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "settings/app_state.h"
@@ -61,6 +63,32 @@ class DeviceSession {
   // play written into the mouse, the desktop's pointer speed and wheel lines, and, as the last
   // step, the save of the whole model into the settings file.
   virtual DownloadResult apply(ProfileSettings& settings, AppState& app, MacroLibrary& library) = 0;
+
+  // How far a started download is: blocks written of blocks to write.
+  struct ApplyProgress {
+    std::size_t sent = 0;
+    std::size_t total = 0;
+  };
+  using ApplyDone = std::function<void(const DownloadResult&)>;
+  // The same download, for a window that must stay responsive while it runs: the work on the
+  // model and the files happens here, the block writes (with their pauses) on a thread of the
+  // session's own, which reports `progress`; the save follows on this thread, and then `done`.
+  // Progress and the end arrive through `post`. The model, the app state and the library must
+  // not change until `done` has run. This default runs apply at once and calls `done` before it
+  // returns.
+  virtual void startApply(ProfileSettings& settings, AppState& app, MacroLibrary& library,
+                          std::function<void(ApplyProgress)> progress, ApplyDone done) {
+    (void)progress;
+    const DownloadResult result = apply(settings, app, library);
+    if (done) {
+      done(result);
+    }
+  }
+  // Whether a started download has not ended yet.
+  virtual bool applying() const { return false; }
+  // Ends a running download here: waits for its block writes, then saves and calls its `done`
+  // before returning (shutdown and removal of the mouse; nothing is lost).
+  virtual void finishApplyNow() {}
 
   // A descriptor that becomes readable when the mouse may have come or gone (-1: no watch), for
   // the window's event loop; serviceHotplug then takes the waiting events and calls onRemoved or
@@ -124,6 +152,10 @@ class HidDeviceSession : public DeviceSession {
   void hostExit() override;
   void settingsLoaded(const ProfileSettings& settings, const AppState& app, const MacroLibrary& library) override;
   DownloadResult apply(ProfileSettings& settings, AppState& app, MacroLibrary& library) override;
+  void startApply(ProfileSettings& settings, AppState& app, MacroLibrary& library,
+                  std::function<void(ApplyProgress)> progress, ApplyDone done) override;
+  bool applying() const override { return running_ != nullptr; }
+  void finishApplyNow() override;
   int hotplugDescriptor() const override;
   void serviceHotplug() override;
 
@@ -134,6 +166,23 @@ class HidDeviceSession : public DeviceSession {
  private:
   // Gives the device threads the model as it is now.
   void publish(const ProfileSettings& settings, const AppState& app, const MacroLibrary& library);
+  DownloadContext downloadContext(ProfileSettings& settings, AppState& app, MacroLibrary& library);
+  bool endDownload() { return protocol_.endDownload(); }
+  // The end of a started download, on the owner's thread: joins its writer, saves, reports.
+  void completeApply();
+
+  // A download whose blocks are being written. Owned by the window's thread; the writer
+  // thread reads `plan` and writes `tookAll`, and is joined before anyone else reads them.
+  struct RunningApply {
+    ProfileSettings& settings;
+    AppState& app;
+    MacroLibrary& library;
+    DownloadPlan plan;
+    bool tookAll = true;
+    std::function<void(ApplyProgress)> progress;
+    ApplyDone done;
+    std::thread writer;
+  };
 
   std::unique_ptr<HidTransport> transport_;
   std::shared_ptr<void> keepAlive_;
@@ -147,6 +196,7 @@ class HidDeviceSession : public DeviceSession {
   DownloadState state_;
   std::optional<MacroLayout> lastDownload_;  // where this run's last download put the images
   std::unique_ptr<DeviceThreads> threads_;
+  std::unique_ptr<RunningApply> running_;
 };
 
 }  // namespace quillet

@@ -49,8 +49,26 @@ int desktopPointerSpeed(std::uint8_t pointerSpeed) {
   return pointerSpeed <= 8 ? 2 * pointerSpeed : 18;
 }
 
-DownloadResult downloadSettings(DownloadContext& c) {
-  DownloadResult result;
+namespace {
+
+// Keeps the block writes of a plan instead of sending them.
+class PlanWriter final : public BlockWriter {
+ public:
+  explicit PlanWriter(std::vector<PlannedBlock>& blocks) : blocks_(blocks) {}
+  bool writeBlock(std::uint16_t address, std::span<const std::uint8_t> data) override {
+    blocks_.push_back({address, {data.begin(), data.end()}});
+    return true;
+  }
+
+ private:
+  std::vector<PlannedBlock>& blocks_;
+};
+
+}  // namespace
+
+DownloadPlan planDownload(DownloadContext& c) {
+  DownloadPlan plan;
+  PlanWriter writer(plan.blocks);
   // 1. The macro being edited goes into its group file first, so the mouse gets what the
   //    editor shows.
   if (c.writeFiles && c.library.groups().groupCount > 0) {
@@ -70,18 +88,41 @@ DownloadResult downloadSettings(DownloadContext& c) {
   // 6. The configuration area.
   for (const ConfigurationBlock& block :
        configurationBlocks(c.settings, c.state, c.app.currentProfile, c.app.deviceValue)) {
-    c.writer.writeBlock(block.address, block.bytes);
+    writer.writeBlock(block.address, block.bytes);
   }
   // 7.-8. Descriptors, then images.
-  result.layout = layoutMacros(c.state.slotFunction, c.state.deviceFunction, c.app.currentProfile,
-                               library.folders().macroFolder, library.builtins(), c.writer);
-  if (!writeMacroImages(result.layout, c.writer, c.messages).completed) {
-    result.completed = false;  // "LED地址越界!": nothing more goes to the mouse or the files
-    return result;
+  plan.layout = layoutMacros(c.state.slotFunction, c.state.deviceFunction, c.app.currentProfile,
+                             library.folders().macroFolder, library.builtins(), writer);
+  // "LED地址越界!": nothing after the failing image goes to the mouse or the files.
+  plan.completed = writeMacroImages(plan.layout, writer, c.messages).completed;
+  return plan;
+}
+
+bool sendDownload(const DownloadPlan& plan, BlockWriter& writer, const std::function<bool()>& endDownload,
+                  const std::function<void(std::size_t, std::size_t)>& progress) {
+  bool tookAll = true;
+  const std::size_t total = plan.blocks.size();
+  for (std::size_t i = 0; i < total; ++i) {
+    const PlannedBlock& block = plan.blocks[i];
+    tookAll = writer.writeBlock(block.address, block.bytes) && tookAll;
+    if (progress) {
+      progress(i + 1, total);
+    }
   }
   // 9. The end of the download.
-  if (c.endDownload) {
-    c.endDownload();
+  if (plan.completed && endDownload) {
+    tookAll = endDownload() && tookAll;
+  }
+  return tookAll;
+}
+
+DownloadResult finishDownload(DownloadContext& c, DownloadPlan plan, bool mouseTookAll) {
+  DownloadResult result;
+  result.completed = plan.completed;
+  result.mouseTookAll = mouseTookAll;
+  result.layout = std::move(plan.layout);
+  if (!result.completed) {
+    return result;
   }
   // 10.-11. The desktop's pointer speed and wheel lines, where the desktop has them.
   if (c.desktop != nullptr) {
@@ -101,6 +142,12 @@ DownloadResult downloadSettings(DownloadContext& c) {
     saveSettings(c.app.configPath, c.app.currentProfileNumber, c.settings, c.app);
   }
   return result;
+}
+
+DownloadResult downloadSettings(DownloadContext& c) {
+  DownloadPlan plan = planDownload(c);
+  const bool tookAll = sendDownload(plan, c.writer, c.endDownload);
+  return finishDownload(c, std::move(plan), tookAll);
 }
 
 }  // namespace quillet

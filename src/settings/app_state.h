@@ -14,6 +14,8 @@ constexpr Language kChinese = 0;
 constexpr Language kEnglish = 1;
 
 constexpr int kFunctionNameCount = 48;  // names 1..47 of the skin; entry 0 unused
+constexpr int kLightingModeNameCount = 10;
+constexpr int kReactionNameCount = 4;
 
 struct AppState {
   std::int32_t currentProfile = 0;        // 0..3: the profile shown and edited
@@ -33,6 +35,9 @@ struct AppState {
   std::string profileText;  // its profile number as text
 
   std::array<std::string, kFunctionNameCount> functionNames{};
+  // The lighting-effect and key-reaction names in the interface language (name_tables.h).
+  std::array<std::string, kLightingModeNameCount> lightingModeNames{};
+  std::array<std::string, kReactionNameCount> reactionNames{};
 
   bool isEnglish() const { return language != kChinese; }
 

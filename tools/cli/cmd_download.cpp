@@ -52,7 +52,10 @@ int runPlan(Context& context, const std::vector<std::string>& args) {
   context.app.deviceValue = 0;  // no mouse is asked
   PrintingWriter writer;
   DownloadContext download{context.settings, context.app, loaded.state, loaded.library, writer,
-                           [] { std::printf("finish\n"); }, nullptr, context.messages, {}, false};
+                           [] {
+                             std::printf("finish\n");
+                             return true;
+                           }, nullptr, context.messages, {}, false};
   const DownloadResult result = downloadSettings(download);
   if (std::fflush(stdout) != 0) {
     return kExitFailed;
@@ -84,22 +87,11 @@ int runApply(Context& context, const std::vector<std::string>& args) {
   if (const auto status = protocol.readStatus()) {
     context.app.deviceValue = status->deviceValue;
   }
-  bool reached = true;
-  struct CheckedWriter final : BlockWriter {
-    CheckedWriter(DeviceProtocol& p, bool& ok) : protocol(p), reached(ok) {}
-    bool writeBlock(std::uint16_t address, std::span<const std::uint8_t> data) override {
-      const bool ok = protocol.writeBlock(address, data);
-      reached = reached && ok;
-      return ok;
-    }
-    DeviceProtocol& protocol;
-    bool& reached;
-  } writer(protocol, reached);
   const std::unique_ptr<DesktopMouseSettings> desktop = makeDesktopMouseSettings();
-  DownloadContext download{context.settings, context.app, loaded.state, loaded.library, writer,
-                           [&protocol] { protocol.endDownload(); }, desktop.get(), context.messages, {}, true};
+  DownloadContext download{context.settings, context.app, loaded.state, loaded.library, protocol,
+                           [&protocol] { return protocol.endDownload(); }, desktop.get(), context.messages, {}, true};
   const DownloadResult result = downloadSettings(download);
-  if (!reached) {
+  if (!result.mouseTookAll) {
     error("the mouse did not take every block; the settings are saved, apply again once it is back");
     return kExitFailed;
   }
