@@ -21,6 +21,17 @@ for lang in en cn; do  # the README keeps the four English pages and the Chinese
   main="$dir/skin_main$suffix.ini"
   e2e_click "$main" $([ "$lang" = en ] && echo 5 || echo 4)
   e2e_click "$main" 6; e2e_hover "$main" 21; shoot "main_$lang"
+  if [ "$lang" = en ]; then  # button 7's function list with its first sub-menu open
+    e2e_click "$main" 26
+    e2e_wait_popup MainMenuDlg || e2e_fail "the function list did not open"
+    eval "$(xdotool getwindowgeometry --shell "$E2E_POPUP" | sed -n 's/^X=/mx=/p; s/^Y=/my=/p; s/^WIDTH=/mw=/p; s/^HEIGHT=/mh=/p')"
+    xdotool mousemove $(( mx + mw / 2 )) $(( my + 13 * mh / 20 ))
+    e2e_wait_popup SubMenuDlg || e2e_fail "the sub-menu did not open"
+    xdotool mousemove $(( mx + mw + 60 )) $(( my + 13 * mh / 20 + 2 * mh / 10 ))
+    sleep 0.3
+    shoot "functions_$lang"
+    e2e_click "$main" 6
+  fi
   e2e_click "$main" 7; e2e_hover "$dir/skin_advance$suffix.ini" 99; shoot "advanced_$lang"
   e2e_click "$main" 8; e2e_hover "$dir/skin_mac$suffix.ini" 6; shoot "macro_$lang"
   e2e_click "$main" 9; e2e_hover "$main" 3; shoot "lighting_$lang"

@@ -1,12 +1,12 @@
 #include "app/quillet_dlg.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
-#include <QIntValidator>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -16,42 +16,28 @@
 #include <cstdio>
 #include <thread>
 
+#include "app/about_dlg.h"
+#include "app/pages/advanced_page.h"
+#include "app/pages/buttons_page.h"
+#include "app/pages/window_page.h"
 #include "app/power_events.h"
-#include "settings/settings_file.h"
 #include "app/startup.h"
+#include "settings/name_tables.h"
+#include "settings/settings_file.h"
 #include "ui/app_icon.h"
 
 namespace quillet {
 
 namespace {
 
-QRegion regionOf(const WindowShape& shape) {
-  const std::vector<SkinRect> bands = shape.bands();
-  std::vector<QRect> rects;
-  rects.reserve(bands.size());
-  for (const SkinRect& r : bands) {
-    rects.emplace_back(r.left, r.top, r.width(), r.height());
-  }
-  QRegion region;
-  region.setRects(rects.data(), static_cast<int>(rects.size()));
-  return region;
-}
-
-WindowShape shapeOf(const QImage& mask) {
-  return WindowShape::fromMask(mask.width(), mask.height(), [&](int x, int y) {
-    const QRgb p = reinterpret_cast<const QRgb*>(mask.constScanLine(y))[x];
-    return MaskPixel{static_cast<std::uint8_t>(qRed(p)), static_cast<std::uint8_t>(qGreen(p)),
-                     static_cast<std::uint8_t>(qBlue(p))};
-  });
-}
-
-// The advanced page's value boxes: pointer speed, wheel speed, fire time, with their digit
-// limits. The fire time shows "ms" after its number except while it is being edited.
-constexpr std::array<int, 3> kValueBoxDigits{2, 2, 3};
-constexpr int kFireTimeBox = 2;
-
 // The size of a window whose mask cannot be read: the layout's frame still has to fit.
 constexpr QSize kFallbackWindowSize(1000, 640);
+
+// Regions of the frame that work while a download runs: they change no setting.
+bool allowedWhileApplying(std::int32_t common) {
+  return common == frame_region::kMinimize || common == frame_region::kClose ||
+         (common >= frame_region::kFirstTab && common <= frame_region::kLastTab) || common == kNoRegion;
+}
 
 }  // namespace
 
@@ -59,20 +45,42 @@ CQuilletDlg::CQuilletDlg(MessageService& messages, std::unique_ptr<DeviceSession
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       messages_(messages),
       session_(std::move(session)),
+      dialogs_(std::make_unique<QtDialogs>()),
       library_(messages),
-      refresh_([this] { QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection); }) {
+      refresh_([this] { QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection); }),
+      popups_(this) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
   setMouseTracking(true);
+  auto buttons = std::make_unique<ButtonsPage>(*this);
+  auto advanced = std::make_unique<AdvancedPage>(*this);
+  buttonsPage_ = buttons.get();
+  advancedPage_ = advanced.get();
+  pages_[pageNumber(Page::Main)] = std::move(buttons);
+  pages_[pageNumber(Page::Advanced)] = std::move(advanced);
+  pages_[pageNumber(Page::Macro)] = std::make_unique<WindowPage>(*this);
+  pages_[pageNumber(Page::Lighting)] = std::make_unique<WindowPage>(*this);
   connect(&tray_, &TrayIcon::showWindowRequested, this, &CQuilletDlg::restoreFromTray);
   connect(&tray_, &TrayIcon::exitRequested, this, &CQuilletDlg::onClose);
+  connect(&tray_, &TrayIcon::aboutRequested, this, &CQuilletDlg::showAbout);
 }
 
 CQuilletDlg::~CQuilletDlg() {
-  destroyValueBoxes();
+  popups_.closeAll();
+  session_->finishApplyNow();
+  for (std::unique_ptr<WindowPage>& p : pages_) {
+    p.reset();
+  }
   refresh_.leave();
   session_->stopThreads();
 }
+
+WindowPage& CQuilletDlg::page() {
+  const std::uint8_t p = app_.currentPage < pages_.size() ? app_.currentPage : 0;
+  return *pages_[p];
+}
+
+QLineEdit* CQuilletDlg::valueBox(int index) const { return advancedPage_->valueBox(index); }
 
 // The initialisation runs in this order, each step relying on the ones before it.
 void CQuilletDlg::initDialog(const std::filesystem::path& appFolder, const std::filesystem::path& skinFolder,
@@ -96,9 +104,9 @@ void CQuilletDlg::initDialog(const std::filesystem::path& appFolder, const std::
   makeFonts();
   setWindowTitle(QString::fromUtf8(kWindowTitle));
 
-  // The page layouts (main, lighting, advanced, macro), then the warning dialog's. A missing
-  // layout file ends the window once the event loop runs. The lighting name tables and the
-  // pages' child controls come with their pages; the survey step is not part of this build.
+  // The page layouts (main, lighting, advanced, macro), the lighting name tables, then the
+  // warning dialog's layout. A missing layout file ends the window once the event loop runs.
+  // The pages' child controls come with their pages; the survey step is not part of this build.
   if (!loadLayouts()) {
     return;
   }
@@ -134,7 +142,11 @@ void CQuilletDlg::initDialog(const std::filesystem::path& appFolder, const std::
   }
 
   power_ = new PowerEvents(this);
-  connect(power_, &PowerEvents::resumed, this, [this] { downloadSettings(); });
+  connect(power_, &PowerEvents::resumed, this, [this] {
+    if (!downloadSettings()) {
+      applyAgain_ = true;  // the mouse may have lost what the running download wrote before the sleep
+    }
+  });
 }
 
 void CQuilletDlg::makeFonts() {
@@ -153,7 +165,9 @@ void CQuilletDlg::makeFonts() {
 
 bool CQuilletDlg::loadLayouts() {
   SkinReadReport report(messages_, [this] { onMissingLayoutFile(); });
-  return loadSkinLayouts(app_, layouts_, report);
+  loadPageLayouts(app_, layouts_, report);
+  buildLightingNameTables(app_);
+  return loadWarningLayout(app_, layouts_, report);
 }
 
 void CQuilletDlg::onMissingLayoutFile() {
@@ -162,16 +176,16 @@ void CQuilletDlg::onMissingLayoutFile() {
     session_->hostExit();
   }
   // Queued: the load goes on, and the window closes once control is back in the event loop.
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        closing_ = true;
-        refresh_.leave();
-        session_->stopThreads();
-        hide();
-        Q_EMIT shutDown();
-      },
-      Qt::QueuedConnection);
+  QMetaObject::invokeMethod(this, [this] { shutDownNow(); }, Qt::QueuedConnection);
+}
+
+void CQuilletDlg::shutDownNow() {
+  closing_ = true;
+  popups_.closeAll();
+  refresh_.leave();
+  session_->stopThreads();
+  hide();
+  Q_EMIT shutDown();
 }
 
 void CQuilletDlg::applyWindowShape() {
@@ -185,7 +199,7 @@ void CQuilletDlg::applyWindowShape() {
     return;
   }
   setFixedSize(mask.size());
-  const MainWindowShapes shapes = mainWindowShapes(shapeOf(mask), layouts_.macroControlRects);
+  const MainWindowShapes shapes = mainWindowShapes(shapeOfMask(mask), layouts_.macroControlRects);
   windowRegion_ = regionOf(shapes.window);
   macroRegion_ = regionOf(shapes.macroPage);
   advancedRegion_ = regionOf(shapes.advancedPage);
@@ -210,7 +224,11 @@ RenderInput CQuilletDlg::renderInput() const {
   if (open.count > 0 && open.current >= 0 && open.current < open.count) {
     playMode = open.slots[static_cast<std::size_t>(open.current)].playMode;
   }
-  return RenderInput{app_, settings_, layouts_, library_.macroNames(), hover_, uiFont(), recording_, playMode};
+  RenderInput input{app_, settings_, layouts_, library_.macroNames(), hover_, uiFont(), recording_, playMode, {}};
+  if (applying_) {
+    input.applyProgress = ApplyProgressView{progress_.sent, progress_.total};
+  }
+  return input;
 }
 
 const QImage& CQuilletDlg::compose() {
@@ -220,6 +238,7 @@ const QImage& CQuilletDlg::compose() {
 }
 
 void CQuilletDlg::paintEvent(QPaintEvent* event) {
+  ++paints_;
   QPainter painter(this);
   if (isMinimized()) {
     painter.fillRect(rect(), Qt::black);
@@ -253,63 +272,14 @@ void CQuilletDlg::trackPointer(QPoint pos) {
   update(lastHoverRepaint_);
 }
 
-void CQuilletDlg::dragSliders(int x) {
-  namespace ar = advanced_region;
-  const auto slider = [&](int region) -> const SkinButton& { return layouts_.advanced[static_cast<std::size_t>(region)]; };
-  // A drag changes the value and its box at once; the slider itself is redrawn by the next
-  // repaint that a hover change asks for.
-  if (dragPointerSpeed_) {
-    const SkinButton& s = slider(ar::kPointerSpeed);
-    settings_.pointerSpeed = static_cast<std::uint8_t>(speedSliderValue(sliderOffset(x, s.x, 0), s.width));
-    setValueBoxText(0);
-  }
-  if (dragWheelSpeed_) {
-    const SkinButton& s = slider(ar::kWheelSpeed);
-    settings_.wheelSpeed = static_cast<std::uint8_t>(speedSliderValue(sliderOffset(x, s.x, 0), s.width));
-    setValueBoxText(1);
-  }
-  if (dragFireTime_) {
-    const SkinButton& s = slider(ar::kFireTime);
-    settings_.fireTime = fireTimeSliderValue(sliderOffset(x, s.x, 0), s.width);
-    setValueBoxText(kFireTimeBox);
-  }
-}
-
 void CQuilletDlg::mouseMoveEvent(QMouseEvent* event) {
   if (movingWindow_ && (event->buttons() & Qt::LeftButton)) {
     move(event->globalPosition().toPoint() - moveOffset_);
     return;
   }
   const QPoint pos = event->position().toPoint();
-  dragSliders(pos.x());
+  page().drag(pos.x());
   trackPointer(pos);
-}
-
-void CQuilletDlg::pressAdvanced(int x) {
-  namespace ar = advanced_region;
-  const std::int32_t r = hover_.advanced;
-  const auto slider = [&](int region) -> const SkinButton& { return layouts_.advanced[static_cast<std::size_t>(region)]; };
-  if (r == ar::kPointerSpeed || r == ar::kWheelSpeed) {
-    const SkinButton& s = slider(r);
-    const auto v = static_cast<std::uint8_t>(speedSliderValue(sliderOffset(x, s.x, kSpeedPressReach), s.width));
-    (r == ar::kPointerSpeed ? settings_.pointerSpeed : settings_.wheelSpeed) = v;
-    (r == ar::kPointerSpeed ? dragPointerSpeed_ : dragWheelSpeed_) = true;
-    setValueBoxText(r == ar::kPointerSpeed ? 0 : 1);
-  } else if (r == ar::kFireTime) {
-    const SkinButton& s = slider(r);
-    settings_.fireTime = fireTimeSliderValue(sliderOffset(x, s.x, kFireTimePressReach), s.width);
-    dragFireTime_ = true;
-    setValueBoxText(kFireTimeBox);
-  } else if (r >= ar::kFirstDpiEnable && r < ar::kFirstDpiEnable + kDpiLevelCount) {
-    settings_.toggleDpiLevel(r - ar::kFirstDpiEnable);
-  } else if (r >= ar::kFirstDpiSelect && r < ar::kFirstDpiSelect + kDpiLevelCount) {
-    settings_.selectDpiLevel(r - ar::kFirstDpiSelect);
-  } else if (r >= ar::kFirstDpiStep && r <= ar::kLastDpiStep) {
-    settings_.setDpiStep((r - ar::kFirstDpiStep) / kDpiStepCount,
-                         static_cast<std::uint8_t>((r - ar::kFirstDpiStep) % kDpiStepCount));
-  }
-  // The DPI colours (41..46) open the colour dialog, which comes with the owner-drawn controls.
-  update();
 }
 
 void CQuilletDlg::startWindowDrag(QPoint globalPos) {
@@ -332,33 +302,37 @@ void CQuilletDlg::mousePressEvent(QMouseEvent* event) {
   trackPointer(event->position().toPoint());
   // While recording, only the recorder's button, minimise, close and empty spots react; the
   // recorder comes with the macro page.
-  app_.popupOpen = 0;  // an open popup closes on any press
+
+  // An open popup closes on any press in the window, and the press still acts.
+  popups_.closeAll();
+  app_.popupOpen = 0;
 
   const std::int32_t common = hover_.main;
-  if (common >= frame_region::kFirstTab && common <= frame_region::kLastTab) {
-    switchPage(static_cast<std::uint8_t>(common - frame_region::kFirstTab));
-  }
-  std::int32_t pageHover = kNoRegion;
+  std::int32_t own = kNoRegion;
   switch (static_cast<Page>(app_.currentPage)) {
     case Page::Main:
-      // Regions 11 (profile) and 20..27 (buttons) open their popups, which come with the
-      // popup menus.
-      pageHover = kNoRegion;
-      break;
+      break;  // the main page's own regions are in the main layout
     case Page::Advanced:
-      pageHover = hover_.advanced;
-      if (common == kNoRegion) {
-        pressAdvanced(static_cast<int>(event->position().x()));
-      }
+      own = hover_.advanced;
       break;
     case Page::Macro:
-      pageHover = hover_.macro;
+      own = hover_.macro;
       break;
     case Page::Lighting:
-      pageHover = hover_.lighting;
+      own = hover_.lighting;
       break;
   }
-  if (common == kNoRegion && pageHover == kNoRegion) {
+  // While a download runs nothing may change the settings: only the frame's harmless regions
+  // and the page tabs answer.
+  const bool busy = applying_ && (!allowedWhileApplying(common) || (common == kNoRegion && own != kNoRegion));
+  if (!busy) {
+    if (common >= frame_region::kFirstTab && common <= frame_region::kLastTab) {
+      switchPage(static_cast<std::uint8_t>(common - frame_region::kFirstTab));
+    } else {
+      page().press(event->position().toPoint(), common, own);
+    }
+  }
+  if (common == kNoRegion && own == kNoRegion) {
     startWindowDrag(event->globalPosition().toPoint());
   }
 }
@@ -370,7 +344,8 @@ void CQuilletDlg::mouseReleaseEvent(QMouseEvent* event) {
   }
   movingWindow_ = false;
   update();
-  switch (hover_.main) {
+  const std::int32_t common = hover_.main;
+  switch (common) {
     case frame_region::kMinimize:
     case frame_region::kHideToTray:
       // Region 2 would store a DPI level into a sixth profile section that settings files do
@@ -387,16 +362,22 @@ void CQuilletDlg::mouseReleaseEvent(QMouseEvent* event) {
       downloadSettings();
       break;
     case frame_region::kChinese:
-      switchLanguage(kChinese);
-      break;
     case frame_region::kEnglish:
-      switchLanguage(kEnglish);
+      if (!applying_) {
+        switchLanguage(common == frame_region::kChinese ? kChinese : kEnglish);
+      }
       break;
     default:
-      // Import, export, reset and the web link of the main page come with the page commands.
+      if (!applying_) {
+        const std::int32_t own = app_.currentPage == pageNumber(Page::Advanced) ? hover_.advanced
+                                 : app_.currentPage == pageNumber(Page::Macro)  ? hover_.macro
+                                 : app_.currentPage == pageNumber(Page::Lighting) ? hover_.lighting
+                                                                                 : kNoRegion;
+        page().release(common, own);
+      }
       break;
   }
-  dragPointerSpeed_ = dragWheelSpeed_ = dragFireTime_ = false;
+  page().endDrags();
 }
 
 void CQuilletDlg::keyPressEvent(QKeyEvent* event) {
@@ -406,6 +387,14 @@ void CQuilletDlg::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QWidget::keyPressEvent(event);
+}
+
+void CQuilletDlg::contextMenuEvent(QContextMenuEvent* event) {
+  // The borderless window has no system menu: its About command lives here and in the tray menu.
+  QMenu menu(this);
+  QAction* about = menu.addAction(QString::fromUtf8(kAboutItemText));
+  connect(about, &QAction::triggered, this, &CQuilletDlg::showAbout);
+  menu.exec(event->globalPos());
 }
 
 void CQuilletDlg::closeEvent(QCloseEvent* event) {
@@ -421,6 +410,7 @@ void CQuilletDlg::closeEvent(QCloseEvent* event) {
 // ---- frame commands ----
 
 void CQuilletDlg::minimizeToTray() {
+  popups_.closeAll();
   tray_.add();
   if (QSystemTrayIcon::isSystemTrayAvailable()) {
     showMinimized();
@@ -444,20 +434,68 @@ void CQuilletDlg::onClose() {
     return;
   }
   closing_ = true;
+  popups_.closeAll();
   tray_.remove();
+  hide();
+  // A download that runs is written to its end and saved first: nothing the user applied is lost.
+  session_->finishApplyNow();
   if (session_->isOpen()) {
     session_->hostExit();
   }
   refresh_.leave();
   session_->stopThreads();
-  hide();
   Q_EMIT shutDown();
 }
 
+void CQuilletDlg::showAbout() {
+  CAboutDlg about(this);
+  about.exec();
+}
+
 bool CQuilletDlg::downloadSettings() {
-  const bool completed = session_->apply(settings_, app_, library_).completed;
+  if (applying_ || closing_) {
+    return false;
+  }
+  applying_ = true;
+  progress_ = {};
+  popups_.closeAll();
+  for (std::unique_ptr<WindowPage>& p : pages_) {
+    p->setBusy(true);
+  }
   update();
-  return completed;
+  const bool mouseWasOpen = session_->isOpen();
+  session_->startApply(
+      settings_, app_, library_,
+      [this](const DeviceSession::ApplyProgress& p) {
+        progress_ = p;
+        const SkinButton& apply = layouts_.main[frame_region::kApply];
+        update(QRect(apply.x, apply.y, apply.width, apply.height));
+      },
+      [this, mouseWasOpen](const DownloadResult& result) { onApplied(result, mouseWasOpen); });
+  return true;
+}
+
+void CQuilletDlg::onApplied(const DownloadResult& result, bool mouseWasOpen) {
+  applying_ = false;
+  progress_ = {};
+  for (std::unique_ptr<WindowPage>& p : pages_) {
+    p->setBusy(false);
+  }
+  if (mouseWasOpen && !result.mouseTookAll && !closing_) {
+    messages_.show(applyNotTakenMessage(app_.language));
+  }
+  // What the mouse reported meanwhile applies to the saved model now.
+  std::vector<FollowedChange> followed;
+  followed.swap(followedMeanwhile_);
+  for (const FollowedChange& change : followed) {
+    onFollowedChange(change);
+  }
+  update();
+  Q_EMIT applied(result.mouseTookAll);
+  if (applyAgain_ && !closing_) {
+    applyAgain_ = false;
+    downloadSettings();
+  }
 }
 
 void CQuilletDlg::switchPage(std::uint8_t page) {
@@ -465,18 +503,15 @@ void CQuilletDlg::switchPage(std::uint8_t page) {
     return;
   }
   const std::uint8_t left = app_.currentPage;
-  if (left == pageNumber(Page::Advanced)) {
-    destroyValueBoxes();
-  }
+  pages_[left]->leave();
   if (left == pageNumber(Page::Lighting)) {
     refresh_.leave();
   }
   app_.currentPage = page;
   // The hover of the main layout covers the main page's own regions only there.
   hover_.main = kNoRegion;
-  if (page == pageNumber(Page::Advanced)) {
-    createValueBoxes();
-  } else if (page == pageNumber(Page::Lighting)) {
+  pages_[page]->enter();
+  if (page == pageNumber(Page::Lighting)) {
     refresh_.setPeriod(settings_.ledPeriod);
     refresh_.enter();
   }
@@ -486,6 +521,7 @@ void CQuilletDlg::switchPage(std::uint8_t page) {
 
 void CQuilletDlg::switchLanguage(Language value) {
   // The library writes the macro being edited into its group file before the folders change.
+  popups_.closeAll();
   app_.language = value;
   writeLanguage(app_.configPath, value);
   if (!loadLayouts()) {
@@ -495,118 +531,43 @@ void CQuilletDlg::switchLanguage(Language value) {
   session_->settingsLoaded(settings_, app_, library_);  // the macros of the other language
   tray_.setLanguage(app_.language);
   setWindowTitle(QString::fromUtf8(kWindowTitle));
-  for (const QPointer<QLineEdit>& box : valueBoxes_) {
-    if (box) {
-      box->setFont(uiFont());
-    }
+  for (std::unique_ptr<WindowPage>& p : pages_) {
+    p->languageChanged();
   }
   update();
 }
 
-// ---- the advanced page's value boxes ----
-
-void CQuilletDlg::createValueBoxes() {
-  for (std::size_t i = 0; i < valueBoxes_.size(); ++i) {
-    const SkinRect& r = kAdvancedValueBoxes[i];
-    auto* box = new QLineEdit(this);
-    box->setObjectName(QStringLiteral("valueBox%1").arg(i));
-    box->setGeometry(r.left, r.top, r.width(), r.height());
-    box->setAlignment(Qt::AlignCenter);
-    box->setFrame(false);
-    box->setFont(uiFont());
-    box->setStyleSheet(QStringLiteral("QLineEdit { background: black; color: white; border: none; padding: 0; }"));
-    // Digits only, as many as the value has; "ms" is added by the window, never typed.
-    box->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("\\d{0,%1}").arg(kValueBoxDigits[i])), box));
-    valueBoxes_[i] = box;
-    setValueBoxText(static_cast<int>(i));
-    connect(box, &QLineEdit::textEdited, this, [this, i] { onValueEdited(static_cast<int>(i)); });
-    if (static_cast<int>(i) == kFireTimeBox) {
-      box->installEventFilter(this);
-    }
-    box->show();
+void CQuilletDlg::onProfileChosen() {
+  if (!saveCurrentProfile(app_)) {
+    std::fprintf(stderr, "quillet: cannot write the settings file %s\n", app_.configPath.string().c_str());
   }
+  update();
 }
 
-void CQuilletDlg::destroyValueBoxes() {
-  // Forgotten and unfiltered before they go: a box being destroyed still sends events (its
-  // focus leaving), and the filter must not take it for a live box.
-  for (QPointer<QLineEdit>& box : valueBoxes_) {
-    QLineEdit* gone = box.data();
-    box = nullptr;
-    if (gone != nullptr) {
-      gone->removeEventFilter(this);
-      delete gone;
-    }
+void CQuilletDlg::modelReplaced() {
+  for (std::unique_ptr<WindowPage>& p : pages_) {
+    p->modelReplaced();
   }
-}
-
-void CQuilletDlg::setValueBoxText(int index) {
-  QLineEdit* box = valueBoxes_[static_cast<std::size_t>(index)];
-  if (box == nullptr) {
-    return;
-  }
-  switch (index) {
-    case 0:
-      box->setText(QString::number(settings_.pointerSpeed));
-      break;
-    case 1:
-      box->setText(QString::number(settings_.wheelSpeed));
-      break;
-    default:
-      box->setText(box->hasFocus() ? QString::number(settings_.fireTime)
-                                   : QString::number(settings_.fireTime) + QStringLiteral("ms"));
-      break;
-  }
-}
-
-void CQuilletDlg::onValueEdited(int index) {
-  QLineEdit* box = valueBoxes_[static_cast<std::size_t>(index)];
-  // The value of a text is its leading digits; values above the limit are clamped, and the box
-  // then shows the limit.
-  const int value = static_cast<int>(skinNumber(box->text().toStdString()));
-  if (index == kFireTimeBox) {
-    settings_.fireTime = std::min(value, 300);
-    if (value > 300) {
-      box->setText(QStringLiteral("300"));
-    }
-  } else {
-    const auto clamped = static_cast<std::uint8_t>(std::min(value, 10));
-    (index == 0 ? settings_.pointerSpeed : settings_.wheelSpeed) = clamped;
-    if (value > 10) {
-      box->setText(QStringLiteral("10"));
-    }
-  }
-  update(advancedRegion_);
-}
-
-bool CQuilletDlg::eventFilter(QObject* watched, QEvent* event) {
-  QLineEdit* fire = valueBoxes_[kFireTimeBox];
-  if (fire != nullptr && watched == fire) {
-    if (event->type() == QEvent::FocusIn) {
-      fire->setText(QString::number(settings_.fireTime));
-    } else if (event->type() == QEvent::FocusOut) {
-      settings_.fireTime = std::min(settings_.fireTime, 300);
-      fire->setText(QString::number(settings_.fireTime) + QStringLiteral("ms"));
-    }
-  }
-  return QWidget::eventFilter(watched, event);
+  update();
 }
 
 // ---- the mouse coming and going ----
 
 void CQuilletDlg::onDeviceRemoved() {
-  // An unplugged mouse ends the utility; there is nobody left to tell.
+  // An unplugged mouse ends the utility; there is nobody left to tell. A download that ran is
+  // ended and saved first.
   tray_.remove();
   closing_ = true;
-  refresh_.leave();
-  session_->stopThreads();
-  hide();
-  Q_EMIT shutDown();
+  session_->finishApplyNow();
+  shutDownNow();
 }
 
 void CQuilletDlg::onFollowedChange(const FollowedChange& change) {
   if (closing_) {
+    return;
+  }
+  if (applying_) {
+    followedMeanwhile_.push_back(change);  // the model must not change under a download
     return;
   }
   if (!applyFollowedChange(change, app_, settings_, &library_.openMacros(), library_.groups().currentGroup)) {
@@ -614,10 +575,7 @@ void CQuilletDlg::onFollowedChange(const FollowedChange& change) {
   }
   session_->settingsLoaded(settings_, app_, library_);
   // A profile followed from the mouse replaces the whole model: the advanced page's boxes too.
-  for (int i = 0; i < static_cast<int>(valueBoxes_.size()); ++i) {
-    setValueBoxText(i);
-  }
-  update();
+  modelReplaced();
 }
 
 void CQuilletDlg::onDeviceArrived() {

@@ -1,7 +1,9 @@
 #pragma once
 // The main window: one borderless skinned surface whose regions, read from the skin layouts,
 // are its commands. It owns the process's state (AppState, the settings model, the layouts,
-// the macro library, the device session) for its whole life.
+// the pictures, the popups, the macro library, the device session) for its whole life, and
+// routes every press and release to the page shown; each page's commands live in its own class
+// (app/pages).
 #include <QFont>
 #include <QImage>
 #include <QLineEdit>
@@ -13,18 +15,21 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <vector>
 
-#include "settings/app_state.h"
 #include "app/device_session.h"
-#include "settings/profile_settings.h"
 #include "app/tray_icon.h"
-#include "ui/window_rules.h"
 #include "macro/macro_library.h"
 #include "platform/messages.h"
+#include "settings/app_state.h"
+#include "settings/profile_settings.h"
+#include "ui/dialog_service.h"
 #include "ui/lighting_refresh.h"
 #include "ui/main_renderer.h"
+#include "ui/popup_menu.h"
 #include "ui/skin_layout.h"
 #include "ui/skin_pictures.h"
+#include "ui/window_rules.h"
 #include "ui/window_shape.h"
 
 class QSocketNotifier;
@@ -32,6 +37,10 @@ class QSocketNotifier;
 namespace quillet {
 
 class PowerEvents;
+class WindowPage;
+class ButtonsPage;
+class AdvancedPage;
+class WarningDlg;
 
 class CQuilletDlg : public QWidget {
   Q_OBJECT
@@ -45,38 +54,68 @@ class CQuilletDlg : public QWidget {
   void initDialog(const std::filesystem::path& appFolder, const std::filesystem::path& skinFolder, bool startHidden);
 
   // Shutdown: removes the icon, sends HostExit when the mouse is open, stops the threads and
-  // asks the application to end (shutDown). Runs once.
+  // asks the application to end (shutDown). Runs once; a download that runs is finished first.
   void onClose();
   void minimizeToTray();
   void restoreFromTray();
   void switchPage(std::uint8_t page);
   void switchLanguage(Language value);
-  // The apply command and the resume from sleep: the settings download, with the save.
+  // The apply command and the resume from sleep: the settings download, with the save. The
+  // blocks are written while the window goes on painting; until the download has ended no
+  // command may change the settings. Returns false when a download runs already.
   bool downloadSettings();
+  void showAbout();
 
-  // ---- read by tests and benchmarks ----
+  // ---- for the pages ----
+  AppState& app() { return app_; }
   const AppState& app() const { return app_; }
   ProfileSettings& settings() { return settings_; }
   const SkinLayouts& layouts() const { return layouts_; }
   const SkinPictures& pictures() const { return pictures_; }
-  const HoverIndexes& hover() const { return hover_; }
+  MacroLibrary& library() { return library_; }
+  MessageService& messages() { return messages_; }
+  DialogService& dialogs() { return *dialogs_; }
+  PopupMenus& popups() { return popups_; }
+  DeviceSession& session() { return *session_; }
   const QFont& uiFont() const { return app_.language != kChinese ? fontLatin_ : fontChinese_; }
+  // The window's top-left corner on the screen: popups are placed from it.
+  QPoint screenOrigin() const { return mapToGlobal(QPoint(0, 0)); }
+  QRegion pageRegion(RepaintArea area) const;
+  // A popup of the window has opened (the next press in the window closes it).
+  void popupOpened() { app_.popupOpen = 1; }
+  // The warning dialog is shown (null once it has gone): tests answer it.
+  void warningOpened(WarningDlg* dialog) { warning_ = dialog; }
+  // The profile list's choice: CurConfig is written at once and the page shows that profile.
+  void onProfileChosen();
+  // The settings model was replaced (import, reset, a profile followed from the mouse): every
+  // page shows it again.
+  void modelReplaced();
+  // True while a download runs: presses that would change the settings are ignored.
+  bool applying() const { return applying_; }
+  const DeviceSession::ApplyProgress& applyProgress() const { return progress_; }
+
+  // ---- read by tests and benchmarks ----
+  const HoverIndexes& hover() const { return hover_; }
   int fontTenthsOfPoint() const { return fontTenths_; }
   TrayIcon& tray() { return tray_; }
-  DeviceSession& session() { return *session_; }
-  MacroLibrary& library() { return library_; }
   bool closing() const { return closing_; }
+  WarningDlg* warning() const { return warning_; }
+  // Replaces the file, colour and web dialogs (tests answer them from a script).
+  void setDialogService(std::unique_ptr<DialogService> dialogs) { dialogs_ = std::move(dialogs); }
   // The three value boxes of the advanced page (null unless that page is shown).
-  QLineEdit* valueBox(int index) const { return valueBoxes_[static_cast<std::size_t>(index)]; }
+  QLineEdit* valueBox(int index) const;
   // What the last hover change asked to repaint.
   const QRegion& lastHoverRepaint() const { return lastHoverRepaint_; }
-  QRegion pageRegion(RepaintArea area) const;
   // Composes the window as the next paint would.
   const QImage& compose();
+  // How many times the window has painted.
+  int paints() const { return paints_; }
 
  Q_SIGNALS:
   // The window has shut down: the application ends.
   void shutDown();
+  // A download has ended (the settings are saved).
+  void applied(bool mouseTookAll);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -86,7 +125,7 @@ class CQuilletDlg : public QWidget {
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   void makeFonts();
@@ -94,20 +133,18 @@ class CQuilletDlg : public QWidget {
   void applyWindowShape();
   void onMissingLayoutFile();
   void trackPointer(QPoint pos);
-  void dragSliders(int x);
-  void pressAdvanced(int x);
   void startWindowDrag(QPoint globalPos);
-  void createValueBoxes();
-  void destroyValueBoxes();
-  void onValueEdited(int index);
-  void setValueBoxText(int index);
   void onDeviceArrived();
   void onFollowedChange(const FollowedChange& change);
   void onDeviceRemoved();
+  void onApplied(const DownloadResult& result, bool mouseWasOpen);
+  void shutDownNow();
+  WindowPage& page();
   RenderInput renderInput() const;
 
   MessageService& messages_;
   std::unique_ptr<DeviceSession> session_;
+  std::unique_ptr<DialogService> dialogs_;
   AppState app_;
   ProfileSettings settings_;
   SkinLayouts layouts_;
@@ -115,8 +152,15 @@ class CQuilletDlg : public QWidget {
   MacroLibrary library_;
   TrayIcon tray_;
   LightingRefresh refresh_;
+  PopupMenus popups_;
   PowerEvents* power_ = nullptr;
   QSocketNotifier* hotplug_ = nullptr;
+
+  // The pages, by page number. The buttons and advanced pages have commands of their own; the
+  // macro and lighting pages draw only for now.
+  ButtonsPage* buttonsPage_ = nullptr;
+  AdvancedPage* advancedPage_ = nullptr;
+  std::array<std::unique_ptr<WindowPage>, 4> pages_;
 
   QRegion windowRegion_;
   QRegion macroRegion_;
@@ -126,18 +170,21 @@ class CQuilletDlg : public QWidget {
   QFont fontLatin_;
   QFont fontChinese_;
   int fontTenths_ = 85;
+  int paints_ = 0;
 
   HoverIndexes hover_;
-  // Slider drags, set by a press on the slider and cleared by any release. The lighting page's
-  // two sliders join them with that page.
-  bool dragPointerSpeed_ = false;
-  bool dragWheelSpeed_ = false;
-  bool dragFireTime_ = false;
   // Window moves by hand where the window system offers no move of its own.
   bool movingWindow_ = false;
   QPoint moveOffset_;
+  WarningDlg* warning_ = nullptr;
 
-  std::array<QPointer<QLineEdit>, 3> valueBoxes_{};
+  // The download in progress, and what waits for its end.
+  bool applying_ = false;
+  DeviceSession::ApplyProgress progress_;
+  bool applyAgain_ = false;     // a resume from sleep arrived meanwhile
+  bool closeAfterApply_ = false;
+  std::vector<FollowedChange> followedMeanwhile_;
+
   bool recording_ = false;  // macro recording comes with the macro page
   bool closing_ = false;
 };

@@ -37,4 +37,11 @@ std::string noMouseMessage(Language language) {
   return std::string("请插入【") + kWindowTitle + "】USB鼠标";
 }
 
+std::string applyNotTakenMessage(Language language) {
+  if (language != kChinese) {
+    return "The mouse did not take all the settings. They are saved; press Apply again once the mouse is back.";
+  }
+  return "鼠标未能接收全部设置。设置已保存，鼠标重新连接后请再次点击应用。";
+}
+
 }  // namespace quillet

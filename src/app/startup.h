@@ -25,4 +25,8 @@ bool commandLineRequestsHide(std::string_view commandLine);
 // "Please plug-in【K736 Gaming mouse】USB Mouse", or its Chinese text.
 std::string noMouseMessage(Language language);
 
+// Said when the mouse did not take every block of a download (it went away meanwhile): the
+// settings are saved, and the next Apply writes them.
+std::string applyNotTakenMessage(Language language);
+
 }  // namespace quillet

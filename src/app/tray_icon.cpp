@@ -1,7 +1,8 @@
 #include "app/tray_icon.h"
 
-#include "ui/window_rules.h"
+#include "app/about_dlg.h"
 #include "ui/app_icon.h"
+#include "ui/window_rules.h"
 
 namespace quillet {
 
@@ -39,6 +40,11 @@ void TrayIcon::setLanguage(Language language) {
     const int command = item.command;
     connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
   }
+  // The window has no system menu: its About command is offered here too.
+  menu->addSeparator();
+  QAction* about = menu->addAction(QString::fromUtf8(kAboutItemText));
+  about->setData(kAboutCommand);
+  connect(about, &QAction::triggered, this, &TrayIcon::aboutRequested);
   icon_.setContextMenu(menu.get());
   menu_ = std::move(menu);
 }

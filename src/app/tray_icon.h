@@ -32,6 +32,7 @@ class TrayIcon : public QObject {
  Q_SIGNALS:
   void showWindowRequested();
   void exitRequested();
+  void aboutRequested();
 
  private:
   QSystemTrayIcon icon_;

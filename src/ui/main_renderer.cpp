@@ -32,6 +32,7 @@ class Composer {
   }
 
   void copyOver(const SkinButton& r) { copy(pictures_.over, qrectOf(r)); }
+  const QImage& downPicture() const { return pictures_.down; }
   void copyDown(const SkinButton& r) { copy(pictures_.down, qrectOf(r)); }
   void copy(const QImage& from, const QRect& r) {
     if (!from.isNull() && !r.isEmpty()) {
@@ -128,6 +129,24 @@ void commonFrame(Composer& c, const SkinLayouts& layouts, const RenderInput& in)
       c.copyDown(r);
     }
   }
+  // While a download runs the Apply button fills from the left as its blocks are written.
+  if (in.applyProgress && in.applyProgress->total > 0) {
+    const SkinButton& apply = layouts.main[frame_region::kApply];
+    const auto filled = static_cast<int>(static_cast<std::uint64_t>(apply.width) * in.applyProgress->sent /
+                                         in.applyProgress->total);
+    c.copy(c.downPicture(), QRect(apply.x, apply.y, filled, apply.height));
+  }
+}
+
+// A frame region's label: the Apply button shows the download's progress while one runs.
+std::string frameLabel(const SkinLayouts& layouts, std::size_t i, const RenderInput& in) {
+  if (i == static_cast<std::size_t>(frame_region::kApply) && in.applyProgress) {
+    if (in.applyProgress->total == 0) {
+      return "…";
+    }
+    return std::to_string(in.applyProgress->sent) + " / " + std::to_string(in.applyProgress->total);
+  }
+  return layouts.main[i].label;
 }
 
 void labels(Composer& c, const SkinLayouts& layouts, const RenderInput& in) {
@@ -143,7 +162,7 @@ void labels(Composer& c, const SkinLayouts& layouts, const RenderInput& in) {
       } else if (i == frame_region::kProfile) {
         c.label(r, layouts.profileNames[static_cast<std::size_t>(in.app.currentProfile & 3)], kLabelWhite, kArrowRoom);
       } else {
-        c.label(r, r.label, kLabelWhite);
+        c.label(r, frameLabel(layouts, static_cast<std::size_t>(i), in), kLabelWhite);
       }
     }
     return;
@@ -151,7 +170,7 @@ void labels(Composer& c, const SkinLayouts& layouts, const RenderInput& in) {
   // The other pages show the frame's labels, then their own. The frame's last region (the
   // title) is labelled on every page too, so that the title stays when the page changes.
   for (std::size_t i = 0; i < kFrameRegionCount; ++i) {
-    c.label(layouts.main[i], layouts.main[i].label, kLabelWhite);
+    c.label(layouts.main[i], frameLabel(layouts, i, in), kLabelWhite);
   }
   if (page == pageNumber(Page::Advanced)) {
     for (std::int32_t i = 0; i < static_cast<std::int32_t>(kAdvancedRegionCount); ++i) {

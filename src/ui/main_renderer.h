@@ -17,6 +17,12 @@
 
 namespace quillet {
 
+// How far a running download is: blocks written of blocks to write.
+struct ApplyProgressView {
+  std::size_t sent = 0;
+  std::size_t total = 0;
+};
+
 // Everything a composition reads; all of it belongs to the window thread.
 struct RenderInput {
   const AppState& app;
@@ -27,6 +33,7 @@ struct RenderInput {
   QFont font;                               // the UI font of the current language
   bool recording = false;                   // a macro is being recorded
   std::optional<std::uint8_t> playMode;     // the selected macro's play-mode byte, if one is selected
+  std::optional<ApplyProgressView> applyProgress;  // while a download runs
 };
 
 // Composes the current page into `target`, which is made the size of the pictures (the mask's

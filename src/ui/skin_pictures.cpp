@@ -38,7 +38,35 @@ bool SkinPictures::load(const std::filesystem::path& skinFolder) {
   const QImage knob(QString::fromStdString((skinFolder / "moveRect.png").string()));
   knob_ = knob.isNull() ? QImage() : knob.copy(3, 2, 14, 14).convertToFormat(QImage::Format_ARGB32_Premultiplied);
   ledNull_ = decode(skinFolder / "led_null.jpg");
+  for (std::size_t i = 0; i < popups_.size(); ++i) {
+    const PopupPictureFiles& files = popupPictureFiles(static_cast<PopupPictureSet>(i));
+    popups_[i] = {decode(skinFolder / files.mask), decode(skinFolder / files.normal), decode(skinFolder / files.over),
+                  decode(skinFolder / files.down)};
+  }
+  warning_ = {decode(skinFolder / "warning_mask.jpg"), decode(skinFolder / "warning_normal.jpg"),
+              decode(skinFolder / "warning_over.jpg")};
   return !mask_.isNull();
+}
+
+WindowShape shapeOfMask(const QImage& mask) {
+  const QImage rgb = mask.format() == QImage::Format_RGB32 ? mask : mask.convertToFormat(QImage::Format_RGB32);
+  return WindowShape::fromMask(rgb.width(), rgb.height(), [&](int x, int y) {
+    const QRgb p = reinterpret_cast<const QRgb*>(rgb.constScanLine(y))[x];
+    return MaskPixel{static_cast<std::uint8_t>(qRed(p)), static_cast<std::uint8_t>(qGreen(p)),
+                     static_cast<std::uint8_t>(qBlue(p))};
+  });
+}
+
+QRegion regionOf(const WindowShape& shape) {
+  const std::vector<SkinRect> bands = shape.bands();
+  std::vector<QRect> rects;
+  rects.reserve(bands.size());
+  for (const SkinRect& r : bands) {
+    rects.emplace_back(r.left, r.top, r.width(), r.height());
+  }
+  QRegion region;
+  region.setRects(rects.data(), static_cast<int>(rects.size()));
+  return region;
 }
 
 }  // namespace quillet

@@ -3,10 +3,14 @@
 // per page the idle, hovered and pressed pictures, the shape mask, the slider knob and the
 // lighting page's blanked picture. Painting only reads them.
 #include <QImage>
+#include <QRegion>
 #include <QSize>
 
 #include <array>
 #include <filesystem>
+
+#include "ui/popup_rules.h"
+#include "ui/window_shape.h"
 
 namespace quillet {
 
@@ -14,6 +18,21 @@ struct PagePictures {
   QImage normal;
   QImage over;
   QImage down;
+};
+
+// A popup's pictures: the mask gives its size, the others its rows idle, hovered and pressed.
+struct PopupPictures {
+  QImage mask;
+  QImage normal;
+  QImage over;
+  QImage down;
+};
+
+// The warning dialog's pictures: its shape, its idle look and its hovered buttons.
+struct WarningPictures {
+  QImage mask;
+  QImage normal;
+  QImage over;
 };
 
 class SkinPictures {
@@ -29,6 +48,8 @@ class SkinPictures {
   // The 14 × 14 knob, cut from (3, 2) of moveRect.png.
   const QImage& knob() const { return knob_; }
   const QImage& lightingBlank() const { return ledNull_; }
+  const PopupPictures& popup(PopupPictureSet set) const { return popups_[static_cast<std::size_t>(set)]; }
+  const WarningPictures& warning() const { return warning_; }
   // The window's drawing size: the mask's size.
   QSize size() const { return mask_.size(); }
   // How often load() ran; painting never decodes.
@@ -42,7 +63,14 @@ class SkinPictures {
   QImage mask_;
   QImage knob_;
   QImage ledNull_;
+  std::array<PopupPictures, kPopupPictureSetCount> popups_;
+  WarningPictures warning_;
   int loads_ = 0;
 };
+
+// The shape a mask picture gives a window: every pixel whose red, green and blue are all above
+// 100 is outside.
+WindowShape shapeOfMask(const QImage& mask);
+QRegion regionOf(const WindowShape& shape);
 
 }  // namespace quillet

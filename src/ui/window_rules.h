@@ -30,6 +30,10 @@ constexpr std::int32_t kFirstTab = 6;  // 6 main, 7 advanced, 8 macro, 9 lightin
 constexpr std::int32_t kLastTab = 9;
 constexpr std::int32_t kLast = 10;
 constexpr std::int32_t kProfile = 11;
+constexpr std::int32_t kImport = 12;   // the settings file's import, export and factory reset
+constexpr std::int32_t kExport = 13;
+constexpr std::int32_t kReset = 14;
+constexpr std::int32_t kSupportSite = 19;
 constexpr std::int32_t kFirstButton = 20;  // 20..27: the eight mouse buttons
 constexpr std::int32_t kLastButton = 27;
 }  // namespace frame_region

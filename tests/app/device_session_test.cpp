@@ -188,5 +188,77 @@ TEST_F(SessionThreadsTest, AMultimediaButtonIsRelayedWithTheFunctionsOfTheLastAp
   EXPECT_EQ(usage, 0x00E2);
 }
 
+TEST_F(SessionThreadsTest, AStartedApplyWritesOnItsOwnThreadReportsEachBlockAndThenSaves) {
+  settings_.dpiStep[0] = 7;
+  settings_.buttonFunction[0][3] = function_code::libraryMacro(1, 0);  // a macro: descriptors and an image
+  // The blocks the mouse must end up with, as the download without a mouse records them.
+  ProfileSettings planned = settings_;
+  AppState plannedApp = app_;
+  NullDeviceSession recorder(messages_);
+  ASSERT_TRUE(recorder.apply(planned, plannedApp, library_).completed);
+  // (The recorder saved the settings too: forget that, the session must save them itself.)
+  ASSERT_TRUE(ini::writeString(app_.configPath, "Config1", "DPI_SET0", "0"));
+
+  std::vector<DeviceSession::ApplyProgress> progress;
+  int done = 0;
+  DownloadResult result;
+  session_->startApply(
+      settings_, app_, library_, [&](const DeviceSession::ApplyProgress& p) { progress.push_back(p); },
+      [&](const DownloadResult& r) {
+        ++done;
+        result = r;
+      });
+  EXPECT_TRUE(session_->applying());
+  EXPECT_EQ(ini::readString(app_.configPath, "Config1", "DPI_SET0", "", 16), "0") << "saved only at the end";
+  ASSERT_TRUE(runPostedUntil([&] { return done > 0; }));
+  EXPECT_EQ(done, 1);
+  EXPECT_FALSE(session_->applying());
+  EXPECT_TRUE(result.completed);
+  EXPECT_TRUE(result.mouseTookAll);
+  EXPECT_EQ(ini::readString(app_.configPath, "Config1", "DPI_SET0", "", 16), "7");
+
+  const std::size_t total = recorder.lastBlocks().size();
+  ASSERT_EQ(progress.size(), total) << "one report per block";
+  for (std::size_t i = 0; i < progress.size(); ++i) {
+    EXPECT_EQ(progress[i].sent, i + 1);
+    EXPECT_EQ(progress[i].total, total);
+  }
+  const auto mem = memory();
+  for (const NullDeviceSession::Block& block : recorder.lastBlocks()) {
+    EXPECT_TRUE(std::equal(block.bytes.begin(), block.bytes.end(), mem.begin() + block.address))
+        << "block at " << block.address;
+  }
+  mouse_->inspect([](const sim::Firmware& fw) { EXPECT_EQ(fw.counters().downloadsClosed, 1); });
+}
+
+TEST_F(SessionThreadsTest, ARunningApplyIsFinishedAndSavedOnDemand) {
+  settings_.dpiStep[0] = 5;
+  int done = 0;
+  session_->startApply(settings_, app_, library_, {}, [&](const DownloadResult&) { ++done; });
+  session_->finishApplyNow();  // shutdown: waits for the writes, saves, reports
+  EXPECT_EQ(done, 1);
+  EXPECT_FALSE(session_->applying());
+  EXPECT_EQ(ini::readString(app_.configPath, "Config1", "DPI_SET0", "", 16), "5");
+  mouse_->inspect([](const sim::Firmware& fw) { EXPECT_EQ(fw.counters().downloadsClosed, 1); });
+  ASSERT_TRUE(runPostedUntil([] { return true; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_TRUE(runPostedUntil([] { return true; }));
+  EXPECT_EQ(done, 1) << "what the writer posted finds nothing more to do";
+}
+
+TEST_F(SessionThreadsTest, AMouseGoneDuringTheDownloadIsReportedAndTheSettingsAreSaved) {
+  settings_.dpiStep[0] = 4;
+  DownloadResult result;
+  bool done = false;
+  mouse_->unplug();
+  session_->startApply(settings_, app_, library_, {}, [&](const DownloadResult& r) {
+    result = r;
+    done = true;
+  });
+  ASSERT_TRUE(runPostedUntil([&] { return done; }));
+  EXPECT_FALSE(result.mouseTookAll);
+  EXPECT_EQ(ini::readString(app_.configPath, "Config1", "DPI_SET0", "", 16), "4");
+}
+
 }  // namespace
 }  // namespace quillet

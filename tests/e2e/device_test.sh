@@ -13,16 +13,7 @@ e2e_start_display
 e2e_start_tray
 e2e_copy_skins
 
-SOCKET="$E2E_DIR/sim.sock"
-SIMLOG="$E2E_DIR/sim.log"
-"$E2E_BIN/quillet-sim" serve --socket "$SOCKET" --log "$SIMLOG" 2>"$E2E_DIR/sim.err" &
-E2E_PIDS="$E2E_PIDS $!"
-for _ in $(seq 50); do
-  [ -S "$SOCKET" ] && break
-  sleep 0.1
-done
-[ -S "$SOCKET" ] || e2e_fail "the simulator did not start"
-export QUILLET_SIM="$SOCKET"
+e2e_start_sim
 sim() { "$E2E_BIN/quillet-sim" send --socket "$SOCKET" "$@"; }
 
 MAIN=INI_EN/skin_main_en.ini
@@ -36,30 +27,16 @@ e2e_click "$MAIN" 7
 e2e_click INI_EN/skin_advance_en.ini 77   # level 1, step 12
 e2e_click "$MAIN" 6
 e2e_click "$MAIN" 3
-grep -q "^DPI_SET0=11" "$E2E_SKINS/config/config.ini" || e2e_fail "apply did not save the DPI step"
-grep -q " SET 07 18 10 00 00 00 00 00" "$SIMLOG" || e2e_fail "the download did not finish in the mouse"
-"$E2E_BIN/quilletctl" --skins "$E2E_SKINS" plan >"$E2E_DIR/plan.txt" 2>"$E2E_DIR/plan.err" ||
-  e2e_fail "quilletctl plan failed: $(cat "$E2E_DIR/plan.err")"
-sim dump >"$E2E_DIR/dump.txt" || e2e_fail "no dump from the simulator"
-# Every byte the plan writes must be in memory; every other byte stays 0 in a fresh mouse.
-awk '
-  function hex(s,   v, i) { v = 0; for (i = 1; i <= length(s); i++) v = v * 16 + index("0123456789ABCDEF", substr(s, i, 1)) - 1; return v }
-  FNR == NR && $1 == "block" { a = hex($2); for (i = 3; i <= NF; i++) want[a + i - 3] = $i; next }
-  FNR != NR { a = hex(substr($1, 1, 4)); for (i = 2; i <= NF; i++) {
-      addr = a + i - 2; expect = (addr in want) ? want[addr] : "00"
-      if ($i != expect) { printf "memory %04X is %s, the plan says %s\n", addr, $i, expect; bad = 1 }
-      seen[addr] = 1 } }
-  END { for (addr in want) if (!(addr in seen)) { printf "%04X not in the dump\n", addr; bad = 1 }; exit bad }
-' "$E2E_DIR/plan.txt" "$E2E_DIR/dump.txt" >&2 || e2e_fail "the mouse's memory differs from the plan"
+# The download takes its pauses: wait for its end in the mouse and for the save.
+e2e_wait_for 10 grep -q " SET 07 18 10 00 00 00 00 00" "$SIMLOG" || e2e_fail "the download did not finish in the mouse"
+e2e_wait_for 5 grep -q "^DPI_SET0=11" "$E2E_SKINS/config/config.ini" || e2e_fail "apply did not save the DPI step"
+e2e_memory_matches_plan || e2e_fail "the mouse's memory differs from the plan"
 e2e_screenshot apply
 
 # A profile switched on the mouse becomes the window's profile and the settings file's.
 sim profile 3 >/dev/null || e2e_fail "the simulator would not switch its profile"
-for _ in $(seq 50); do
-  grep -q "^CurConfig=3" "$E2E_SKINS/config/config.ini" && break
-  sleep 0.1
-done
-grep -q "^CurConfig=3" "$E2E_SKINS/config/config.ini" || e2e_fail "the window did not follow the mouse's profile"
+e2e_wait_for 5 grep -q "^CurConfig=3" "$E2E_SKINS/config/config.ini" ||
+  e2e_fail "the window did not follow the mouse's profile"
 sleep 0.3
 e2e_screenshot profile3
 

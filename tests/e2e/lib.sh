@@ -14,6 +14,12 @@
 #   e2e_screenshot NAME              $E2E_SHOTS/NAME.png of the whole screen
 #   e2e_wait_gone PID SECONDS        true once the process has ended
 #   e2e_wait_window_visible / e2e_wait_window_hidden SECONDS
+#   e2e_start_sim                    quillet-sim serve at $SOCKET, log $SIMLOG; QUILLET_SIM set
+#   e2e_wait_for SECONDS COMMAND...  true once COMMAND succeeds, polled every 0.1 s
+#   e2e_wait_popup TITLE SECONDS     $E2E_POPUP: the visible window of that title
+#   e2e_popup_row TITLE ROWS ROW     clicks row ROW of the popup of ROWS equal rows
+#   e2e_memory_matches_plan          the mouse's memory holds what quilletctl plan prints
+#   e2e_ini_is FILE SECTION KEY VALUE  true when the key of that section holds exactly VALUE
 # Failures call e2e_fail, which prints the utility's stderr and exits 1.
 
 E2E_TITLE="K736 Gaming mouse"
@@ -171,4 +177,68 @@ e2e_wait_gone() {
     sleep 0.1
   done
   return 1
+}
+
+e2e_start_sim() {
+  SOCKET="$E2E_DIR/sim.sock"
+  SIMLOG="$E2E_DIR/sim.log"
+  "$E2E_BIN/quillet-sim" serve --socket "$SOCKET" --log "$SIMLOG" 2>"$E2E_DIR/sim.err" &
+  E2E_PIDS="$E2E_PIDS $!"
+  e2e_wait_for 5 test -S "$SOCKET" || e2e_fail "the simulator did not start"
+  export QUILLET_SIM="$SOCKET"
+}
+
+e2e_wait_for() {
+  local seconds="$1" i
+  shift
+  for i in $(seq $(( seconds * 10 ))); do
+    if "$@"; then
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+e2e_find_popup() {
+  E2E_POPUP="$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1)"
+  [ -n "$E2E_POPUP" ]
+}
+
+e2e_wait_popup() {
+  e2e_wait_for "${2:-5}" e2e_find_popup "$1"
+}
+
+e2e_popup_row() {
+  e2e_wait_popup "$1" 5 || e2e_fail "no $1 window"
+  local x y w h
+  eval "$(xdotool getwindowgeometry --shell "$E2E_POPUP" | sed -n 's/^X=/x=/p; s/^Y=/y=/p; s/^WIDTH=/w=/p; s/^HEIGHT=/h=/p')"
+  xdotool mousemove $(( x + w / 2 )) $(( y + (2 * $3 - 1) * h / (2 * $2) ))
+  sleep 0.2
+  xdotool click 1
+  sleep 0.2
+}
+
+# Every byte the plan of the saved settings writes must be in the mouse's memory, and every other
+# byte 0, as in a fresh mouse.
+e2e_memory_matches_plan() {
+  "$E2E_BIN/quilletctl" --skins "$E2E_SKINS" plan >"$E2E_DIR/plan.txt" 2>"$E2E_DIR/plan.err" ||
+    e2e_fail "quilletctl plan failed: $(cat "$E2E_DIR/plan.err")"
+  "$E2E_BIN/quillet-sim" send --socket "$SOCKET" dump >"$E2E_DIR/dump.txt" || e2e_fail "no dump from the simulator"
+  awk '
+    function hex(s,   v, i) { v = 0; for (i = 1; i <= length(s); i++) v = v * 16 + index("0123456789ABCDEF", substr(s, i, 1)) - 1; return v }
+    FNR == NR && $1 == "block" { a = hex($2); for (i = 3; i <= NF; i++) want[a + i - 3] = $i; next }
+    FNR != NR { a = hex(substr($1, 1, 4)); for (i = 2; i <= NF; i++) {
+        addr = a + i - 2; expect = (addr in want) ? want[addr] : "00"
+        if ($i != expect) { printf "memory %04X is %s, the plan says %s\n", addr, $i, expect; bad = 1 }
+        seen[addr] = 1 } }
+    END { for (addr in want) if (!(addr in seen)) { printf "%04X not in the dump\n", addr; bad = 1 }; exit bad }
+  ' "$E2E_DIR/plan.txt" "$E2E_DIR/dump.txt" >&2
+}
+
+e2e_ini_is() {
+  awk -F= -v section="[$2]" -v key="$3" -v value="$4" '
+    /^\[/ { inside = ($0 == section); next }
+    inside && $1 == key { found = ($2 == value); exit }
+    END { exit !found }' "$1"
 }

@@ -11,6 +11,7 @@
 #include <atomic>
 
 #include "app/quillet_dlg.h"
+#include "gui/window_fixture.h"
 #include "settings/settings_file.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
@@ -22,61 +23,8 @@
 namespace quillet {
 namespace {
 
-// A mouse that is present or not, counting what the window asks of it.
-class FakeSession : public NullDeviceSession {
- public:
-  FakeSession(MessageService& messages, bool present) : NullDeviceSession(messages), present_(present) {}
-  bool open() override { return present_; }
-  bool isOpen() const override { return present_; }
-  std::optional<std::uint8_t> readDeviceValue() override { return present_ ? std::optional<std::uint8_t>(5) : std::nullopt; }
-  void hostExit() override { ++hostExits; }
-  DownloadResult apply(ProfileSettings& s, AppState& app, MacroLibrary& library) override {
-    ++applies;
-    return NullDeviceSession::apply(s, app, library);
-  }
-  int hostExits = 0;
-  int applies = 0;
-
- private:
-  bool present_;
-};
-
-class WindowTest : public ::testing::Test {
- protected:
-  void start(bool present = false, const std::function<void(const std::filesystem::path&)>& prepare = {}) {
-    std::filesystem::copy(std::filesystem::path(QUILLET_BIN_DIR) / "skins", skins_,
-                          std::filesystem::copy_options::recursive);
-    if (prepare) {
-      prepare(skins_);
-    }
-    auto session = std::make_unique<FakeSession>(messages_, present);
-    session_ = session.get();
-    dlg_ = std::make_unique<CQuilletDlg>(messages_, std::move(session));
-    dlg_->initDialog(QUILLET_BIN_DIR, skins_, false);
-    dlg_->show();
-    QApplication::processEvents();
-  }
-
-  QPoint centre(const SkinButton& b) const { return QPoint(b.x + b.width / 2, b.y + b.height / 2); }
-  void send(QEvent::Type type, QPoint pos, Qt::MouseButtons buttons = Qt::NoButton) {
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, QPointF(pos), QPointF(dlg_->mapToGlobal(pos)), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(dlg_.get(), &event);
-  }
-  void moveTo(QPoint p, Qt::MouseButtons held = Qt::NoButton) { send(QEvent::MouseMove, p, held); }
-  void click(QPoint p) {
-    moveTo(p);
-    send(QEvent::MouseButtonPress, p, Qt::LeftButton);
-    send(QEvent::MouseButtonRelease, p, Qt::NoButton);
-  }
-  void clickMain(int region) { click(centre(dlg_->layouts().main[static_cast<std::size_t>(region)])); }
-
-  test::TempDir dir_;
-  std::filesystem::path skins_ = dir_ / "skins";
-  RecordedMessages messages_;
-  FakeSession* session_ = nullptr;
-  std::unique_ptr<CQuilletDlg> dlg_;
-};
+using test::FakeSession;
+using test::WindowTest;
 
 TEST_F(WindowTest, StartsWithoutAMouse) {
   start();

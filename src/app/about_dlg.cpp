@@ -1,0 +1,41 @@
+#include "app/about_dlg.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "app/startup.h"
+#include "build_info.h"
+#include "ui/app_icon.h"
+
+namespace quillet {
+
+namespace {
+// No licence has been granted for this program: all rights stay with its developers.
+constexpr const char* kLicence = "Copyright © 2026 the Quillet developers. All rights reserved.";
+}  // namespace
+
+QString CAboutDlg::text() {
+  return QStringLiteral("Quillet — %1\nVersion %2\nBuild %3\n%4")
+      .arg(QString::fromUtf8(kWindowTitle), QString::fromLatin1(kVersion), QString::fromLatin1(kBuild),
+           QString::fromUtf8(kLicence));
+}
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("About Quillet"));
+  setWindowIcon(appIcon());
+  auto* layout = new QVBoxLayout(this);
+  auto* icon = new QLabel(this);
+  icon->setPixmap(QPixmap::fromImage(appIconImage(48)));
+  icon->setAlignment(Qt::AlignCenter);
+  layout->addWidget(icon);
+  auto* label = new QLabel(text(), this);
+  label->setObjectName(QStringLiteral("aboutText"));
+  label->setAlignment(Qt::AlignCenter);
+  layout->addWidget(label);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  layout->addWidget(buttons);
+}
+
+}  // namespace quillet
