@@ -24,6 +24,12 @@ QString CAboutDlg::text() {
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("About Quillet"));
   setWindowIcon(appIcon());
+  // The skin's colours: the dark ground and the cyan of its buttons.
+  setStyleSheet(QStringLiteral("QDialog { background: #161c24; }"
+                               "QLabel { color: #e6edf3; padding: 4px 16px; }"
+                               "QPushButton { color: #e6edf3; background: #0f6b78; border: 1px solid #35d6e8;"
+                               " border-radius: 4px; padding: 4px 18px; }"
+                               "QPushButton:hover { background: #138494; }"));
   auto* layout = new QVBoxLayout(this);
   auto* icon = new QLabel(this);
   icon->setPixmap(QPixmap::fromImage(appIconImage(48)));

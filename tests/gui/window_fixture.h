@@ -30,7 +30,9 @@ class FakeSession : public NullDeviceSession {
   void hostExit() override { ++hostExits; }
   DownloadResult apply(ProfileSettings& s, AppState& app, MacroLibrary& library) override {
     ++applies;
-    return NullDeviceSession::apply(s, app, library);
+    DownloadResult result = NullDeviceSession::apply(s, app, library);
+    result.mouseTookAll = mouseTakesAll;
+    return result;
   }
   // With `holdApplies` a started download stays running until finishApplyNow (or
   // releaseApply) ends it, as one writing many macro buttons does.
@@ -54,6 +56,7 @@ class FakeSession : public NullDeviceSession {
   int hostExits = 0;
   int applies = 0;
   bool holdApplies = false;
+  bool mouseTakesAll = true;  // false: the mouse went away during the download
 
  private:
   bool present_;
