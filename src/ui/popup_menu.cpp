@@ -28,6 +28,19 @@ ScreenRect screenOf(const ScreenRect& r) {
   return {g.x(), g.y(), g.width(), g.height()};
 }
 
+// The sub-menu and the macro menu: the menu pictures in rows of a fifteenth of the mask, the
+// hovered item in red over the down picture (sub-menu) or the over picture (macro menu).
+constexpr int kCascadeRowDivisor = 15;
+PopupLook cascadeLook(const SkinPictures& pictures, const QFont& font, bool fromDown) {
+  PopupLook look;
+  look.pictures = &pictures.popup(PopupPictureSet::Menu);
+  look.hoverFromDown = fromDown;
+  look.pressedFromDown = fromDown;
+  look.hoverTextColour = kHoveredItem;
+  look.font = font;
+  return look;
+}
+
 PopupLook menuLook(MenuKind kind, const SkinPictures& pictures, const QFont& font) {
   const MenuKindSpec& spec = menuKindSpec(kind);
   PopupLook look;
@@ -164,32 +177,14 @@ CMenuDlg::CMenuDlg(QWidget* owner, MenuKind kind, const SkinPictures& pictures, 
 
 CSubMenuDlg::CSubMenuDlg(QWidget* owner, int functionRow, const SkinPictures& pictures, const QFont& font,
                          std::vector<PopupRow> rows)
-    : SkinPopup(owner, QString::fromLatin1(kSubMenuTitle),
-                [&] {
-                  PopupLook look;
-                  look.pictures = &pictures.popup(PopupPictureSet::Menu);
-                  look.hoverFromDown = true;
-                  look.pressedFromDown = true;
-                  look.hoverTextColour = kHoveredItem;
-                  look.font = font;
-                  return look;
-                }(),
-                15, std::move(rows)),
+    : SkinPopup(owner, QString::fromLatin1(kSubMenuTitle), cascadeLook(pictures, font, true), kCascadeRowDivisor,
+                std::move(rows)),
       functionRow_(functionRow) {}
 
 MacSelMenuDlg::MacSelMenuDlg(QWidget* owner, int group, const SkinPictures& pictures, const QFont& font,
                              std::vector<PopupRow> rows)
-    : SkinPopup(owner, QString::fromLatin1(kMacroMenuTitle),
-                [&] {
-                  PopupLook look;
-                  look.pictures = &pictures.popup(PopupPictureSet::Menu);
-                  look.hoverFromDown = false;
-                  look.pressedFromDown = false;
-                  look.hoverTextColour = kHoveredItem;
-                  look.font = font;
-                  return look;
-                }(),
-                15, std::move(rows)),
+    : SkinPopup(owner, QString::fromLatin1(kMacroMenuTitle), cascadeLook(pictures, font, false), kCascadeRowDivisor,
+                std::move(rows)),
       group_(group) {}
 
 namespace {
