@@ -19,31 +19,14 @@
 #include "app/power_events.h"
 #include "settings/settings_file.h"
 #include "app/startup.h"
+#include "survey/survey_step.h"
 #include "ui/app_icon.h"
+#include "ui/ui_fonts.h"
+#include "ui/window_region.h"
 
 namespace quillet {
 
 namespace {
-
-QRegion regionOf(const WindowShape& shape) {
-  const std::vector<SkinRect> bands = shape.bands();
-  std::vector<QRect> rects;
-  rects.reserve(bands.size());
-  for (const SkinRect& r : bands) {
-    rects.emplace_back(r.left, r.top, r.width(), r.height());
-  }
-  QRegion region;
-  region.setRects(rects.data(), static_cast<int>(rects.size()));
-  return region;
-}
-
-WindowShape shapeOf(const QImage& mask) {
-  return WindowShape::fromMask(mask.width(), mask.height(), [&](int x, int y) {
-    const QRgb p = reinterpret_cast<const QRgb*>(mask.constScanLine(y))[x];
-    return MaskPixel{static_cast<std::uint8_t>(qRed(p)), static_cast<std::uint8_t>(qGreen(p)),
-                     static_cast<std::uint8_t>(qBlue(p))};
-  });
-}
 
 // The advanced page's value boxes: pointer speed, wheel speed, fire time, with their digit
 // limits. The fire time shows "ms" after its number except while it is being edited.
@@ -98,8 +81,17 @@ void CQuilletDlg::initDialog(const std::filesystem::path& appFolder, const std::
 
   // The page layouts (main, lighting, advanced, macro), then the warning dialog's. A missing
   // layout file ends the window once the event loop runs. The lighting name tables and the
-  // pages' child controls come with their pages; the survey step is not part of this build.
+  // pages' child controls come with their pages.
   if (!loadLayouts()) {
+    return;
+  }
+
+  // The survey, until it has once been answered. A form closed unanswered ends the utility
+  // before anything else starts: no tray icon, no mouse, no no-mouse message.
+  if (!runSurveyStep(*this, messages_, app_)) {
+    closing_ = true;
+    session_->stopThreads();
+    QMetaObject::invokeMethod(this, [this] { Q_EMIT shutDown(); }, Qt::QueuedConnection);
     return;
   }
 
@@ -141,14 +133,8 @@ void CQuilletDlg::makeFonts() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   const double scale = screen != nullptr ? screen->logicalDotsPerInchX() / 96.0 : 1.0;
   fontTenths_ = uiFontTenthsOfPoint(scale);
-  // Requested by family; "Arial" resolves to its metric-compatible substitute, and the Chinese
-  // face falls back to the CJK face the set-up installs.
-  fontLatin_ = QFont(QStringLiteral("Arial"));
-  fontLatin_.setPointSizeF(fontTenths_ / 10.0);
-  fontChinese_ = QFont();
-  fontChinese_.setFamilies({QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei"),
-                            QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
-  fontChinese_.setPointSizeF(fontTenths_ / 10.0);
+  fontLatin_ = latinUiFont(fontTenths_ / 10.0);
+  fontChinese_ = chineseUiFont(fontTenths_ / 10.0);
 }
 
 bool CQuilletDlg::loadLayouts() {
