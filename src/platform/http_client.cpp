@@ -29,50 +29,10 @@ size_t collectBody(char* data, size_t size, size_t count, void* user) {
   return n;
 }
 
-// How long the transfer loop waits for its sockets before it asks whether to give up: the
-// longest a cancelled request keeps running.
-constexpr int kCancelPollMs = 50;
+// The longest the transfer loop sleeps when libcurl names no time of its own.
+constexpr long kLongestSleepMs = 1000;
 
 bool isCancelled(const CancelCheck& cancelled) { return cancelled && cancelled(); }
-
-// Runs the transfer on a multi handle, so that the loop wakes at least every kCancelPollMs and
-// a cancelled request ends at once instead of at the next time-out.
-CURLcode perform(CURL* easy, const CancelCheck& cancelled, bool& wasCancelled) {
-  std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(), &curl_multi_cleanup);
-  if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK) {
-    return CURLE_OUT_OF_MEMORY;
-  }
-  CURLcode result = CURLE_OK;
-  int running = 1;
-  while (running > 0) {
-    if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
-      result = CURLE_RECV_ERROR;
-      break;
-    }
-    if (running == 0) {
-      break;
-    }
-    if (isCancelled(cancelled)) {
-      wasCancelled = true;
-      result = CURLE_ABORTED_BY_CALLBACK;
-      break;
-    }
-    if (curl_multi_poll(multi.get(), nullptr, 0, kCancelPollMs, nullptr) != CURLM_OK) {
-      result = CURLE_RECV_ERROR;
-      break;
-    }
-  }
-  if (running == 0) {
-    int queued = 0;
-    while (CURLMsg* msg = curl_multi_info_read(multi.get(), &queued)) {
-      if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy) {
-        result = msg->data.result;
-      }
-    }
-  }
-  curl_multi_remove_handle(multi.get(), easy);
-  return result;
-}
 
 class CurlClient final : public Client {
  public:
@@ -124,8 +84,70 @@ class CurlClient final : public Client {
     return response;
   }
 
+  void wake() override {
+    std::lock_guard lock(mutex_);
+    if (active_ != nullptr) {
+      curl_multi_wakeup(active_);
+    }
+  }
+
  private:
+  // Runs the transfer on a multi handle: the loop sleeps in curl_multi_poll until a socket or a
+  // timer of libcurl needs it, or wake() is called, and asks the cancel check each time it
+  // wakes. A wake that comes before the sleep makes the sleep return at once, so none is lost.
+  CURLcode perform(CURL* easy, const CancelCheck& cancelled, bool& wasCancelled) {
+    std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(), &curl_multi_cleanup);
+    if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK) {
+      return CURLE_OUT_OF_MEMORY;
+    }
+    {
+      std::lock_guard lock(mutex_);
+      active_ = multi.get();
+    }
+    CURLcode result = CURLE_OK;
+    int running = 1;
+    while (running > 0) {
+      if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+        result = CURLE_RECV_ERROR;
+        break;
+      }
+      if (running == 0) {
+        break;
+      }
+      if (isCancelled(cancelled)) {
+        wasCancelled = true;
+        result = CURLE_ABORTED_BY_CALLBACK;
+        break;
+      }
+      long sleepMs = -1;
+      curl_multi_timeout(multi.get(), &sleepMs);
+      if (sleepMs < 0 || sleepMs > kLongestSleepMs) {
+        sleepMs = kLongestSleepMs;
+      }
+      if (curl_multi_poll(multi.get(), nullptr, 0, static_cast<int>(sleepMs), nullptr) != CURLM_OK) {
+        result = CURLE_RECV_ERROR;
+        break;
+      }
+    }
+    if (running == 0) {
+      int queued = 0;
+      while (CURLMsg* msg = curl_multi_info_read(multi.get(), &queued)) {
+        if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy) {
+          result = msg->data.result;
+        }
+      }
+    }
+    {
+      std::lock_guard lock(mutex_);
+      active_ = nullptr;
+    }
+    curl_multi_remove_handle(multi.get(), easy);
+    return result;
+  }
+
   Timeouts timeouts_;
+  std::mutex mutex_;
+  CURLM* active_ = nullptr;  // the transfer under way, guarded by mutex_
 };
 
 }  // namespace

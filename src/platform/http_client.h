@@ -20,14 +20,17 @@ struct Response {
   std::string error;         // why nothing usable arrived, for logs
 };
 
-// Asked at least every 50 ms while a request runs (on the thread that called get); returning
-// true ends the request at once, and the response is then not transferred.
+// Asked on the thread that called get whenever the request wakes (its sockets, its timers, or
+// wake()); returning true ends the request at once, and the response is then not transferred.
 using CancelCheck = std::function<bool()>;
 
 class Client {
  public:
   virtual ~Client() = default;
   virtual Response get(const std::string& url, const CancelCheck& cancelled) = 0;
+  // Makes a get() under way on another thread ask its cancel check now. Any thread may call it,
+  // at any time; with no request under way it does nothing.
+  virtual void wake() {}
 };
 
 struct Timeouts {

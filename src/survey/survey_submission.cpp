@@ -46,6 +46,10 @@ void SurveySubmission::stop() {
     shared_->stopFlag = true;
   }
   shared_->changed.notify_all();
+  // A request under way looks at the stop at once.
+  if (client_) {
+    client_->wake();
+  }
   if (thread_.joinable()) {
     thread_.join();
   }

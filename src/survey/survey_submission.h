@@ -86,7 +86,7 @@ class SurveySubmission {
 
   const std::string url_;
   const std::filesystem::path recordFile_;
-  std::unique_ptr<http::Client> client_;  // used by the submission thread only
+  std::unique_ptr<http::Client> client_;  // used by the submission thread; stop() only wakes it
   Notify notify_;
   Timing timing_;
   std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();

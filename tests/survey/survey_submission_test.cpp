@@ -46,6 +46,7 @@ class TimedClient final : public http::Client {
     }
     return inner_->get(url, cancelled);
   }
+  void wake() override { inner_->wake(); }
 
  private:
   std::unique_ptr<http::Client> inner_;
