@@ -12,8 +12,8 @@ PACKAGES=(
   libhidapi-dev libudev-dev
   # desktop mouse settings (GSettings) and the schema of the mouse keys
   libglib2.0-dev gsettings-desktop-schemas
-  # survey reply, HTTP client, MD5
-  libjsoncpp-dev libcurl4-openssl-dev libssl-dev
+  # survey reply, HTTP client, MD5; the survey service of the tests (quillet-survey-server)
+  libjsoncpp-dev libcurl4-openssl-dev libssl-dev libmicrohttpd-dev
   # code pages (iconv comes with libc; the CP936 tables with it)
   libc6-dev
   # tests and benchmarks

@@ -24,6 +24,7 @@
 #include "platform/messages.h"
 #include "sim_mouse.h"
 #include "sim_transport.h"
+#include "survey/survey_record.h"
 
 namespace quillet {
 namespace {
@@ -35,6 +36,8 @@ std::filesystem::path skinsCopy() {
     std::filesystem::create_directories(d);
     std::filesystem::copy(std::filesystem::path(QUILLET_BIN_DIR) / "skins", d / "skins",
                           std::filesystem::copy_options::recursive);
+    // Answered, so that the window starts without the survey form.
+    survey::markSurveyAnswered(d / "skins" / "config" / "ConfigFile.ini");
     return d / "skins";
   }();
   return dir;

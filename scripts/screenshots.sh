@@ -10,12 +10,31 @@ e2e_start_display
 e2e_copy_skins
 out=docs/screenshots
 mkdir -p "$out"
-e2e_start_quillet
-shoot() {  # NAME: the window's 1000 × 640 corner of the screen, as a small PNG
+shoot() {  # NAME [WIDTH]: the window's corner of the screen, as a small PNG (800 pixels wide)
   e2e_screenshot "$1"
   /usr/bin/convert "$E2E_SHOTS/$1.png" -crop "$(xdotool getwindowgeometry "$E2E_WID" | awk '/Geometry/ {print $2}')+0+0" \
-    +repage -resize 800x -strip -colors 128 "PNG8:$out/$1.png"
+    +repage -resize "${2:-800}x" -strip -colors 128 "PNG8:$out/$1.png"
 }
+
+# The survey form as a new user meets it, then closed (Alt+F4 ends that start).
+cp "$E2E_BIN/skins/config/ConfigFile.ini" "$E2E_SKINS/config/ConfigFile.ini"
+"$E2E_BIN/quillet" --skins "$E2E_SKINS" >"$E2E_DIR/survey.out" 2>&1 &
+survey_pid=$!
+for _ in $(seq 100); do
+  E2E_WID="$(xdotool search --onlyvisible --name '^CDialogLogin$' 2>/dev/null | head -n1 || true)"
+  [ -n "$E2E_WID" ] && break
+  sleep 0.1
+done
+xdotool windowmove "$E2E_WID" 0 0
+sleep 0.3
+e2e_hover INI_EN/skin_Login_en.ini 8
+shoot survey_en 460
+e2e_click INI_EN/skin_Login_en.ini 3  # the form has the keyboard
+xdotool key alt+F4
+e2e_wait_gone "$survey_pid" 10 || kill "$survey_pid"
+printf '[UserInfo]\nLogin=Yes\n' >"$E2E_SKINS/config/ConfigFile.ini"
+
+e2e_start_quillet
 for lang in en cn; do  # the README keeps the four English pages and the Chinese main page
   if [ "$lang" = en ]; then dir=INI_EN; suffix=_en; else dir=INI_CN; suffix=; fi
   main="$dir/skin_main$suffix.ini"

@@ -1,6 +1,6 @@
 #include "app/quillet_app.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 
 #include <cstdio>
 
@@ -72,7 +72,16 @@ int CQuilletApp::initInstance() {
   }
   connect(window_.get(), &CQuilletDlg::shutDown, QCoreApplication::instance(), &QCoreApplication::quit,
           Qt::QueuedConnection);
-  connect(instance_.get(), &SingleInstance::restoreRequested, window_.get(), &CQuilletDlg::restoreFromTray);
+  connect(instance_.get(), &SingleInstance::restoreRequested, window_.get(), [window = window_.get()] {
+    // While a modal window is up (the survey form at start-up, a message) it is what comes to
+    // the front: the main window behind it may not even be ready yet.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      modal->raise();
+      modal->activateWindow();
+      return;
+    }
+    window->restoreFromTray();
+  });
   window_->initDialog(appFolder, skins, line.startHidden);
   if (!window_->closing()) {
     window_->show();

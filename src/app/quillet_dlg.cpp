@@ -24,7 +24,10 @@
 #include "app/startup.h"
 #include "settings/name_tables.h"
 #include "settings/settings_file.h"
+#include "survey/survey_step.h"
 #include "ui/app_icon.h"
+#include "ui/ui_fonts.h"
+#include "ui/window_region.h"
 
 namespace quillet {
 
@@ -106,8 +109,17 @@ void CQuilletDlg::initDialog(const std::filesystem::path& appFolder, const std::
 
   // The page layouts (main, lighting, advanced, macro), the lighting name tables, then the
   // warning dialog's layout. A missing layout file ends the window once the event loop runs.
-  // The pages' child controls come with their pages; the survey step is not part of this build.
+  // The pages' child controls come with their pages.
   if (!loadLayouts()) {
+    return;
+  }
+
+  // The survey, until it has once been answered. A form closed unanswered ends the utility
+  // before anything else starts: no tray icon, no mouse, no no-mouse message.
+  if (!runSurveyStep(*this, messages_, app_)) {
+    closing_ = true;
+    session_->stopThreads();
+    QMetaObject::invokeMethod(this, [this] { Q_EMIT shutDown(); }, Qt::QueuedConnection);
     return;
   }
 
@@ -153,14 +165,8 @@ void CQuilletDlg::makeFonts() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   const double scale = screen != nullptr ? screen->logicalDotsPerInchX() / 96.0 : 1.0;
   fontTenths_ = uiFontTenthsOfPoint(scale);
-  // Requested by family; "Arial" resolves to its metric-compatible substitute, and the Chinese
-  // face falls back to the CJK face the set-up installs.
-  fontLatin_ = QFont(QStringLiteral("Arial"));
-  fontLatin_.setPointSizeF(fontTenths_ / 10.0);
-  fontChinese_ = QFont();
-  fontChinese_.setFamilies({QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei"),
-                            QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
-  fontChinese_.setPointSizeF(fontTenths_ / 10.0);
+  fontLatin_ = latinUiFont(fontTenths_ / 10.0);
+  fontChinese_ = chineseUiFont(fontTenths_ / 10.0);
 }
 
 bool CQuilletDlg::loadLayouts() {
@@ -199,7 +205,7 @@ void CQuilletDlg::applyWindowShape() {
     return;
   }
   setFixedSize(mask.size());
-  const MainWindowShapes shapes = mainWindowShapes(shapeOfMask(mask), layouts_.macroControlRects);
+  const MainWindowShapes shapes = mainWindowShapes(shapeOf(mask), layouts_.macroControlRects);
   windowRegion_ = regionOf(shapes.window);
   macroRegion_ = regionOf(shapes.macroPage);
   advancedRegion_ = regionOf(shapes.advancedPage);

@@ -236,4 +236,18 @@ std::string_view truncateUtf16Units(std::string_view utf8, std::size_t maxUnits)
   return utf8.substr(0, pos);
 }
 
+std::string decodeFileText(std::string_view bytes) {
+  constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+  constexpr std::string_view kUtf16leBom = "\xFF\xFE";
+  if (bytes.substr(0, kUtf16leBom.size()) == kUtf16leBom) {
+    return utf16leToUtf8(bytes.substr(kUtf16leBom.size()));
+  }
+  if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+    bytes.remove_prefix(kUtf8Bom.size());
+    // A BOM promises UTF-8; broken sequences after it show as U+FFFD.
+    return isValidUtf8(bytes) ? std::string(bytes) : utf16leToUtf8(utf8ToUtf16le(bytes));
+  }
+  return isValidUtf8(bytes) ? std::string(bytes) : cp936ToUtf8(bytes);
+}
+
 }  // namespace quillet::text

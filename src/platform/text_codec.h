@@ -25,6 +25,11 @@ std::string cp936ToUtf8(std::string_view bytes);
 // when it writes "ANSI" text.
 std::string utf8ToCp936(std::string_view utf8);
 
+// The text of a whole file as UTF-8, read by the rule of the INI files: UTF-16LE when it starts
+// with its BOM, UTF-8 (a BOM dropped) when it is valid UTF-8, otherwise CP936, the "ANSI" of
+// the Windows programs that write such files.
+std::string decodeFileText(std::string_view bytes);
+
 // Number of UTF-16 code units that `utf8` takes: the unit in which Windows counts the
 // characters of a wide-character buffer.
 std::size_t utf16Length(std::string_view utf8);

@@ -30,6 +30,8 @@ struct AppState {
   std::filesystem::path appFolder;
   std::filesystem::path skinFolder;  // appFolder / "skins" unless chosen otherwise
   std::filesystem::path configPath;  // skinFolder / "config" / "config.ini"
+  std::filesystem::path surveyRecordPath;  // skinFolder / "config" / "ConfigFile.ini"
+  std::filesystem::path countryListPath;   // skinFolder / "config" / "country.ini"
 
   std::string sectionName;  // settings-file section last selected
   std::string profileText;  // its profile number as text
@@ -45,6 +47,8 @@ struct AppState {
   void setSkinFolder(const std::filesystem::path& folder) {
     skinFolder = folder;
     configPath = folder / "config" / "config.ini";
+    surveyRecordPath = folder / "config" / "ConfigFile.ini";
+    countryListPath = folder / "config" / "country.ini";
   }
 };
 

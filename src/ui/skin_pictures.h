@@ -3,14 +3,12 @@
 // per page the idle, hovered and pressed pictures, the shape mask, the slider knob and the
 // lighting page's blanked picture. Painting only reads them.
 #include <QImage>
-#include <QRegion>
 #include <QSize>
 
 #include <array>
 #include <filesystem>
 
 #include "ui/popup_rules.h"
-#include "ui/window_shape.h"
 
 namespace quillet {
 
@@ -67,10 +65,5 @@ class SkinPictures {
   WarningPictures warning_;
   int loads_ = 0;
 };
-
-// The shape a mask picture gives a window: every pixel whose red, green and blue are all above
-// 100 is outside.
-WindowShape shapeOfMask(const QImage& mask);
-QRegion regionOf(const WindowShape& shape);
 
 }  // namespace quillet

@@ -5,6 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "ui/window_region.h"
+
 namespace quillet {
 
 namespace {
@@ -21,7 +23,7 @@ WarningDlg::WarningDlg(QWidget* parent, const SkinLayout<kWarningRegionCount>& l
   setMouseTracking(true);
   if (!pictures_.mask.isNull()) {
     setFixedSize(pictures_.mask.size());
-    setMask(regionOf(shapeOfMask(pictures_.mask)));
+    setMask(regionOf(shapeOf(pictures_.mask)));
   } else {
     // Without its pictures the dialog is blank, but its buttons still answer.
     setFixedSize(400, 150);

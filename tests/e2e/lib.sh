@@ -5,7 +5,7 @@
 #   e2e_init BIN_DIR                 scratch folder, private XDG_RUNTIME_DIR, cleanup on exit
 #   e2e_start_display                Xvfb on a free display (exits 77 when Xvfb is missing)
 #   e2e_start_tray                   trayer, and waits until it has a window
-#   e2e_copy_skins                   $E2E_SKINS: a copy of BIN_DIR/skins
+#   e2e_copy_skins                   $E2E_SKINS: a copy of BIN_DIR/skins, its survey answered
 #   e2e_start_quillet [ARGS...]      quillet --skins $E2E_SKINS ARGS; sets $E2E_PID, $E2E_WID
 #   e2e_region_center FILE KEY       "x y" of a BUTTONPOS region of a layout file
 #   e2e_click FILE KEY               moves to a region's centre in the window and clicks
@@ -93,6 +93,8 @@ e2e_start_tray() {
 e2e_copy_skins() {
   E2E_SKINS="$E2E_DIR/skins"
   cp -r "$E2E_BIN/skins" "$E2E_SKINS"
+  # The survey counts as answered, so that the utility starts straight at its main window.
+  printf '[UserInfo]\nLogin=Yes\n' >"$E2E_SKINS/config/ConfigFile.ini"
 }
 
 e2e_find_window() {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/quillet_dlg.h"
+#include "survey/survey_record.h"
 #include "support/temp_dir.h"
 
 namespace quillet::test {
@@ -102,6 +103,8 @@ class WindowTest : public ::testing::Test {
   void start(bool present = false, const std::function<void(const std::filesystem::path&)>& prepare = {}) {
     std::filesystem::copy(std::filesystem::path(QUILLET_BIN_DIR) / "skins", skins_,
                           std::filesystem::copy_options::recursive);
+    // Answered, so that the window starts without the survey form.
+    survey::markSurveyAnswered(skins_ / "config" / "ConfigFile.ini");
     if (prepare) {
       prepare(skins_);
     }

@@ -18,6 +18,7 @@
 #include "device/configuration.h"
 #include "platform/ini.h"
 #include "support/temp_dir.h"
+#include "survey/survey_record.h"
 #include "ui/lighting_refresh.h"
 
 namespace quillet {

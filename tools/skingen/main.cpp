@@ -1,12 +1,15 @@
 // skingen: draws every picture of the shipped skin from the layout files.
 //
 //   skingen --skins SOURCE_SKINS --out PICTURE_FOLDER [--preview PREVIEW_FOLDER]
+//   skingen --arrow FILE
 //
 // The English layout files give the rectangles (both languages share the pictures); --preview
 // also writes preview_*.png, the pages composed with the labels of both languages, for checking
-// a change by eye. Exit status 0 on success, 1 when a layout is missing or a picture cannot be
+// a change by eye. --arrow writes the combo box's arrow, which the program carries as a
+// resource. Exit status 0 on success, 1 when a layout is missing or a picture cannot be
 // written, 2 on bad arguments.
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QString>
@@ -22,7 +25,9 @@
 namespace {
 
 int usage() {
-  std::fprintf(stderr, "usage: skingen --skins SOURCE_SKINS --out PICTURE_FOLDER [--preview PREVIEW_FOLDER]\n");
+  std::fprintf(stderr,
+               "usage: skingen --skins SOURCE_SKINS --out PICTURE_FOLDER [--preview PREVIEW_FOLDER]\n"
+               "       skingen --arrow FILE\n");
   return 2;
 }
 
@@ -35,7 +40,7 @@ struct Picture {
 
 int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
-  QString source, out, preview;
+  QString source, out, preview, arrow;
   const QStringList args = QCoreApplication::arguments();
   for (qsizetype i = 1; i < args.size(); ++i) {
     const QString& a = args[i];
@@ -48,9 +53,19 @@ int main(int argc, char** argv) {
       out = args[++i];
     } else if (a == QLatin1String("--preview")) {
       preview = args[++i];
+    } else if (a == QLatin1String("--arrow")) {
+      arrow = args[++i];
     } else {
       return usage();
     }
+  }
+  if (!arrow.isEmpty()) {
+    QDir().mkpath(QFileInfo(arrow).absolutePath());
+    if (!skingen::comboArrowImage().save(arrow)) {
+      std::fprintf(stderr, "skingen: cannot write %s\n", qPrintable(arrow));
+      return 1;
+    }
+    return 0;
   }
   if (source.isEmpty() || out.isEmpty()) {
     return usage();

@@ -660,7 +660,25 @@ QImage renderSurvey(const Skin& skin, State s) {
   QImage img = canvas(size);
   QPainter p(&img);
   drawWindowBackground(p, size, l.cornerRadius("WINDOW"), l.at(1).rect.bottom() + 8);
-  drawCard(p, l.boundsOfRange(2, 10).adjusted(-24, -14, 24, 16));
+  // Each field has its icon tile to its left, a field's height square and 10 pixels away; the
+  // fields that must be answered (country, name, age, e-mail: regions 2, 3, 4, 6) show theirs in
+  // the accent colour. The card holds the tiles, the fields and the buttons.
+  QRect card = l.boundsOfRange(2, 10);
+  for (int i = 2; i <= 7; ++i) {
+    const QRect field = l.at(i).rect;
+    if (!field.isEmpty() && !l.at(i).param.isEmpty()) {
+      card = card.united(QRect(field.left() - 10 - field.height(), field.top(), field.height(), field.height()));
+    }
+  }
+  drawCard(p, card.adjusted(-22, -14, 22, 16));
+  for (int i = 2; i <= 7; ++i) {
+    const Region& field = l.at(i);
+    if (field.present() && !field.param.isEmpty()) {
+      const QRect tile(field.rect.left() - 10 - field.rect.height(), field.rect.top(), field.rect.height(),
+                       field.rect.height());
+      drawFieldIcon(p, tile, field.param, i != 5 && i != 7);
+    }
+  }
   drawRegions(p, l, 0, static_cast<int>(quillet::kSurveyRegionCount) - 1, s);
   return img;
 }

@@ -543,4 +543,99 @@ QImage knobImage() {
   return img;
 }
 
+void drawFieldIcon(QPainter& p, const QRect& tile, const QString& glyph, bool required) {
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing);
+  const QColor ink = required ? colour::kAccent : colour::kGlyph;
+  // The tile: a dark raised square with a faint ring of the glyph's colour.
+  raised(p, tile, 6, QColor(0x1B, 0x24, 0x30), QColor(0x12, 0x18, 0x21), withAlpha(ink, required ? 120 : 70), 12);
+  if (required) {
+    QRadialGradient glow(QRectF(tile).center(), tile.width() * 0.6);
+    glow.setColorAt(0, withAlpha(colour::kAccent, 34));
+    glow.setColorAt(1, withAlpha(colour::kAccent, 0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(glow);
+    p.drawRoundedRect(QRectF(tile).adjusted(1, 1, -1, -1), 5, 5);
+  }
+  const QPointF c = QRectF(tile).center();
+  p.setPen(QPen(ink, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  p.setBrush(Qt::NoBrush);
+  if (glyph == QLatin1String("globe")) {
+    p.drawEllipse(c, 7, 7);
+    p.drawEllipse(c, 3, 7);
+    p.drawLine(c + QPointF(-7, 0), c + QPointF(7, 0));
+    p.drawLine(c + QPointF(-6, -3.5), c + QPointF(6, -3.5));
+    p.drawLine(c + QPointF(-6, 3.5), c + QPointF(6, 3.5));
+  } else if (glyph == QLatin1String("person")) {
+    p.drawEllipse(c + QPointF(0, -3.5), 3.2, 3.2);
+    QPainterPath shoulders;
+    shoulders.moveTo(c + QPointF(-6.5, 7));
+    shoulders.cubicTo(c + QPointF(-6.5, 0.5), c + QPointF(6.5, 0.5), c + QPointF(6.5, 7));
+    p.drawPath(shoulders);
+  } else if (glyph == QLatin1String("cake")) {
+    p.drawRoundedRect(QRectF(c.x() - 7, c.y() + 0.5, 14, 6.5), 1.5, 1.5);
+    QPainterPath icing;
+    icing.moveTo(c + QPointF(-7, 3));
+    icing.quadTo(c + QPointF(-5.2, 5), c + QPointF(-3.5, 3));
+    icing.quadTo(c + QPointF(-1.7, 5), c + QPointF(0, 3));
+    icing.quadTo(c + QPointF(1.7, 5), c + QPointF(3.5, 3));
+    icing.quadTo(c + QPointF(5.2, 5), c + QPointF(7, 3));
+    p.drawPath(icing);
+    p.drawLine(c + QPointF(0, -4), c + QPointF(0, 0.5));
+    p.setBrush(ink);
+    QPainterPath flame;
+    flame.moveTo(c + QPointF(0, -8.5));
+    flame.quadTo(c + QPointF(2, -6), c + QPointF(0, -5.2));
+    flame.quadTo(c + QPointF(-2, -6), c + QPointF(0, -8.5));
+    p.drawPath(flame);
+  } else if (glyph == QLatin1String("chat")) {
+    QPainterPath bubble;
+    bubble.addRoundedRect(QRectF(c.x() - 7, c.y() - 6, 14, 10), 3, 3);
+    QPainterPath tail;
+    tail.moveTo(c + QPointF(-3.5, 3.5));
+    tail.lineTo(c + QPointF(-5, 7.5));
+    tail.lineTo(c + QPointF(0, 3.5));
+    p.drawPath(bubble.united(tail));
+    p.setBrush(ink);
+    p.setPen(Qt::NoPen);
+    for (int i = -1; i <= 1; ++i) {
+      p.drawEllipse(c + QPointF(3.5 * i, -1), 1.1, 1.1);
+    }
+  } else if (glyph == QLatin1String("mail")) {
+    const QRectF env(c.x() - 7.5, c.y() - 5, 15, 10.5);
+    p.drawRoundedRect(env, 1.5, 1.5);
+    const QPointF flap[3] = {env.topLeft() + QPointF(1, 1), QPointF(c.x(), c.y() + 1), env.topRight() + QPointF(-1, 1)};
+    p.drawPolyline(flap, 3);
+  } else if (glyph == QLatin1String("gamepad")) {
+    QPainterPath pad;
+    pad.moveTo(c + QPointF(-5, -4.5));
+    pad.lineTo(c + QPointF(5, -4.5));
+    pad.cubicTo(c + QPointF(9, -4.5), c + QPointF(10, 6), c + QPointF(7, 6));
+    pad.cubicTo(c + QPointF(5, 6), c + QPointF(4, 2.5), c + QPointF(2, 2.5));
+    pad.lineTo(c + QPointF(-2, 2.5));
+    pad.cubicTo(c + QPointF(-4, 2.5), c + QPointF(-5, 6), c + QPointF(-7, 6));
+    pad.cubicTo(c + QPointF(-10, 6), c + QPointF(-9, -4.5), c + QPointF(-5, -4.5));
+    p.drawPath(pad);
+    p.setPen(QPen(ink, 1.3, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(c + QPointF(-6, -1), c + QPointF(-3, -1));
+    p.drawLine(c + QPointF(-4.5, -2.5), c + QPointF(-4.5, 0.5));
+    p.setPen(Qt::NoPen);
+    p.setBrush(ink);
+    p.drawEllipse(c + QPointF(3.5, -0.2), 1.1, 1.1);
+    p.drawEllipse(c + QPointF(5.6, -2.2), 1.1, 1.1);
+  }
+  p.restore();
+}
+
+QImage comboArrowImage() {
+  QImage img(20, 20, QImage::Format_ARGB32_Premultiplied);
+  img.fill(Qt::transparent);
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  // A divider on the left of the arrow area, then the chevron in its middle.
+  p.fillRect(QRectF(0, 4, 1, 12), withAlpha(Qt::white, 40));
+  chevronDown(p, QPointF(8.5, 10.5), 4, Qt::white, 1.8);
+  return img;
+}
+
 }  // namespace skingen

@@ -61,8 +61,15 @@ void drawSwatchFrame(QPainter& p, const QRect& r);
 void drawColourTile(QPainter& p, const QRect& r, State s, QColor colour);
 void drawRecordButton(QPainter& p, const QRect& r, State s);
 void drawLink(QPainter& p, const QRect& r, State s);
+// A field's icon tile: "globe", "person", "cake", "chat", "mail" or "gamepad", in the accent
+// colour when the field must be answered, in the glyph grey when it may stay empty.
+void drawFieldIcon(QPainter& p, const QRect& tile, const QString& glyph, bool required);
 
 // The slider knob picture: the knob is the 14 × 14 area at (3, 2).
 QImage knobImage();
+
+// The combo box's arrow: a 20 × 20 picture whose glyph lies in its left 17 pixels (the box's
+// arrow area), transparent elsewhere.
+QImage comboArrowImage();
 
 }  // namespace skingen

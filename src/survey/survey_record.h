@@ -1,0 +1,42 @@
+#pragma once
+// The survey record: the answers of the start-up survey and whether the survey service has
+// accepted them, in section [UserInfo] of the survey record file (config/ConfigFile.ini under the
+// skin folder). Keys: IsMale ("1" or "0"), Region, Name, Age, Facebook, E-mail, Game, and Login,
+// which is "Yes" once a submission has been accepted and is never cleared.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace quillet::survey {
+
+inline constexpr std::string_view kRecordSection = "UserInfo";
+inline constexpr std::string_view kLoginKey = "Login";
+inline constexpr std::string_view kAnsweredValue = "Yes";
+// Values are read as into a buffer of this many characters: at most 29 survive a read.
+inline constexpr std::size_t kRecordBufferChars = 30;
+
+struct SurveyRecord {
+  std::int32_t isMale = 0;  // 1 male, 0 female
+  std::string region;
+  std::string name;
+  std::string age;
+  std::string facebook;
+  std::string email;
+  std::string game;
+  std::string macText;  // the adapter address the request carries; not stored
+};
+
+// The stored answers; a missing file or key reads as empty (IsMale as 0).
+SurveyRecord readSurveyRecord(const std::filesystem::path& file);
+
+// Writes IsMale, Region, Name, Age, Facebook, E-mail and Game, in this order, as one replacement
+// of the file. False when the file cannot be written or a value holds a line break.
+bool writeSurveyAnswers(const std::filesystem::path& file, const SurveyRecord& record);
+
+// True when Login is exactly "Yes" (case-sensitive: "yes" is not an answer).
+bool surveyAnswered(const std::filesystem::path& file);
+
+// Login = "Yes".
+bool markSurveyAnswered(const std::filesystem::path& file);
+
+}  // namespace quillet::survey
