@@ -1,13 +1,15 @@
 // Main window benchmarks under the offscreen platform: the paint of each page on a hover change
 // with the pictures kept (as the window paints) and with them decoded at every paint, start-up
-// to the first paint, the resident memory after start-up, and the window's paints while Apply
-// writes eight macro buttons into the simulated mouse.
+// to the first paint, the resident memory after start-up, the window's paints while Apply
+// writes eight macro buttons into the simulated mouse, and the processor time of the lighting
+// page left open, per period.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPaintEvent>
 
 #include <benchmark/benchmark.h>
 
+#include <time.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -158,6 +160,36 @@ void BM_ApplyEightMacroButtons(benchmark::State& state) {
   state.counters["overhead_pct"] = 100.0 * (meanMs - mandatedMs) / mandatedMs;
 }
 BENCHMARK(BM_ApplyEightMacroButtons)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// The processor time of the whole process (every thread) in seconds.
+double processCpuSeconds() {
+  timespec t{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// The lighting page left open for 10 s with nothing moving, at period state.range(0): the
+// process's processor time meanwhile (cpu_s), and how often the window painted (paints).
+void BM_LightingPageOpen10s(benchmark::State& state) {
+  auto dlg = startWindow();
+  dlg->show();
+  dlg->settings().ledPeriod = static_cast<std::uint8_t>(state.range(0));
+  dlg->switchPage(pageNumber(Page::Lighting));
+  QApplication::processEvents();
+  for (auto _ : state) {
+    const int paintsBefore = dlg->paints();
+    const double before = processCpuSeconds();
+    QEventLoop loop;
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const double cpu = processCpuSeconds() - before;
+    state.SetIterationTime(cpu);
+    state.counters["cpu_s"] = cpu;
+    state.counters["paints"] = dlg->paints() - paintsBefore;
+  }
+  dlg->switchPage(pageNumber(Page::Main));
+}
+BENCHMARK(BM_LightingPageOpen10s)->DenseRange(0, 5)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace quillet

@@ -53,7 +53,14 @@ for lang in en cn; do  # the README keeps the four English pages and the Chinese
   fi
   e2e_click "$main" 7; e2e_hover "$dir/skin_advance$suffix.ini" 99; shoot "advanced_$lang"
   e2e_click "$main" 8; e2e_hover "$dir/skin_mac$suffix.ini" 6; shoot "macro_$lang"
-  e2e_click "$main" 9; e2e_hover "$main" 3; shoot "lighting_$lang"
+  e2e_click "$main" 9
+  if [ "$lang" = en ]; then  # "Button response" with custom colours, button 3 lighting up
+    e2e_click "$dir/skin_color$suffix.ini" 35
+    e2e_popup_row MainMenuDlg 10 9
+    e2e_click "$dir/skin_color$suffix.ini" 14
+    e2e_click "$dir/skin_color$suffix.ini" 53
+  fi
+  e2e_hover "$main" 3; shoot "lighting_$lang"
 done
 e2e_click INI_CN/skin_main.ini 5
 ls -l "$out"

@@ -19,6 +19,7 @@
 #include "app/about_dlg.h"
 #include "app/pages/advanced_page.h"
 #include "app/pages/buttons_page.h"
+#include "app/pages/lighting_page.h"
 #include "app/pages/window_page.h"
 #include "app/power_events.h"
 #include "app/startup.h"
@@ -50,7 +51,6 @@ CQuilletDlg::CQuilletDlg(MessageService& messages, std::unique_ptr<DeviceSession
       session_(std::move(session)),
       dialogs_(std::make_unique<QtDialogs>()),
       library_(messages),
-      refresh_([this] { QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection); }),
       popups_(this) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
@@ -62,7 +62,7 @@ CQuilletDlg::CQuilletDlg(MessageService& messages, std::unique_ptr<DeviceSession
   pages_[pageNumber(Page::Main)] = std::move(buttons);
   pages_[pageNumber(Page::Advanced)] = std::move(advanced);
   pages_[pageNumber(Page::Macro)] = std::make_unique<WindowPage>(*this);
-  pages_[pageNumber(Page::Lighting)] = std::make_unique<WindowPage>(*this);
+  pages_[pageNumber(Page::Lighting)] = std::make_unique<LightingPage>(*this);
   connect(&tray_, &TrayIcon::showWindowRequested, this, &CQuilletDlg::restoreFromTray);
   connect(&tray_, &TrayIcon::exitRequested, this, &CQuilletDlg::onClose);
   connect(&tray_, &TrayIcon::aboutRequested, this, &CQuilletDlg::showAbout);
@@ -74,7 +74,6 @@ CQuilletDlg::~CQuilletDlg() {
   for (std::unique_ptr<WindowPage>& p : pages_) {
     p.reset();
   }
-  refresh_.leave();
   session_->stopThreads();
 }
 
@@ -188,7 +187,6 @@ void CQuilletDlg::onMissingLayoutFile() {
 void CQuilletDlg::shutDownNow() {
   closing_ = true;
   popups_.closeAll();
-  refresh_.leave();
   session_->stopThreads();
   hide();
   Q_EMIT shutDown();
@@ -238,7 +236,6 @@ RenderInput CQuilletDlg::renderInput() const {
 }
 
 const QImage& CQuilletDlg::compose() {
-  refresh_.setPeriod(settings_.ledPeriod);
   composeWindow(composition_, pictures_, renderInput());
   return composition_;
 }
@@ -448,7 +445,6 @@ void CQuilletDlg::onClose() {
   if (session_->isOpen()) {
     session_->hostExit();
   }
-  refresh_.leave();
   session_->stopThreads();
   Q_EMIT shutDown();
 }
@@ -510,17 +506,11 @@ void CQuilletDlg::switchPage(std::uint8_t page) {
   }
   const std::uint8_t left = app_.currentPage;
   pages_[left]->leave();
-  if (left == pageNumber(Page::Lighting)) {
-    refresh_.leave();
-  }
   app_.currentPage = page;
   // The hover of the main layout covers the main page's own regions only there.
   hover_.main = kNoRegion;
+  // Every page is static: it repaints when something it shows changes, never on a timer.
   pages_[page]->enter();
-  if (page == pageNumber(Page::Lighting)) {
-    refresh_.setPeriod(settings_.ledPeriod);
-    refresh_.enter();
-  }
   // The macro page's controls and list come with the macro page.
   update();
 }

@@ -24,7 +24,6 @@
 #include "settings/app_state.h"
 #include "settings/profile_settings.h"
 #include "ui/dialog_service.h"
-#include "ui/lighting_refresh.h"
 #include "ui/main_renderer.h"
 #include "ui/popup_menu.h"
 #include "ui/skin_layout.h"
@@ -151,13 +150,12 @@ class CQuilletDlg : public QWidget {
   SkinPictures pictures_;
   MacroLibrary library_;
   TrayIcon tray_;
-  LightingRefresh refresh_;
   PopupMenus popups_;
   PowerEvents* power_ = nullptr;
   QSocketNotifier* hotplug_ = nullptr;
 
-  // The pages, by page number. The buttons and advanced pages have commands of their own; the
-  // macro and lighting pages draw only for now.
+  // The pages, by page number. The buttons, advanced and lighting pages have commands of their
+  // own; the macro page draws only for now.
   ButtonsPage* buttonsPage_ = nullptr;
   AdvancedPage* advancedPage_ = nullptr;
   std::array<std::unique_ptr<WindowPage>, 4> pages_;

@@ -15,6 +15,11 @@ constexpr std::array<std::string_view, kLedReactTypeCount> kReactionsEn = {"Cycl
 constexpr std::array<std::string_view, kLedReactTypeCount> kReactionsCn = {"循环呼吸", "行云流水", "彗星扫尾",
                                                                            "单灯流水"};
 
+constexpr std::array<std::string_view, kLedReactTypeCount> kReactionLabelsEn = {"Cycle breath", "Flowing water",
+                                                                                "Comet tail", "Single water"};
+constexpr std::array<std::string_view, kLedReactTypeCount> kReactionLabelsCn = {"循环呼吸", "行云流水", "彗星拖尾",
+                                                                                "单灯流水"};
+
 }  // namespace
 
 const std::array<std::string_view, kLedModeCount>& lightingModeNames(Language language) {
@@ -23,6 +28,10 @@ const std::array<std::string_view, kLedModeCount>& lightingModeNames(Language la
 
 const std::array<std::string_view, kLedReactTypeCount>& reactionNames(Language language) {
   return language != kChinese ? kReactionsEn : kReactionsCn;
+}
+
+const std::array<std::string_view, kLedReactTypeCount>& reactionLabels(Language language) {
+  return language != kChinese ? kReactionLabelsEn : kReactionLabelsCn;
 }
 
 void buildLightingNameTables(AppState& app) {

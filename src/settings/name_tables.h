@@ -15,6 +15,10 @@ const std::array<std::string_view, kLedModeCount>& lightingModeNames(Language la
 // Key-reaction effect names by reaction type 0..3, as the reaction menu lists them: "Cycle
 // breath", "Flow water", "Comet tail", "Single water" and their Chinese names.
 const std::array<std::string_view, kLedReactTypeCount>& reactionNames(Language language);
+// The same four effects as the lighting page labels its buttons' effects: "Cycle breath",
+// "Flowing water", "Comet tail", "Single water" and their Chinese names (spelled apart from the
+// list's in two places).
+const std::array<std::string_view, kLedReactTypeCount>& reactionLabels(Language language);
 
 // Rebuilds app.lightingModeNames and app.reactionNames for app.language (start-up and every
 // language switch).

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "macro/macro_record.h"
+#include "ui/lighting_rules.h"
 
 namespace quillet {
 
@@ -40,6 +41,11 @@ class Composer {
     }
   }
   void fill(const QRect& r, QColor c) { painter_.fillRect(r, c); }
+  void image(QPoint topLeft, const QImage& picture) {
+    if (!picture.isNull()) {
+      painter_.drawImage(topLeft, picture);
+    }
+  }
 
   void slider(const SkinButton& r, int copied, const QImage& knob) {
     copy(pictures_.down, QRect(r.x, r.y, copied, r.height));
@@ -116,6 +122,27 @@ void macroState(Composer& c, const SkinLayouts& layouts, const RenderInput& in) 
   }
 }
 
+void lightingState(Composer& c, const SkinPictures& pictures, const RenderInput& in) {
+  using Source = LightingPaint::Source;
+  for (const LightingPaint& p : lightingPaints(in.layouts.lighting, in.settings, in.app.currentProfile)) {
+    const QRect area(p.area.left, p.area.top, p.area.width(), p.area.height());
+    switch (p.source) {
+      case Source::Pressed:
+        c.copy(c.downPicture(), area);
+        break;
+      case Source::Blank:
+        c.copy(pictures.lightingBlank(), area);
+        break;
+      case Source::Colour:
+        c.fill(area, colorOf(p.colour));
+        break;
+      case Source::Knob:
+        c.image(area.topLeft(), pictures.knob());
+        break;
+    }
+  }
+}
+
 void commonFrame(Composer& c, const SkinLayouts& layouts, const RenderInput& in) {
   const std::int32_t tab = tabOfPage(in.app.currentPage);
   for (std::int32_t i = 0; i <= frame_region::kLast; ++i) {
@@ -187,10 +214,9 @@ void labels(Composer& c, const SkinLayouts& layouts, const RenderInput& in) {
       }
     }
   } else {
-    // The lighting page's own labels (effect names, blanked controls) come with its state
-    // drawing; until then every region shows its skin label.
-    for (const SkinButton& r : layouts.lighting) {
-      c.label(r, r.label, kLabelWhite);
+    const auto texts = lightingLabels(layouts.lighting, in.settings, in.app);
+    for (std::size_t i = 0; i < layouts.lighting.size(); ++i) {
+      c.label(layouts.lighting[i], texts[i].text, kLabelWhite, texts[i].trim);
     }
   }
 }
@@ -234,6 +260,7 @@ void composeWindow(QImage& target, const SkinPictures& pictures, const RenderInp
       if (in.hover.lighting != kNoRegion) {
         c.copyOver(layouts.lighting[static_cast<std::size_t>(in.hover.lighting)]);
       }
+      lightingState(c, pictures, in);
       break;
   }
   commonFrame(c, layouts, in);

@@ -1,14 +1,12 @@
 // The main window under the offscreen platform: start-up, hover and its repaint regions, the
 // composition, tabs, sliders, the frame commands, the language switch and the single instance.
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 
 #include "app/quillet_dlg.h"
 #include "gui/window_fixture.h"
@@ -19,7 +17,6 @@
 #include "platform/ini.h"
 #include "support/temp_dir.h"
 #include "survey/survey_record.h"
-#include "ui/lighting_refresh.h"
 
 namespace quillet {
 namespace {
@@ -274,33 +271,6 @@ TEST(SingleInstance, ASecondStartAsksTheFirstToRestore) {
   EXPECT_TRUE(second.askRunningInstanceToRestore());
   EXPECT_TRUE(restore.wait(2000));
   EXPECT_TRUE(SingleInstance::socketPath("X").startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR")));
-}
-
-TEST(LightingRefresh, RepaintsWhileShownAndEndsWhenLeft) {
-  std::atomic<int> repaints{0};
-  LightingRefresh refresh([&] { ++repaints; });
-  refresh.setPeriod(5);
-  refresh.enter();
-  refresh.enter();  // still one thread
-  QElapsedTimer t;
-  t.start();
-  while (repaints.load() < 3 && t.elapsed() < 2000) {
-    QThread::msleep(1);
-  }
-  EXPECT_GE(repaints.load(), 3);
-  refresh.leave();
-  while (refresh.running() && t.elapsed() < 3000) {
-    QThread::msleep(1);
-  }
-  EXPECT_FALSE(refresh.running());
-  refresh.setPeriod(0);  // a second between repaints: leave() must not wait for it
-  refresh.enter();
-  t.restart();
-  refresh.leave();
-  while (refresh.running() && t.elapsed() < 3000) {
-    QThread::msleep(1);
-  }
-  EXPECT_LT(t.elapsed(), 500);
 }
 
 }  // namespace

@@ -9,42 +9,15 @@
 
 #include <array>
 #include <cstdio>
-#include <set>
+#include <algorithm>
 
+#include "settings/name_tables.h"
+#include "ui/lighting_rules.h"
 #include "ui/window_shape.h"
 
 namespace skingen {
 
 namespace {
-
-const std::array<const char*, 10> kModesEn{"DPI breath", "Cycle breath", "Constantly", "Flow water", "Single water",
-                                           "Comet tail", "Neon", "Ambilight", "Button response", "Mute"};
-const std::array<const char*, 10> kModesCn{"DPI色呼吸", "循环呼吸", "常亮", "行云流水", "单灯流水",
-                                           "彗星扫尾", "霓虹", "流光溢彩", "按键响应", "静音"};
-const std::array<const char*, 4> kReactEn{"Cycle breath", "Flowing water", "Comet tail", "Single water"};
-const std::array<const char*, 4> kReactCn{"循环呼吸", "行云流水", "彗星拖尾", "单灯流水"};
-
-// The blanked regions and the emptied labels of the lighting page, by mode.
-const std::array<std::vector<int>, 10> kBlanked{{{50, 71, 72, 74, 75},
-                                                 {50, 71, 72, 74},
-                                                 {50, 71, 73, 74, 75},
-                                                 {71},
-                                                 {50, 71},
-                                                 {50, 71},
-                                                 {71, 72, 74, 75},
-                                                 {49, 50, 71, 72, 75},
-                                                 {50},
-                                                 {50, 71, 72, 73, 74, 75}}};
-const std::array<std::vector<int>, 10> kEmptied{{{15, 30, 31, 32, 33, 34, 38},
-                                                 {30, 31, 32, 33, 34, 38},
-                                                 {15, 30, 31, 32, 33, 34, 39},
-                                                 {},
-                                                 {34},
-                                                 {34},
-                                                 {15, 30, 31, 32, 33, 34, 38},
-                                                 {15, 33, 34, 38},
-                                                 {34},
-                                                 {15, 30, 31, 32, 33, 34, 38, 39}}};
 
 // Profile 1's buttons after a reset.
 const std::array<int, 8> kDefaultButtons{1, 2, 3, 4, 5, 6, 14, 13};
@@ -253,25 +226,30 @@ bool lightingPreview(const Skin& skin, const QString& pictures, const QString& o
   for (int b : {0, 1, 2, 5}) {
     c.down(l.at(51 + b));
   }
-  for (int r : kBlanked[static_cast<std::size_t>(mode)]) {
+  for (const std::int32_t r : quillet::blankedRegions(static_cast<std::uint8_t>(mode))) {
     c.copy(blank, l.at(r).rect);
   }
   frame(c, skin, 9, chinese, 255);
-  const std::set<int> emptied(kEmptied[static_cast<std::size_t>(mode)].begin(), kEmptied[static_cast<std::size_t>(mode)].end());
+  const quillet::Language language = chinese ? quillet::kChinese : quillet::kEnglish;
+  const auto& modes = quillet::lightingModeNames(language);
+  const auto& responses = quillet::reactionLabels(language);
+  const auto emptied = quillet::emptiedLabels(static_cast<std::uint8_t>(mode));
   for (int i = 0; i < 103; ++i) {
     QString text = l.at(i).label;
     int trim = 0;
     if (i == 35) {
-      text = QString::fromUtf8((chinese ? kModesCn : kModesEn)[static_cast<std::size_t>(mode)]);
+      text = QString::fromUtf8(modes[static_cast<std::size_t>(mode)].data(),
+                               static_cast<qsizetype>(modes[static_cast<std::size_t>(mode)].size()));
       trim = 23;
     } else if (i >= 61 && i <= 68 && mode == 8) {
-      text = QString::fromUtf8((chinese ? kReactCn : kReactEn)[static_cast<std::size_t>((i - 61) % 4)]);
+      const std::string_view name = responses[static_cast<std::size_t>((i - 61) % 4)];
+      text = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
     } else if (i == 40 || i == 41) {
       trim = 30;
     } else if (i == 98 && mode != 3) {
       text.clear();
     }
-    if (emptied.count(i) != 0) {
+    if (std::find(emptied.begin(), emptied.end(), i) != emptied.end()) {
       text.clear();
     }
     c.label(l.at(i).rect, text, Qt::white, trim);
