@@ -570,7 +570,16 @@ void CQuilletDlg::onFollowedChange(const FollowedChange& change) {
     followedMeanwhile_.push_back(change);  // the model must not change under a download
     return;
   }
-  if (!applyFollowedChange(change, app_, settings_, &library_.openMacros(), library_.groups().currentGroup)) {
+  // An adjusted macro is stored here, on the thread that edits the same group: into its file
+  // and, when its group is open, into the editor's copy, whose unsaved edits it keeps.
+  const std::optional<std::filesystem::path> openFile = library_.openGroupFile();
+  EditedGroup edited{library_.openMacros(), openFile.value_or(std::filesystem::path())};
+  const bool stored = applyFollowedChange(change, app_, settings_, openFile ? &edited : nullptr);
+  if (change.kind == FollowedChange::Kind::kAdjustedMacro) {
+    if (!stored) {
+      std::fprintf(stderr, "quillet: cannot store the adjusted macro in its group file\n");
+    }
+  } else if (!stored) {
     std::fprintf(stderr, "quillet: cannot write the settings file %s\n", app_.configPath.string().c_str());
   }
   session_->settingsLoaded(settings_, app_, library_);
