@@ -19,6 +19,7 @@
 #include "app/about_dlg.h"
 #include "app/pages/advanced_page.h"
 #include "app/pages/buttons_page.h"
+#include "app/pages/macro_page.h"
 #include "app/pages/window_page.h"
 #include "app/power_events.h"
 #include "app/startup.h"
@@ -52,13 +53,17 @@ CQuilletDlg::CQuilletDlg(MessageService& messages, std::unique_ptr<DeviceSession
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
   setMouseTracking(true);
+  // A click on the surface takes the focus, so that an edit in a box or a list ends first.
+  setFocusPolicy(Qt::ClickFocus);
   auto buttons = std::make_unique<ButtonsPage>(*this);
   auto advanced = std::make_unique<AdvancedPage>(*this);
   buttonsPage_ = buttons.get();
   advancedPage_ = advanced.get();
   pages_[pageNumber(Page::Main)] = std::move(buttons);
   pages_[pageNumber(Page::Advanced)] = std::move(advanced);
-  pages_[pageNumber(Page::Macro)] = std::make_unique<WindowPage>(*this);
+  auto macro = std::make_unique<MacroPage>(*this);
+  macroPage_ = macro.get();
+  pages_[pageNumber(Page::Macro)] = std::move(macro);
   pages_[pageNumber(Page::Lighting)] = std::make_unique<WindowPage>(*this);
   connect(&tray_, &TrayIcon::showWindowRequested, this, &CQuilletDlg::restoreFromTray);
   connect(&tray_, &TrayIcon::exitRequested, this, &CQuilletDlg::onClose);
@@ -180,6 +185,7 @@ void CQuilletDlg::onMissingLayoutFile() {
 }
 
 void CQuilletDlg::shutDownNow() {
+  macroPage_->saveEdits();
   closing_ = true;
   popups_.closeAll();
   refresh_.leave();
@@ -411,6 +417,8 @@ void CQuilletDlg::closeEvent(QCloseEvent* event) {
 
 void CQuilletDlg::minimizeToTray() {
   popups_.closeAll();
+  // Hidden, the window is no longer being edited: what was typed is kept.
+  macroPage_->saveEdits();
   tray_.add();
   if (QSystemTrayIcon::isSystemTrayAvailable()) {
     showMinimized();
@@ -435,6 +443,7 @@ void CQuilletDlg::onClose() {
   }
   closing_ = true;
   popups_.closeAll();
+  macroPage_->saveEdits();
   tray_.remove();
   hide();
   // A download that runs is written to its end and saved first: nothing the user applied is lost.
@@ -456,6 +465,8 @@ bool CQuilletDlg::downloadSettings() {
   if (applying_ || closing_) {
     return false;
   }
+  // The download saves the macro being edited: an edit under way in its lists or boxes first.
+  macroPage_->saveEdits();
   applying_ = true;
   progress_ = {};
   popups_.closeAll();
@@ -520,7 +531,8 @@ void CQuilletDlg::switchPage(std::uint8_t page) {
 }
 
 void CQuilletDlg::switchLanguage(Language value) {
-  // The library writes the macro being edited into its group file before the folders change.
+  // The macro being edited goes into its group file before the folders change.
+  macroPage_->saveEdits();
   popups_.closeAll();
   app_.language = value;
   writeLanguage(app_.configPath, value);
