@@ -137,6 +137,19 @@ TEST_F(ListBoxTest, ReturnAndFocusLossKeepEscapeDiscardsAndEveryEndIsReported) {
   }
 }
 
+TEST_F(ListBoxTest, AReturnPressedElsewhereEndsNoEditOnItsRelease) {
+  // The Return that chose the menu item which opened the edit is released in the edit box.
+  ASSERT_TRUE(list->editSelected());
+  QTest::keyRelease(list->editor(), Qt::Key_Return);
+  EXPECT_TRUE(list->editing());
+  QKeyEvent repeat(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier, QString(), true);
+  QTest::keyPress(list->editor(), Qt::Key_Escape);
+  QApplication::sendEvent(list->editor(), &repeat);
+  EXPECT_TRUE(list->editing()) << "a key held down ends nothing until it is let go";
+  QTest::keyRelease(list->editor(), Qt::Key_Escape);
+  EXPECT_FALSE(list->editing());
+}
+
 TEST_F(ListBoxTest, TheSameTextStoresNothingButStillEndsTheEdit) {
   QSignalSpy stored(list, &CEditableListBox::textStored);
   QSignalSpy ended(list, &CEditableListBox::editEnded);

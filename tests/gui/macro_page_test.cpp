@@ -58,6 +58,7 @@ class MacroPageTest : public WindowTest {
     QAction* a = actionOf(&page().stepMenu(), command);
     ASSERT_NE(a, nullptr) << command;
     a->trigger();
+    QApplication::processEvents();  // an edit a command starts opens once the menu has gone
   }
   void selectLine(CEditableListBox* list, int row) {
     const QRect r = list->visualItemRect(list->item(row));

@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
+#include <QTimer>
 
 #include "app/quillet_dlg.h"
 #include "macro/macro_library.h"
@@ -27,8 +28,8 @@ const QString kControlStyle = QStringLiteral(
     "QLineEdit { background: black; color: white; border: 1px solid rgb(40, 70, 80); padding: 0; }"
     "QLineEdit:disabled { color: rgb(110, 120, 125); }"
     "QListWidget { background: black; color: white; border: 1px solid rgb(40, 70, 80); outline: none; }"
-    "QListWidget::item { padding: 1px 4px; }"
-    "QListWidget::item:selected { background: rgb(0, 120, 153); color: white; }"
+    "QListWidget::item { padding: 1px 4px; border: none; }"
+    "QListWidget::item:selected { padding: 1px 4px; border: none; background: rgb(0, 120, 153); color: white; }"
     "QListWidget QLineEdit { background: white; color: black; border: 1px solid rgb(0, 120, 153); }");
 
 QStringList linesOf(const std::vector<std::string>& texts) {
@@ -498,8 +499,15 @@ void MacroPage::runStepCommand(int command) {
     showSteps();
   }
   if (result.editLine && steps_) {
-    steps_->selectSilently(*result.editLine);
-    steps_->editSelected();
+    // Once the menu has closed: its closing gives the focus back to the list, which would take
+    // it from an edit box opened now.
+    const int line = *result.editLine;
+    QTimer::singleShot(0, this, [this, line] {
+      if (steps_ && line < steps_->count()) {
+        steps_->selectSilently(line);
+        steps_->editSelected();
+      }
+    });
   }
 }
 
