@@ -579,7 +579,11 @@ void MacroPage::commitGroupName() {
 }
 
 void MacroPage::commitMacroName() {
-  if (!macroName_ || editor_.current() == nullptr) {
+  if (!macroName_) {
+    return;
+  }
+  if (editor_.current() == nullptr) {
+    showNames();  // no macro to name: the box stays empty
     return;
   }
   const std::string shown = editor_.nameBoxEdited(macroName_->text().toStdString());
