@@ -1,5 +1,6 @@
-// The macro value format and the device images at their largest: a full 180-step macro, and
-// the 56 key slots of the four profiles each holding a macro.
+// The macro value format, the step list's texts, an edit and its save, and the device images
+// at their largest: a full 180-step macro, a group of twelve of them, and the 56 key slots of
+// the four profiles each holding a macro.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -9,47 +10,21 @@
 #include <thread>
 #include <vector>
 
+#include "full_macro.h"
 #include "macro/block_writer.h"
+#include "macro/group_editor.h"
 #include "macro/group_list.h"
 #include "macro/macro_file.h"
 #include "macro/macro_image.h"
+#include "macro/macro_library.h"
+#include "macro/macro_text.h"
 #include "platform/messages.h"
 
 namespace {
 
 using namespace quillet;
+using bench::fullMacro;
 namespace fs = std::filesystem;
-
-// 180 steps: 50 moves, 5 CPI steps, 5 LED steps with full rows, the rest key presses and
-// releases, with a different seed for each macro.
-Macro fullMacro(int seed) {
-  Macro m;
-  setMacroName(m, "full" + std::to_string(seed % 100));
-  m.loopCount = 3;
-  for (int t = 0; t < kMacroMaxSteps; ++t) {
-    MacroEvent& e = m.events[t];
-    e.delay = static_cast<std::uint16_t>(10 + (t * 7 + seed) % 500);
-    if (t % 3 == 1 && countSteps(m).moves < kMacroMaxMoves) {
-      e = {step_type::kMoveRightDown, step_code::kMove, static_cast<std::int16_t>(t % 100), 4, e.delay};
-    } else if (t % 30 == 2) {
-      e = {step_type::kCpiSet, step_code::kCpi, 4, 0, e.delay};
-    } else if (t % 30 == 5) {
-      e = {step_type::kLed0, step_code::kLed, static_cast<std::int16_t>(countSteps(m).led), 0, e.delay};
-    } else {
-      e = {static_cast<std::uint8_t>(t % 2 == 0 ? step_type::kPress : step_type::kRelease),
-           static_cast<std::uint8_t>(4 + (t + seed) % 40), 0, 0, e.delay};
-    }
-    m.eventCount = static_cast<std::uint16_t>(t + 1);
-  }
-  for (LedRow& row : m.ledRows) {
-    row.bytes[0] = kLedRowMaxEntries;
-    for (int i = kLedRowHeaderBytes; i < kLedRowBytes; ++i) {
-      row.bytes[i] = static_cast<std::uint8_t>(i);
-    }
-  }
-  recountSteps(m);
-  return m;
-}
 
 void BM_SerialiseAndParseFullMacro(benchmark::State& state) {
   const Macro m = fullMacro(1);
@@ -133,6 +108,58 @@ void BM_LayoutAndWrite56MacroButtons(benchmark::State& state) {
   fs::remove_all(folder, ec);
 }
 BENCHMARK(BM_LayoutAndWrite56MacroButtons)->Unit(benchmark::kMillisecond);
+
+// The step list's lines of a full macro, as its rebuild makes them (the window's list box is
+// bench_window's BM_RebuildStepListOfFullMacro).
+void BM_ListStepsOfFullMacro(benchmark::State& state) {
+  const Macro m = fullMacro(3);
+  for (auto _ : state) {
+    StepListing listing = listSteps(m);
+    benchmark::DoNotOptimize(listing);
+  }
+}
+BENCHMARK(BM_ListStepsOfFullMacro)->Unit(benchmark::kMicrosecond);
+
+// One edit of the macro shown, in a group of twelve full macros, and its save: the pause after
+// its first step changed, then the macro written into the group file (one atomic replacement of
+// the file, flushed to disk), as a selection change or a box's edit saves it.
+void BM_EditAndSaveOneMacroOfTwelve(benchmark::State& state) {
+  std::string pattern = (fs::temp_directory_path() / "quillet-bench-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    state.SkipWithError("no temporary folder");
+    return;
+  }
+  const fs::path skins = fs::path(pattern) / "skins";
+  const MacroFolders folders = MacroFolders::of(skins, kEnglish);
+  fs::create_directories(folders.macroFolder);
+  MacroGroupList list;
+  list.names[0] = "G";
+  list.groupCount = 1;
+  writeGroupList(folders.macroFolder, list);
+  OpenGroup group;
+  for (int k = 0; k < kGroupMaxMacros; ++k) {
+    group.slots[group.count++] = fullMacro(k);
+  }
+  writeAllMacros(folders.macroFolder / "G.dat", group);
+
+  RecordedMessages messages;
+  MacroLibrary library(messages);
+  library.start(skins, pattern, kEnglish);
+  library.selectMacro(5);
+  GroupEditor editor(library, messages);
+  editor.macroShown();
+  int i = 0;
+  for (auto _ : state) {
+    editor.stepLineEdited(1, std::to_string(100 + i++ % 500) + "ms");
+    if (!library.saveCurrentMacro()) {
+      state.SkipWithError("the save failed");
+      break;
+    }
+  }
+  std::error_code ec;
+  fs::remove_all(pattern, ec);
+}
+BENCHMARK(BM_EditAndSaveOneMacroOfTwelve)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

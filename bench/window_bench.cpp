@@ -22,7 +22,10 @@
 #include <chrono>
 #include <vector>
 
+#include "app/pages/macro_page.h"
 #include "app/quillet_dlg.h"
+#include "full_macro.h"
+#include "macro/macro_text.h"
 #include "platform/messages.h"
 #include "sim_mouse.h"
 #include "sim_transport.h"
@@ -190,6 +193,30 @@ void BM_LightingPageOpen10s(benchmark::State& state) {
   dlg->switchPage(pageNumber(Page::Main));
 }
 BENCHMARK(BM_LightingPageOpen10s)->DenseRange(0, 5)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The macro page's step list rebuilt for a full 180-step macro (359 lines): the texts, the list
+// box filled with redrawing off, the selection, the LED list and the loop-count box, as every
+// step command and edit does.
+void BM_RebuildStepListOfFullMacro(benchmark::State& state) {
+  auto dlg = startWindow();
+  dlg->switchPage(pageNumber(Page::Macro));
+  MacroPage& page = dlg->macroPage();
+  Macro* shown = page.editor().current();
+  if (shown == nullptr) {
+    state.SkipWithError("the shipped group has no macro");
+    return;
+  }
+  *shown = bench::fullMacro(7);
+  page.editor().macroShown();
+  for (auto _ : state) {
+    page.showSteps();
+    benchmark::DoNotOptimize(page.stepList()->count());
+  }
+  if (page.stepList()->count() != stepLineCount(kMacroMaxSteps)) {
+    state.SkipWithError("the list does not hold every line");
+  }
+}
+BENCHMARK(BM_RebuildStepListOfFullMacro)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace quillet

@@ -52,7 +52,12 @@ for lang in en cn; do  # the README keeps the four English pages and the Chinese
     e2e_click "$main" 6
   fi
   e2e_click "$main" 7; e2e_hover "$dir/skin_advance$suffix.ini" 99; shoot "advanced_$lang"
-  e2e_click "$main" 8; e2e_hover "$dir/skin_mac$suffix.ini" 6; shoot "macro_$lang"
+  # The macro page with the second group's second macro open, which moves and clicks.
+  mac="$dir/skin_mac$suffix.ini"
+  e2e_click "$main" 8; e2e_click "$mac" 1; e2e_popup_row MainMenuDlg 3 2
+  read -r lx ly < <(awk -F'[=,]' '/^\[/ { s = $0; next } s == "[MACRODISPLAY]" && $1 == 1 { print $3 + 30, $4 + 8 }' "$E2E_SKINS/$mac")
+  xdotool mousemove "$lx" "$ly" click 1; sleep 0.2; xdotool key Down; sleep 0.3
+  e2e_hover "$mac" 6; shoot "macro_$lang"
   e2e_click "$main" 9
   if [ "$lang" = en ]; then  # "Button response" with custom colours, button 3 lighting up
     e2e_click "$dir/skin_color$suffix.ini" 35

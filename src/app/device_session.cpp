@@ -119,6 +119,7 @@ DownloadResult HidDeviceSession::apply(ProfileSettings& settings, AppState& app,
   DownloadResult result = downloadSettings(context);
   if (result.completed) {
     lastDownload_ = result.layout;
+    ++downloads_;
   }
   publish(settings, app, library);
   return result;
@@ -178,6 +179,7 @@ void HidDeviceSession::completeApply() {
   const DownloadResult result = finishDownload(context, std::move(run->plan), run->tookAll);
   if (result.completed) {
     lastDownload_ = result.layout;
+    ++downloads_;
   }
   publish(run->settings, run->app, run->library);
   if (run->done) {
@@ -211,8 +213,10 @@ void HidDeviceSession::serviceHotplug() {
 
 void HidDeviceSession::publish(const ProfileSettings& settings, const AppState& app, const MacroLibrary& library) {
   if (threads_) {
-    threads_->publish(makeDeviceSnapshot(app, settings, state_, lastDownload_ ? &*lastDownload_ : nullptr,
-                                         library.folders().macroFolder));
+    DeviceSnapshot snapshot = makeDeviceSnapshot(app, settings, state_, lastDownload_ ? &*lastDownload_ : nullptr,
+                                                 library.folders().macroFolder);
+    snapshot.downloads = downloads_;
+    threads_->publish(std::move(snapshot));
   }
 }
 

@@ -195,6 +195,7 @@ class HidDeviceSession : public DeviceSession {
   std::string hotplugProblem_;
   DownloadState state_;
   std::optional<MacroLayout> lastDownload_;  // where this run's last download put the images
+  std::uint64_t downloads_ = 0;              // downloads of this run that laid the images out
   std::unique_ptr<DeviceThreads> threads_;
   std::unique_ptr<RunningApply> running_;
 };

@@ -20,6 +20,7 @@
 #include "app/pages/advanced_page.h"
 #include "app/pages/buttons_page.h"
 #include "app/pages/lighting_page.h"
+#include "app/pages/macro_page.h"
 #include "app/pages/window_page.h"
 #include "app/power_events.h"
 #include "app/startup.h"
@@ -55,13 +56,17 @@ CQuilletDlg::CQuilletDlg(MessageService& messages, std::unique_ptr<DeviceSession
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
   setMouseTracking(true);
+  // A click on the surface takes the focus, so that an edit in a box or a list ends first.
+  setFocusPolicy(Qt::ClickFocus);
   auto buttons = std::make_unique<ButtonsPage>(*this);
   auto advanced = std::make_unique<AdvancedPage>(*this);
   buttonsPage_ = buttons.get();
   advancedPage_ = advanced.get();
   pages_[pageNumber(Page::Main)] = std::move(buttons);
   pages_[pageNumber(Page::Advanced)] = std::move(advanced);
-  pages_[pageNumber(Page::Macro)] = std::make_unique<WindowPage>(*this);
+  auto macro = std::make_unique<MacroPage>(*this);
+  macroPage_ = macro.get();
+  pages_[pageNumber(Page::Macro)] = std::move(macro);
   pages_[pageNumber(Page::Lighting)] = std::make_unique<LightingPage>(*this);
   connect(&tray_, &TrayIcon::showWindowRequested, this, &CQuilletDlg::restoreFromTray);
   connect(&tray_, &TrayIcon::exitRequested, this, &CQuilletDlg::onClose);
@@ -185,6 +190,7 @@ void CQuilletDlg::onMissingLayoutFile() {
 }
 
 void CQuilletDlg::shutDownNow() {
+  macroPage_->saveEdits();
   closing_ = true;
   popups_.closeAll();
   session_->stopThreads();
@@ -414,6 +420,8 @@ void CQuilletDlg::closeEvent(QCloseEvent* event) {
 
 void CQuilletDlg::minimizeToTray() {
   popups_.closeAll();
+  // Hidden, the window is no longer being edited: what was typed is kept.
+  macroPage_->saveEdits();
   tray_.add();
   if (QSystemTrayIcon::isSystemTrayAvailable()) {
     showMinimized();
@@ -438,6 +446,7 @@ void CQuilletDlg::onClose() {
   }
   closing_ = true;
   popups_.closeAll();
+  macroPage_->saveEdits();
   tray_.remove();
   hide();
   // A download that runs is written to its end and saved first: nothing the user applied is lost.
@@ -458,6 +467,8 @@ bool CQuilletDlg::downloadSettings() {
   if (applying_ || closing_) {
     return false;
   }
+  // The download saves the macro being edited: an edit under way in its lists or boxes first.
+  macroPage_->saveEdits();
   applying_ = true;
   progress_ = {};
   popups_.closeAll();
@@ -516,7 +527,8 @@ void CQuilletDlg::switchPage(std::uint8_t page) {
 }
 
 void CQuilletDlg::switchLanguage(Language value) {
-  // The library writes the macro being edited into its group file before the folders change.
+  // The macro being edited goes into its group file before the folders change.
+  macroPage_->saveEdits();
   popups_.closeAll();
   app_.language = value;
   writeLanguage(app_.configPath, value);
@@ -566,7 +578,16 @@ void CQuilletDlg::onFollowedChange(const FollowedChange& change) {
     followedMeanwhile_.push_back(change);  // the model must not change under a download
     return;
   }
-  if (!applyFollowedChange(change, app_, settings_, &library_.openMacros(), library_.groups().currentGroup)) {
+  // An adjusted macro is stored here, on the thread that edits the same group: into its file
+  // and, when its group is open, into the editor's copy, whose unsaved edits it keeps.
+  const std::optional<std::filesystem::path> openFile = library_.openGroupFile();
+  EditedGroup edited{library_.openMacros(), openFile.value_or(std::filesystem::path())};
+  const bool stored = applyFollowedChange(change, app_, settings_, openFile ? &edited : nullptr);
+  if (change.kind == FollowedChange::Kind::kAdjustedMacro) {
+    if (!stored) {
+      std::fprintf(stderr, "quillet: cannot store the adjusted macro in its group file\n");
+    }
+  } else if (!stored) {
     std::fprintf(stderr, "quillet: cannot write the settings file %s\n", app_.configPath.string().c_str());
   }
   session_->settingsLoaded(settings_, app_, library_);

@@ -39,6 +39,7 @@ class PowerEvents;
 class WindowPage;
 class ButtonsPage;
 class AdvancedPage;
+class MacroPage;
 class WarningDlg;
 
 class CQuilletDlg : public QWidget {
@@ -103,6 +104,7 @@ class CQuilletDlg : public QWidget {
   void setDialogService(std::unique_ptr<DialogService> dialogs) { dialogs_ = std::move(dialogs); }
   // The three value boxes of the advanced page (null unless that page is shown).
   QLineEdit* valueBox(int index) const;
+  MacroPage& macroPage() const { return *macroPage_; }
   // What the last hover change asked to repaint.
   const QRegion& lastHoverRepaint() const { return lastHoverRepaint_; }
   // Composes the window as the next paint would.
@@ -154,10 +156,10 @@ class CQuilletDlg : public QWidget {
   PowerEvents* power_ = nullptr;
   QSocketNotifier* hotplug_ = nullptr;
 
-  // The pages, by page number. The buttons, advanced and lighting pages have commands of their
-  // own; the macro page draws only for now.
+  // The pages, by page number, each with the commands of its own.
   ButtonsPage* buttonsPage_ = nullptr;
   AdvancedPage* advancedPage_ = nullptr;
+  MacroPage* macroPage_ = nullptr;
   std::array<std::unique_ptr<WindowPage>, 4> pages_;
 
   QRegion windowRegion_;

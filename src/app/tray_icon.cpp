@@ -32,19 +32,23 @@ void TrayIcon::remove() {
 
 void TrayIcon::setLanguage(Language language) {
   const TrayMenu table = trayMenu(language);
-  auto menu = std::make_unique<QMenu>();
-  menu->setTitle(QString::fromUtf8(table.title));
+  std::vector<MenuItemSpec> items;
   for (const TrayMenuItem& item : table.items) {
-    QAction* action = menu->addAction(QString::fromUtf8(item.text));
-    action->setData(item.command);
-    const int command = item.command;
-    connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
+    items.push_back({item.text, item.command, {}});
   }
   // The window has no system menu: its About command is offered here too.
-  menu->addSeparator();
-  QAction* about = menu->addAction(QString::fromUtf8(kAboutItemText));
-  about->setData(kAboutCommand);
-  connect(about, &QAction::triggered, this, &TrayIcon::aboutRequested);
+  items.push_back({});
+  items.push_back({kAboutItemText, kAboutCommand, {}});
+  auto menu = std::make_unique<CTolvarMenu>();
+  menu->setTitle(QString::fromUtf8(table.title));
+  menu->makeOwnerDrawn(items);
+  connect(menu.get(), &CTolvarMenu::commandChosen, this, [this](int command) {
+    if (command == kAboutCommand) {
+      Q_EMIT aboutRequested();
+    } else {
+      runCommand(command);
+    }
+  });
   icon_.setContextMenu(menu.get());
   menu_ = std::move(menu);
 }

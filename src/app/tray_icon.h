@@ -1,13 +1,13 @@
 #pragma once
 // The notification-area icon (identifier 153) with its menu, built from the tray menu table of
-// the current language.
-#include <QMenu>
+// the current language and drawn as the window's other table menus are (CTolvarMenu).
 #include <QObject>
 #include <QSystemTrayIcon>
 
 #include <memory>
 
 #include "settings/app_state.h"
+#include "ui/tolvar_menu.h"
 
 namespace quillet {
 
@@ -24,7 +24,7 @@ class TrayIcon : public QObject {
   bool added() const { return icon_.isVisible(); }
   // Rebuilds the menu in `language`.
   void setLanguage(Language language);
-  QMenu* menu() { return menu_.get(); }
+  CTolvarMenu* menu() { return menu_.get(); }
   QSystemTrayIcon& icon() { return icon_; }
   // Runs a tray menu command by its identifier, as a click on the item does.
   void runCommand(int command);
@@ -36,7 +36,7 @@ class TrayIcon : public QObject {
 
  private:
   QSystemTrayIcon icon_;
-  std::unique_ptr<QMenu> menu_;
+  std::unique_ptr<CTolvarMenu> menu_;
 };
 
 }  // namespace quillet

@@ -34,7 +34,7 @@ std::uint8_t deviceFunctionByte(ButtonFunction code, std::optional<std::uint8_t>
     return device_function::kNone;
   }
   if (isMacroFunction(code)) {
-    return playMode == 2 ? device_function::kMacroWhileHeld : device_function::kMacro;
+    return macroDeviceFunction(playMode.value_or(0));
   }
   return device_function::kNone;  // a negative code: only a damaged settings file holds one
 }

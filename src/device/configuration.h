@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "device/download_state.h"
+#include "macro/macro_record.h"
 
 namespace quillet {
 
@@ -24,9 +25,9 @@ constexpr std::uint8_t kNone = 0;
 constexpr std::uint8_t kDpiCycle = 6;
 constexpr std::uint8_t kDpiUp = 11;
 constexpr std::uint8_t kDpiDown = 12;
-constexpr std::uint8_t kMacro = 13;
-constexpr std::uint8_t kMacroWhileHeld = 14;  // a macro whose play mode is 2
-constexpr std::uint8_t kMultimedia = 15;
+constexpr std::uint8_t kMacro = kDeviceFunctionMacro;
+constexpr std::uint8_t kMacroWhileHeld = kDeviceFunctionMacroHeld;  // play mode 2: repeats while held
+constexpr std::uint8_t kMultimedia = kDeviceFunctionConsumerKey;
 constexpr std::uint8_t kReportRate = 21;
 constexpr bool changesDpi(std::uint8_t f) { return f == kDpiCycle || f == kDpiUp || f == kDpiDown; }
 constexpr bool hasDescriptor(std::uint8_t f) { return f == kMacro || f == kMacroWhileHeld || f == kMultimedia; }

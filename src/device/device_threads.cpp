@@ -46,8 +46,7 @@ DeviceSnapshot makeDeviceSnapshot(const AppState& app, const ProfileSettings& se
   return s;
 }
 
-bool applyFollowedChange(const FollowedChange& change, AppState& app, ProfileSettings& settings, OpenGroup* openGroup,
-                         int currentGroup) {
+bool applyFollowedChange(const FollowedChange& change, AppState& app, ProfileSettings& settings, EditedGroup* edited) {
   switch (change.kind) {
     case FollowedChange::Kind::kDpiLevel:
       if (change.dpiLevel < 0 || change.dpiLevel >= kDpiLevelCount) {
@@ -66,10 +65,7 @@ bool applyFollowedChange(const FollowedChange& change, AppState& app, ProfileSet
       return saved;
     }
     case FollowedChange::Kind::kAdjustedMacro:
-      if (openGroup != nullptr) {
-        applyAdjustedMacro(*openGroup, currentGroup, change.adjusted);
-      }
-      return true;
+      return storeAdjustment(change.adjusted, edited);
   }
   return true;
 }
@@ -205,28 +201,35 @@ void TriggerLoop::serve(const QueuedEvent& queued) {
       return;
     case DeviceEvent::Kind::kAdjustUp:
     case DeviceEvent::Kind::kAdjustDown:
-    case DeviceEvent::Kind::kAdjust: {
-      const auto profile = static_cast<std::size_t>(view_.currentProfile);
-      const ButtonFunction buttonZero = view_.buttonFunction[profile][0];
-      // The image is rewritten only in the place the download gave this very function: after a
-      // profile switch or a new function the place belongs to another macro.
-      const ButtonZeroImage& image = view_.buttonZeroImages[profile];
-      const AdjustTarget target = image.function == buttonZero ? image.target : AdjustTarget{};
-      FollowedChange c;
-      c.kind = FollowedChange::Kind::kAdjustedMacro;
-      c.adjusted = adjustMacro(buttonZero, queued.adjustUp, target, view_.macroFolder, protocol_);
-      if (!c.adjusted.adjusted) {
-        return;  // button 0 holds no library macro, or it could not be stored
-      }
-      say(std::string(queued.adjustUp ? "adjust up" : "adjust down") +
-          (c.adjusted.written ? "" : " (saved; the mouse gets it with the next download)"));
-      hand(std::move(c));
+    case DeviceEvent::Kind::kAdjust:
+      adjust(queued.adjustUp);
       return;
-    }
     case DeviceEvent::Kind::kNotAnEvent:
     case DeviceEvent::Kind::kNone:
       return;
   }
+}
+
+void TriggerLoop::adjust(bool up) {
+  const auto profile = static_cast<std::size_t>(view_.currentProfile);
+  const ButtonFunction buttonZero = view_.buttonFunction[profile][0];
+  // The image is rewritten only in the place the download gave this very function: after a
+  // profile switch or a new function the place belongs to another macro.
+  const ButtonZeroImage& image = view_.buttonZeroImages[profile];
+  const AdjustTarget target = image.function == buttonZero ? image.target : AdjustTarget{};
+  const bool sameMacro = mouseCopy_.valid && mouseCopy_.downloads == view_.downloads &&
+                         mouseCopy_.function == buttonZero && mouseCopy_.macroFolder == view_.macroFolder;
+  FollowedChange c;
+  c.kind = FollowedChange::Kind::kAdjustedMacro;
+  c.adjusted = adjustMacro(buttonZero, up, target, view_.macroFolder, protocol_, sameMacro ? &mouseCopy_.macro : nullptr);
+  if (!c.adjusted.adjusted) {
+    mouseCopy_.valid = false;
+    return;  // button 0 holds no library macro
+  }
+  mouseCopy_ = MouseCopy{true, view_.downloads, buttonZero, view_.macroFolder, c.adjusted.macro};
+  say(std::string(up ? "adjust up" : "adjust down") +
+      (c.adjusted.written ? "" : " (saved; the mouse gets it with the next download)"));
+  hand(std::move(c));
 }
 
 void TriggerLoop::followProfile() {

@@ -61,6 +61,8 @@ struct DeviceSnapshot {
   DownloadState::ButtonFlags isHoldButton{};
   DownloadState::ButtonFlags isProfileButton{};
   DownloadState::ButtonFlags isDpiButton{};
+  // Downloads of this run so far: each one wrote the macros into the mouse anew.
+  std::uint64_t downloads = 0;
   // The last download's images of button 0. The live adjustment rewrites the image only where
   // button 0 of the profile in force still holds the function it held then; otherwise it only
   // changes the macro's file, and the next download takes it to the mouse.
@@ -77,7 +79,7 @@ struct FollowedChange {
   enum class Kind : std::uint8_t {
     kDpiLevel,       // a DPI button: `dpiLevel` is the mouse's level now
     kProfile,        // the mouse's active profile is `profileNumber` (1..4) now
-    kAdjustedMacro,  // the live adjustment changed `adjusted.macro` in its group file
+    kAdjustedMacro,  // the live adjustment changed `adjusted.macro`; the owner stores it
   };
   Kind kind = Kind::kProfile;
   int dpiLevel = 0;
@@ -85,15 +87,15 @@ struct FollowedChange {
   AdjustResult adjusted;
 };
 
-// On the owner thread: applies `change` to the model and the settings file. A DPI level becomes
+// On the owner thread: applies `change` to the model and the files. A DPI level becomes
 // currentDpiLevel and is saved as DPI_LEVEL of the current profile number; a profile becomes
-// the current profile, is written as [Init] CurConfig and loaded; an adjusted macro replaces
-// its copy in `openGroup` when that group (`currentGroup`) is the one open (null: no editor).
-// Returns false when a file could not be written (the model is changed all the same), or when
-// the level or profile number is out of range (nothing is changed). The caller then publishes a
-// new snapshot and repaints.
+// the current profile, is written as [Init] CurConfig and loaded; an adjusted macro is stored
+// into its group file and, when `edited` is that group (null: no editor), into the editor's
+// copy (storeAdjustment: neither overwrites the other). Returns false when a file could not be
+// written (the model is changed all the same), or when the level or profile number is out of
+// range (nothing is changed). The caller then publishes a new snapshot and repaints.
 bool applyFollowedChange(const FollowedChange& change, AppState& app, ProfileSettings& settings,
-                         OpenGroup* openGroup = nullptr, int currentGroup = -1);
+                         EditedGroup* edited = nullptr);
 
 struct DeviceThreadHooks {
   // Runs `work` on the owner thread, later; it must not wait for the device threads. The
@@ -135,6 +137,7 @@ class TriggerLoop {
  private:
   void run();
   void followProfile();
+  void adjust(bool up);
   void say(const std::string& line);
   void hand(FollowedChange change);
 
@@ -151,6 +154,18 @@ class TriggerLoop {
   // Touched only by the serving thread.
   std::shared_ptr<const DeviceSnapshot> seen_;
   DeviceSnapshot view_;
+  // The macro on button 0 as the last adjustment wrote it into the mouse, for the download,
+  // function and library it was made under. The next adjustment starts from it: the owner
+  // stores each adjustment into the file on its own thread, so the file may not have the last
+  // ones yet. Serving thread only.
+  struct MouseCopy {
+    bool valid = false;
+    std::uint64_t downloads = 0;
+    ButtonFunction function = 0;
+    std::filesystem::path macroFolder;
+    Macro macro;
+  };
+  MouseCopy mouseCopy_;
 
   std::thread thread_;
 };

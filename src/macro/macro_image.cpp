@@ -39,7 +39,7 @@ constexpr std::size_t kTagByte = 0;
 constexpr std::uint8_t kTag = 10;
 constexpr std::size_t kCountLowByte = 1;
 constexpr std::uint16_t kCountLowMask = 0x7F;          // event count bits 0-6
-constexpr std::uint8_t kModeBHeldBit = 0x80;           // play mode 2
+constexpr std::uint8_t kWhileHeldBit = 0x80;          // play mode 2
 constexpr std::size_t kKeyByte = 2;
 constexpr std::size_t kConsumerLowByte = 3;
 constexpr std::size_t kConsumerHighByte = 4;
@@ -47,7 +47,7 @@ constexpr std::size_t kAddressLowByte = 5;
 constexpr std::size_t kAddressHighByte = 6;
 constexpr std::uint32_t kAddressHighMask = 0x3F;       // address bits 8-13
 constexpr std::uint8_t kLoopCountFlagBit = 0x40;       // mode 0 or 3 with play-mode bit 2
-constexpr std::uint8_t kModeABit = 0x80;               // play mode 1
+constexpr std::uint8_t kToggleBit = 0x80;             // play mode 1
 constexpr std::size_t kCountHighByte = 7;
 constexpr unsigned kCountHighShift = 7;
 constexpr std::uint16_t kCountHighMask = 0x3F;         // event count bits 7-12
@@ -256,11 +256,11 @@ MacroImage buildMacroImage(const Macro& m, std::uint32_t address, LoopWord loopW
 std::array<std::uint8_t, device_memory::kDescriptorBytes> MacroButtonDescriptor::encode() const {
   namespace d = descriptor;
   const std::uint8_t mode = play_mode::modeOf(playMode);
-  const bool continuous = mode == play_mode::kContinuousA || mode == play_mode::kContinuousB;
+  const bool continuous = mode == play_mode::kToggle || mode == play_mode::kWhileHeld;
   std::array<std::uint8_t, device_memory::kDescriptorBytes> b{};
   b[d::kTagByte] = d::kTag;
   b[d::kCountLowByte] = static_cast<std::uint8_t>((eventCount & d::kCountLowMask) |
-                                                  (mode == play_mode::kContinuousB ? d::kModeBHeldBit : 0));
+                                                  (mode == play_mode::kWhileHeld ? d::kWhileHeldBit : 0));
   b[d::kKeyByte] = key;
   b[d::kConsumerLowByte] = lowByte(consumerUsage);
   b[d::kConsumerHighByte] = highByte(consumerUsage);
@@ -268,7 +268,7 @@ std::array<std::uint8_t, device_memory::kDescriptorBytes> MacroButtonDescriptor:
   b[d::kAddressHighByte] = static_cast<std::uint8_t>(
       ((imageAddress >> 8) & d::kAddressHighMask) |
       (!continuous && (playMode & play_mode::kLoopCountFlag) ? d::kLoopCountFlagBit : 0) |
-      (mode == play_mode::kContinuousA ? d::kModeABit : 0));
+      (mode == play_mode::kToggle ? d::kToggleBit : 0));
   b[d::kCountHighByte] = static_cast<std::uint8_t>(
       ((eventCount >> d::kCountHighShift) & d::kCountHighMask) |
       (continuous && (playMode & play_mode::kContinuousFlag) ? d::kContinuousFlagBit : 0));
@@ -406,7 +406,7 @@ void adjustMoves(Macro& macro, bool up) {
 }
 
 AdjustResult adjustMacro(ButtonFunction buttonZeroFunction, bool up, const AdjustTarget& target,
-                         const fs::path& macroFolder, BlockWriter& writer) {
+                         const fs::path& macroFolder, BlockWriter& writer, const Macro* mouseCopy) {
   AdjustResult result;
   if (!function_code::isLibraryMacro(buttonZeroFunction)) {
     return result;
@@ -414,13 +414,17 @@ AdjustResult adjustMacro(ButtonFunction buttonZeroFunction, bool up, const Adjus
   const std::optional<MacroLocation> at = locateMacro(macroFolder, function_code::macroGroup(buttonZeroFunction) - 1,
                                                       function_code::macroIndex(buttonZeroFunction));
   if (!at) {
-    return result;  // nothing stored there: nothing to adjust, and no empty record is written
+    return result;  // nothing stored there: nothing to adjust
   }
-  const std::string key = std::to_string(at->index);
+  result.up = up;
+  result.macroFolder = macroFolder;
   result.group = at->group;
   result.index = at->index;
-  result.macro = parseMacroValue(ini::readString(at->file, kMacrosSection, key, "", kGroupValueBuffer));
+  result.macro = mouseCopy != nullptr ? *mouseCopy
+                                      : parseMacroValue(ini::readString(at->file, kMacrosSection,
+                                                                        std::to_string(at->index), "", kGroupValueBuffer));
   adjustMoves(result.macro, up);
+  result.adjusted = true;
 
   // The image goes into the space the last download gave it, or not at all: a macro that has
   // grown since would overwrite the next image.
@@ -431,14 +435,28 @@ AdjustResult adjustMacro(ButtonFunction buttonZeroFunction, bool up, const Adjus
     writeBlocks(target.address, image.bytes, writer, written);
     result.written = written.blocksOutsideMemory == 0;
   }
-  result.adjusted = ini::writeString(at->file, kMacrosSection, key, serialiseMacro(result.macro));
   return result;
 }
 
-void applyAdjustedMacro(OpenGroup& open, int currentGroup, const AdjustResult& result) {
-  if (result.adjusted && result.group == currentGroup && result.index >= 0 && result.index < open.count) {
-    open.slots[result.index] = result.macro;
+bool storeAdjustment(const AdjustResult& result, EditedGroup* edited) {
+  if (!result.adjusted) {
+    return false;
   }
+  // The macro is found again by group and index: the group may have been renamed since.
+  const std::optional<MacroLocation> at = locateMacro(result.macroFolder, result.group, result.index);
+  if (!at) {
+    return false;
+  }
+  const std::string key = std::to_string(at->index);
+  Macro stored = parseMacroValue(ini::readString(at->file, kMacrosSection, key, "", kGroupValueBuffer));
+  adjustMoves(stored, result.up);
+  const bool written = ini::writeString(at->file, kMacrosSection, key, serialiseMacro(stored));
+  std::error_code ec;
+  if (edited != nullptr && at->index < std::min<int>(edited->open.count, kGroupMaxMacros) &&
+      fs::equivalent(edited->file, at->file, ec)) {
+    adjustMoves(edited->open.slots[static_cast<std::size_t>(at->index)], result.up);
+  }
+  return written;
 }
 
 }  // namespace quillet

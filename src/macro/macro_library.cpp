@@ -23,35 +23,68 @@ bool copyFile(const fs::path& from, const fs::path& to) {
   return bytes && fileio::writeFileAtomic(to, *bytes);
 }
 
-// Copies the regular files and folders below `from` into `to`, creating `to`. Links are not
-// followed, so the copy never reaches outside the factory folder. Single failures go
-// unreported, as the restore asks.
+std::vector<fs::directory_entry> entriesOf(const fs::path& folder) {
+  std::vector<fs::directory_entry> entries;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    entries.push_back(*it);
+  }
+  return entries;
+}
+
+fs::file_type typeOf(const fs::directory_entry& entry) {
+  std::error_code ec;
+  return entry.symlink_status(ec).type();
+}
+
+// Copies the regular files and folders below `from` into `to`, creating `to` and replacing what
+// is in the way. Links are not followed, so the copy never reaches outside the factory folder.
+// The group list of a folder is copied after its group files, so that it never names a group
+// whose file is still to come. Single failures go unreported, as the restore asks.
 void copyTree(const fs::path& from, const fs::path& to) {
   std::error_code ec;
+  if (fs::is_symlink(to, ec) || (fs::exists(to, ec) && !fs::is_directory(to, ec))) {
+    fs::remove_all(to, ec);
+  }
   fs::create_directories(to, ec);
-  for (fs::directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code typeEc;
-    const fs::file_status status = it->symlink_status(typeEc);
-    const fs::path target = to / it->path().filename();
-    if (fs::is_directory(status)) {
-      copyTree(it->path(), target);
-    } else if (fs::is_regular_file(status)) {
-      copyFile(it->path(), target);
+  std::vector<fs::directory_entry> entries = entriesOf(from);
+  std::stable_partition(entries.begin(), entries.end(),
+                        [](const fs::directory_entry& e) { return e.path().filename() != kGroupListFileName; });
+  for (const fs::directory_entry& entry : entries) {
+    const fs::path target = to / entry.path().filename();
+    switch (typeOf(entry)) {
+      case fs::file_type::directory:
+        copyTree(entry.path(), target);
+        break;
+      case fs::file_type::regular: {
+        std::error_code targetEc;
+        if (fs::is_directory(target, targetEc) || fs::is_symlink(target, targetEc)) {
+          fs::remove_all(target, targetEc);
+        }
+        copyFile(entry.path(), target);
+        break;
+      }
+      default:
+        break;
     }
   }
 }
 
-// Removes everything inside `folder` and keeps the folder. remove_all removes a link, never
-// what it points to, so nothing outside the folder is touched.
-void emptyFolder(const fs::path& folder) {
-  std::error_code ec;
-  std::vector<fs::path> entries;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    entries.push_back(it->path());
-  }
-  for (const fs::path& entry : entries) {
-    std::error_code removeEc;
-    fs::remove_all(entry, removeEc);
+// Removes everything below `folder` that `model` does not have as the same kind of entry, and
+// keeps the folder. remove_all removes a link, never what it points to, so nothing outside the
+// folder is touched.
+void pruneTo(const fs::path& folder, const fs::path& model) {
+  for (const fs::directory_entry& entry : entriesOf(folder)) {
+    const fs::path counterpart = model / entry.path().filename();
+    std::error_code ec;
+    const fs::file_type want = fs::symlink_status(counterpart, ec).type();
+    const fs::file_type have = typeOf(entry);
+    if (have == fs::file_type::directory && want == fs::file_type::directory) {
+      pruneTo(entry.path(), counterpart);
+    } else if (have != want || have != fs::file_type::regular) {
+      std::error_code removeEc;
+      fs::remove_all(entry.path(), removeEc);
+    }
   }
 }
 
@@ -176,12 +209,57 @@ MacroPageView MacroLibrary::selectMacro(int index) {
   return view();
 }
 
-bool MacroLibrary::saveCurrentMacro() {
+std::optional<fs::path> MacroLibrary::openGroupFile() const {
   const std::optional<MacroGroup> g = group(list_.currentGroup);
-  if (!g || open_.current < 0 || open_.current >= open_.count) {
+  return g ? std::optional<fs::path>(g->file) : std::nullopt;
+}
+
+void MacroLibrary::namesFollowOpenGroup() {
+  if (list_.groupCount == 0 || list_.currentGroup >= kMaxGroups) {
+    return;
+  }
+  MacroNameTable::Group& entry = names_.groups[list_.currentGroup];
+  entry.count = std::clamp<int>(open_.count, 0, kGroupMaxMacros);
+  for (int k = 0; k < kGroupMaxMacros; ++k) {
+    entry.names[static_cast<std::size_t>(k)] = k < entry.count ? macroName(open_.slots[static_cast<std::size_t>(k)]) : "";
+  }
+}
+
+bool MacroLibrary::saveCurrentMacro() {
+  const std::optional<fs::path> file = openGroupFile();
+  if (!file || open_.current < 0 || open_.current >= open_.count) {
     return false;  // no group open, or no macro in it to save
   }
-  return writeMacro(g->file, open_, open_.current);
+  if (!writeMacro(*file, open_, open_.current)) {
+    return false;
+  }
+  namesFollowOpenGroup();
+  return true;
+}
+
+bool MacroLibrary::saveOpenGroup() {
+  const std::optional<fs::path> file = openGroupFile();
+  if (!file || !writeAllMacros(*file, open_)) {
+    return false;
+  }
+  namesFollowOpenGroup();
+  return true;
+}
+
+bool MacroLibrary::mayImport() {
+  if (list_.groupCount >= kMaxGroups) {
+    messages_.show(kMsgMoreThanLimit);
+    return false;
+  }
+  return true;
+}
+
+bool MacroLibrary::mayExport() {
+  if (list_.groupCount == 0) {
+    messages_.show(kMsgLibraryError);
+    return false;
+  }
+  return true;
 }
 
 LibraryResult MacroLibrary::newGroup() {
@@ -193,14 +271,15 @@ LibraryResult MacroLibrary::newGroup() {
     messages_.show(std::string("'") + kNewGroupName + kMsgDoubleNameQuotedEnd);
     return result(LibraryOutcome::Refused);
   }
+  saveCurrentMacro();
+  const std::optional<fs::path> file = groupFilePath(folders_.macroFolder, kNewGroupName);
+  if (!file || !fileio::writeFileAtomic(*file, "")) {
+    messages_.show(kMsgCreateGroupFileFailed);
+  }
   list_.names[list_.groupCount] = kNewGroupName;
   list_.currentGroup = list_.groupCount;
   ++list_.groupCount;
   saveGroupList();
-  const std::optional<MacroGroup> g = group(list_.currentGroup);
-  if (!g || !fileio::writeFileAtomic(g->file, "")) {
-    messages_.show(kMsgCreateGroupFileFailed);
-  }
   clearAllSlots(open_);
   open_.current = 0;
   readMacroNames();
@@ -250,23 +329,33 @@ LibraryResult MacroLibrary::renameGroup(std::string_view text) {
   const int current = list_.currentGroup;
   const std::optional<MacroGroup> old = group(current);
   const std::string oldName = list_.names[current];
-  list_.names[current] = std::string(text);
-  saveGroupList();
+  const std::optional<fs::path> renamedFile = groupFilePath(folders_.macroFolder, text);
   if (!old || !isFile(old->file)) {
+    list_.names[current] = std::string(text);
+    saveGroupList();
     messages_.show(kMsgGroupFileNotFound);
     readMacroNames();
     return result(LibraryOutcome::Done);
   }
-  const std::optional<MacroGroup> renamed = group(current);
-  if (!renamed || !copyFile(old->file, renamed->file)) {
+  // On a file system that ignores case, "abc" and "ABC" are one file: it is not copied onto
+  // itself, and never deleted.
+  std::error_code ec;
+  const bool sameFile = renamedFile && fs::equivalent(old->file, *renamedFile, ec);
+  if (!renamedFile || (!sameFile && !copyFile(old->file, *renamedFile))) {
     messages_.show(kMsgInvalidGroupName);
-    list_.names[current] = oldName;
-    saveGroupList();
     return result(LibraryOutcome::Failed);
   }
-  // On a file system that ignores case, "abc" and "ABC" are one file: never delete the copy.
-  std::error_code ec;
-  if (!fs::equivalent(old->file, renamed->file, ec)) {
+  list_.names[current] = std::string(text);
+  if (!saveGroupList()) {
+    // The list still names the old file, which is still there: the copy goes again.
+    list_.names[current] = oldName;
+    if (!sameFile) {
+      fs::remove(*renamedFile, ec);
+    }
+    messages_.show(kMsgInvalidGroupName);
+    return result(LibraryOutcome::Failed);
+  }
+  if (!sameFile) {
     fs::remove(old->file, ec);
   }
   readMacroNames();
@@ -311,6 +400,7 @@ LibraryResult MacroLibrary::importGroup(const fs::path& chosen) {
       messages_.show(kMsgLibraryError);  // too long to be found again in macroGrp.ini
       return result(LibraryOutcome::Refused);
   }
+  saveCurrentMacro();
   // The copy is the group's own file, name + ".dat", whatever followed the first ".dat" in
   // the chosen name: a copy under the chosen name would not be found and the group would be
   // dropped at once.
@@ -348,8 +438,8 @@ LibraryResult MacroLibrary::restoreFactorySet() {
     messages_.show(kMsgLibraryError);
     return result(LibraryOutcome::Failed);
   }
-  emptyFolder(folders_.macroFolder);
   copyTree(folders_.resetFolder, folders_.macroFolder);
+  pruneTo(folders_.macroFolder, folders_.resetFolder);
   loadGroupList();
   openCurrentOrClear();
   readMacroNames();

@@ -92,12 +92,24 @@ class MacroLibrary {
   MacroPageView view() const;
   // Makes macro `index` of the open group current (a selection in the macro list).
   MacroPageView selectMacro(int index);
-  // Writes the macro being edited into the open group's file.
+  // Writes the macro being edited into the open group's file (macroNum and its key); the macro
+  // menus' name table follows. False when there is none to save or the write failed.
   bool saveCurrentMacro();
+  // Writes the whole open group into its file, as it is in memory (macroNum and keys 0..count-1,
+  // nothing left of earlier saves); the name table follows.
+  bool saveOpenGroup();
+  // The file of the open group, when a group is open.
+  std::optional<std::filesystem::path> openGroupFile() const;
+
+  // Whether an import may ask for its file: "More than limit!" with 10 groups.
+  bool mayImport();
+  // Whether an export may ask for its file: "Error!" without groups.
+  bool mayExport();
 
   // "More than limit!" with 10 groups; "'New' Double name!" when a group New exists;
-  // otherwise a group New with an empty file ("Create new mac_file Fail!" when the file cannot
-  // be made; the group stays listed), opened empty.
+  // otherwise the macro being edited is saved and a group New with an empty file opens empty
+  // ("Create new mac_file Fail!" when the file cannot be made; the group stays listed). The file
+  // is made before the list names it, so the list never names a file that is not there.
   LibraryResult newGroup();
   // Deletes the open group and its file and opens the first group. No confirmation.
   LibraryResult deleteGroup();
@@ -105,15 +117,20 @@ class MacroLibrary {
   // silently (the view gives the box the current name back), as is a name longer than the box
   // takes; a name that is not a safe file name is refused with "Invalid: Delete Invalid
   // character". The page calls this when editing the box ends, so the file is renamed once.
+  // The file is copied under the new name before the list names it, and the old file goes
+  // only after the list is saved: at every moment the list names a file that holds the group.
   LibraryResult renameGroup(std::string_view text);
   // Item `item` (1..groupCount) of the group popup: the macro being edited is written into the
   // group that was open, then the chosen group opens. Items beyond the list do nothing.
   LibraryResult switchGroup(int item);
-  // Adds the chosen file as a group named after it (the file name before its first ".dat").
+  // Adds the chosen file as a group named after it (the file name before its first ".dat"),
+  // after the macro being edited is saved into its own group.
   LibraryResult importGroup(const std::filesystem::path& chosen);
   // Writes the open group as it is in memory, unsaved edits included, into `target`.
   LibraryResult exportGroup(const std::filesystem::path& target);
-  // Replaces the macro folder's content with the factory set.
+  // Replaces the macro folder's content with the factory set. The factory files are copied
+  // over first (macroGrp.ini last), then what the factory set does not have is removed: a stop
+  // half-way leaves a library that reads, never an empty or half-listed folder.
   LibraryResult restoreFactorySet();
 
   const MacroFolders& folders() const { return folders_; }
@@ -128,6 +145,8 @@ class MacroLibrary {
  private:
   LibraryResult result(LibraryOutcome outcome) const { return LibraryResult{outcome, view()}; }
   void openCurrentOrClear();
+  // The name table's entry of the open group, from the macros in memory (after a save).
+  void namesFollowOpenGroup();
 
   MessageService& messages_;
   MacroFolders folders_;

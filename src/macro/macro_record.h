@@ -64,17 +64,26 @@ constexpr std::uint8_t kLed2 = 15;
 }  // namespace step_type
 
 // playMode: bits 0-1 the mode, bit 2 a flag of mode 0, bit 3 a flag of modes 1 and 2.
+//
+// What each mode plays follows from what the download sends for it: a button whose macro has
+// the play-mode byte 2 gets device function 14 (kDeviceFunctionMacroHeld below), the macro
+// function of its own that the mouse serves with the button's release as well as its press, and
+// its descriptor sets the mode-2 bit beside the step count; every other macro button gets
+// device function 13, mode 1 with the mode-1 bit of its descriptor. So mode 2 is the macro that
+// repeats while its button is held, and mode 1 the one that one press starts and the next press
+// stops. The macro page's play-mode regions, the layout files' labels, the simulated mouse and
+// the README say the same; this is the one place that decides it.
 namespace play_mode {
 constexpr std::uint8_t kModeMask = 0x03;
-constexpr std::uint8_t kLoopCount = 0;     // play loopCount times
-constexpr std::uint8_t kContinuousA = 1;   // the two continuous modes: loopCount is 1
-constexpr std::uint8_t kContinuousB = 2;
+constexpr std::uint8_t kLoopCount = 0;  // loopCount rounds per press
+constexpr std::uint8_t kToggle = 1;     // a press starts it, the next press stops it; loopCount 1
+constexpr std::uint8_t kWhileHeld = 2;  // it repeats while the button is held; loopCount 1
 constexpr std::uint8_t kLoopCountFlag = 0x04;
 constexpr std::uint8_t kContinuousFlag = 0x08;
 
 constexpr std::uint8_t modeOf(std::uint8_t playMode) { return playMode & kModeMask; }
 constexpr bool isContinuous(std::uint8_t playMode) {
-  return modeOf(playMode) == kContinuousA || modeOf(playMode) == kContinuousB;
+  return modeOf(playMode) == kToggle || modeOf(playMode) == kWhileHeld;
 }
 }  // namespace play_mode
 
@@ -153,14 +162,15 @@ std::string macroName(const Macro& macro);
 // name as it was.
 bool setMacroName(Macro& macro, std::string_view utf8);
 
-// The device function byte of a button that plays this macro: 14 when the whole playMode byte
-// is 2, otherwise 13.
+// The device function byte of a button that plays a macro of this play-mode byte: 14 (the
+// macro played while held) when the whole byte is 2, otherwise 13.
 constexpr std::uint8_t kDeviceFunctionMacro = 13;
 constexpr std::uint8_t kDeviceFunctionMacroHeld = 14;
 constexpr std::uint8_t kDeviceFunctionConsumerKey = 15;
-constexpr std::uint8_t macroDeviceFunction(const Macro& macro) {
-  return macro.playMode == play_mode::kContinuousB ? kDeviceFunctionMacroHeld : kDeviceFunctionMacro;
+constexpr std::uint8_t macroDeviceFunction(std::uint8_t playMode) {
+  return playMode == play_mode::kWhileHeld ? kDeviceFunctionMacroHeld : kDeviceFunctionMacro;
 }
+constexpr std::uint8_t macroDeviceFunction(const Macro& macro) { return macroDeviceFunction(macro.playMode); }
 
 // The macros of the group open in the editor. Owned by the user-interface thread.
 struct OpenGroup {

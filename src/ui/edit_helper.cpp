@@ -44,6 +44,9 @@ void CEditHelper::setTextLimit(int chars) {
 }
 
 void CEditHelper::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
+    pressedEndKey_ = event->key();
+  }
   // A key press that types something types the characters of its text; the filter judges those
   // (backspace types "\b"). Keys that type nothing (arrows, Delete, Home) always pass.
   if (surveyFilter_ && !event->text().isEmpty() && !accepted(event->text())) {
@@ -72,16 +75,9 @@ void CEditHelper::inputMethodEvent(QInputMethodEvent* event) {
 }
 
 void CEditHelper::keyReleaseEvent(QKeyEvent* event) {
-  switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      Q_EMIT editEnded(true);
-      break;
-    case Qt::Key_Escape:
-      Q_EMIT editEnded(false);
-      break;
-    default:
-      break;
+  if (!event->isAutoRepeat() && event->key() == pressedEndKey_) {
+    pressedEndKey_ = 0;
+    Q_EMIT editEnded(event->key() != Qt::Key_Escape);
   }
   QLineEdit::keyReleaseEvent(event);
 }

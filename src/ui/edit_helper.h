@@ -2,8 +2,9 @@
 // CEditHelper: an in-place edit box. It reports the end of an edit to its owner, who decides
 // what to do with the text: Return ends keeping it, Escape ends discarding it, and losing the
 // focus ends keeping it. Each is reported on the key's release, so that the key's press has
-// done whatever else it does (a dialog swallows it) before the owner acts. A popup of the box
-// itself (its context menu) does not end the edit.
+// done whatever else it does (a dialog swallows it) before the owner acts; a release whose
+// press went elsewhere (the Return that chose a menu item which opened the box) ends nothing.
+// A popup of the box itself (its context menu) does not end the edit.
 //
 // With the survey filter on, typed characters pass only when surveyCharacterAccepted says so
 // (ui/character_filter.h); text put in by the program (setText) is never filtered.
@@ -38,6 +39,7 @@ class CEditHelper : public QLineEdit {
 
  private:
   bool surveyFilter_ = false;
+  int pressedEndKey_ = 0;  // Return, Enter or Escape, pressed in this box and not released yet
   int textLimit_ = 0;
   QValidator* limit_ = nullptr;  // ours, while a limit is set
 };

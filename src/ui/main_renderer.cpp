@@ -103,21 +103,11 @@ void advancedState(Composer& c, const SkinLayouts& layouts, const ProfileSetting
 void macroState(Composer& c, const SkinLayouts& layouts, const RenderInput& in) {
   const auto& m = layouts.macro;
   if (in.recording) {
-    c.copyDown(m[5]);
+    c.copyDown(m[macro_region::kRecord]);
   }
   if (in.playMode) {
-    switch (play_mode::modeOf(*in.playMode)) {
-      case 2:
-        c.copyDown(m[10]);
-        break;
-      case 1:
-        c.copyDown(m[11]);
-        break;
-      case 0:
-        c.copyDown(m[12]);
-        break;
-      default:
-        break;
+    if (const std::int32_t chosen = playModeRegion(*in.playMode); chosen != kNoRegion) {
+      c.copyDown(m[static_cast<std::size_t>(chosen)]);
     }
   }
 }
@@ -207,7 +197,7 @@ void labels(Composer& c, const SkinLayouts& layouts, const RenderInput& in) {
   } else if (page == pageNumber(Page::Macro)) {
     for (std::int32_t i = 0; i < static_cast<std::int32_t>(kMacroRegionCount); ++i) {
       const SkinButton& r = layouts.macro[static_cast<std::size_t>(i)];
-      if (i == 5) {
+      if (i == macro_region::kRecord) {
         c.label(r, r.label, kRecordLabel, 0, -3);
       } else {
         c.label(r, r.label, kLabelWhite);

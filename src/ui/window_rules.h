@@ -52,6 +52,36 @@ constexpr std::int32_t kFirstDpiStep = 66;
 constexpr std::int32_t kLastDpiStep = 137;
 }  // namespace advanced_region
 
+// Regions of the macro layout with a command.
+namespace macro_region {
+constexpr std::int32_t kGroupPopup = 1;
+constexpr std::int32_t kNewGroup = 2;
+constexpr std::int32_t kDeleteGroup = 3;
+constexpr std::int32_t kLibraryMenu = 4;  // import, export, restore the factory set
+constexpr std::int32_t kRecord = 5;
+constexpr std::int32_t kNewMacro = 6;
+constexpr std::int32_t kDeleteMacro = 7;
+// The play modes (macro_record.h says what each plays).
+constexpr std::int32_t kWhileHeld = 10;  // mode 2
+constexpr std::int32_t kToggle = 11;     // mode 1
+constexpr std::int32_t kLoopCount = 12;  // mode 0, with the loop-count box
+}  // namespace macro_region
+
+// The region that shows play mode `mode` (bits 0-1 of a play-mode byte) chosen; kNoRegion for
+// mode 3, which no region sets.
+constexpr std::int32_t playModeRegion(std::uint8_t mode) {
+  switch (mode & 0x03) {
+    case 0:
+      return macro_region::kLoopCount;
+    case 1:
+      return macro_region::kToggle;
+    case 2:
+      return macro_region::kWhileHeld;
+    default:
+      return kNoRegion;
+  }
+}
+
 // The region of each layer under the pointer, kNoRegion for none.
 struct HoverIndexes {
   std::int32_t main = kNoRegion;

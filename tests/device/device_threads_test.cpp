@@ -22,6 +22,7 @@
 #include "macro/group_list.h"
 #include "macro/macro_file.h"
 #include "platform/ini.h"
+#include "platform/messages.h"
 #include "sim_mouse.h"
 #include "sim_transport.h"
 #include "support/temp_dir.h"
@@ -103,6 +104,22 @@ class Owner {
     std::lock_guard lock(mutex_);
     return work_.size();
   }
+  // Runs what has been posted so far, without waiting for more.
+  void runPosted() {
+    for (;;) {
+      std::function<void()> work;
+      {
+        std::lock_guard lock(mutex_);
+        if (work_.empty()) {
+          return;
+        }
+        work = std::move(work_.front());
+        work_.pop_front();
+      }
+      work();
+      ++ran_;
+    }
+  }
 
  private:
   std::mutex mutex_;
@@ -118,7 +135,7 @@ class DeviceThreadsTest : public ::testing::Test {
     hooks.post = [this](std::function<void()> work) { owner.post(std::move(work)); };
     hooks.followed = [this](const FollowedChange& change) {
       changes.push_back(change);
-      applyFollowedChange(change, app, settings);
+      applyFollowedChange(change, app, settings, edited ? &*edited : nullptr);
     };
     hooks.action = [this](std::string_view line) { actions.add(std::string(line)); };
     threads = std::make_unique<DeviceThreads>(link, protocol, std::move(hooks), 50ms);
@@ -187,6 +204,9 @@ class DeviceThreadsTest : public ::testing::Test {
   DownloadState state;
   MacroLayout layout;  // the last download's
   std::vector<FollowedChange> changes;
+  // The group an editor has open on the owner's thread, when the test has one.
+  OpenGroup open;
+  std::optional<EditedGroup> edited;
   std::unique_ptr<DeviceThreads> threads;
 };
 
@@ -337,13 +357,12 @@ TEST_F(DeviceThreadsTest, AdjustmentsKeepTheDirectionOfTheirOwnEvent) {
   EXPECT_EQ(actions.waitFor(4, [](auto&) { return true; }),
             (std::vector<std::string>{"adjust up", "adjust down", "adjust down", "adjust down"}));
   EXPECT_FALSE(threads->liveAdjustUp());
-  EXPECT_EQ(readMacro(dir / "macro", 0, 0).events[0].y, 8);
+  // Nothing reached the file on the device thread: the owner stores each adjustment.
+  EXPECT_EQ(readMacro(dir / "macro", 0, 0).events[0].y, 10);
   owner.runUntil(4);
-  OpenGroup open;
-  open.count = 1;
-  applyFollowedChange(changes.back(), app, settings, &open, 0);
-  EXPECT_EQ(open.slots[0].events[0].y, 8) << "the open group gets the adjusted macro";
-  // The last image is in the mouse, where the download put it.
+  EXPECT_EQ(readMacro(dir / "macro", 0, 0).events[0].y, 8);
+  // All four were served before the owner stored the first: each started from the last one's
+  // image, so the mouse holds all four, where the download put them.
   const std::vector<std::uint8_t> image = buildMacroImage(readMacro(dir / "macro", 0, 0), 0x0300).bytes;
   mouse->inspect([&](const sim::Firmware& f) {
     EXPECT_TRUE(std::equal(image.begin(), image.end(), f.memory().begin() + 0x0300));
@@ -361,9 +380,92 @@ TEST_F(DeviceThreadsTest, AdjustmentLeavesAnImageThatBelongsToAnotherFunction) {
   ASSERT_TRUE(mouse->adjust(true, error));
   EXPECT_EQ(actions.waitFor(1, [](auto&) { return true; }),
             (std::vector<std::string>{"adjust up (saved; the mouse gets it with the next download)"}));
+  owner.runUntil(1);
   EXPECT_EQ(readMacro(dir / "macro", 0, 1).events[0].y, 11);
   EXPECT_EQ(readMacro(dir / "macro", 0, 0).events[0].y, 10);
   EXPECT_TRUE(commands(0).empty()) << "the image of macro 0 stays as the download wrote it";
+}
+
+// The editor on the owner's thread and the adjustment on the device thread change the same
+// group file; the owner stores each adjustment, so neither overwrites the other.
+class DeviceThreadsInterleavingTest : public DeviceThreadsTest {
+ protected:
+  void SetUp() override {
+    writeMoveGroup(3);
+    settings.buttonFunction[0][0] = function_code::libraryMacro(1, 0);
+    layout.slots[0][0] = {settings.buttonFunction[0][0], true, ImageSource::Library, 0x0300,
+                          static_cast<std::uint32_t>(macroImageSize(readMacro(dir / "macro", 0, 0)))};
+    RecordedMessages read;
+    ASSERT_TRUE(readGroupFile(file, open, read));
+    edited.emplace(EditedGroup{open, file});
+    start();
+  }
+  void adjustUp() {
+    std::string error;
+    ASSERT_TRUE(mouse->adjust(true, error)) << error;
+  }
+  Macro inFile(int index) const { return readMacro(dir / "macro", 0, index); }
+  std::vector<std::uint8_t> imageInMouse() const {
+    std::vector<std::uint8_t> bytes;
+    mouse->inspect([&](const sim::Firmware& f) {
+      bytes.assign(f.memory().begin() + 0x0300, f.memory().begin() + 0x0300 + layout.slots[0][0].size);
+    });
+    return bytes;
+  }
+
+  fs::path file = dir / "macro" / "G.dat";
+};
+
+TEST_F(DeviceThreadsInterleavingTest, EachOrderOfEditsSavesAndAdjustmentsKeepsThemAll) {
+  // Saved before the adjustment comes: an edit of another macro of the group.
+  open.slots[1].events[0].x = 50;
+  ASSERT_TRUE(writeMacro(file, open, 1));
+  // Not saved yet: an edit of the adjusted macro itself.
+  open.slots[0].events[0].delay = 300;
+  adjustUp();
+  adjustUp();
+  ASSERT_EQ(actions.waitFor(2, [](auto&) { return true; }).size(), 2u);
+  // Saved after both were served, before the owner stored them.
+  open.slots[2].events[0].x = 60;
+  ASSERT_TRUE(writeMacro(file, open, 2));
+  owner.runUntil(2);
+
+  EXPECT_EQ(inFile(0).events[0].y, 12) << "both adjustments reached the file";
+  EXPECT_EQ(inFile(0).events[0].delay, 10) << "the unsaved edit did not";
+  EXPECT_EQ(inFile(1).events[0].x, 50);
+  EXPECT_EQ(inFile(2).events[0].x, 60);
+  EXPECT_EQ(open.slots[0].events[0].y, 12) << "the editor's copy has them too";
+  EXPECT_EQ(open.slots[0].events[0].delay, 300) << "and keeps its edit";
+  // The editor's save now holds the edit and the adjustments.
+  ASSERT_TRUE(writeMacro(file, open, 0));
+  EXPECT_EQ(inFile(0).events[0].y, 12);
+  EXPECT_EQ(inFile(0).events[0].delay, 300);
+  EXPECT_EQ(readMacroNum(file), 3);
+}
+
+TEST_F(DeviceThreadsInterleavingTest, AdjustmentsRacingSavesOfTheSameFileLoseNothing) {
+  // The owner saves other macros of the group while the device thread adjusts macro 0 and the
+  // owner stores those adjustments whenever it gets to them.
+  constexpr int kAdjustments = 15;  // from 10, below the top of 30
+  for (int i = 1; i <= kAdjustments; ++i) {
+    adjustUp();
+    open.slots[1].events[0].x = static_cast<std::int16_t>(i);
+    ASSERT_TRUE(writeMacro(file, open, 1));
+    if (i % 2 == 0) {
+      owner.runPosted();
+    }
+    open.slots[2].events[0].delay = static_cast<std::uint16_t>(i);
+    ASSERT_TRUE(writeMacro(file, open, 2));
+  }
+  owner.runUntil(kAdjustments);
+
+  EXPECT_EQ(inFile(0).events[0].y, 10 + kAdjustments);
+  EXPECT_EQ(open.slots[0].events[0].y, 10 + kAdjustments);
+  EXPECT_EQ(inFile(1).events[0].x, kAdjustments);
+  EXPECT_EQ(inFile(2).events[0].delay, kAdjustments);
+  EXPECT_EQ(inFile(1).events[0].y, 10) << "only macro 0 is adjusted";
+  // The mouse got every adjustment, whether or not the file had the ones before it yet.
+  EXPECT_EQ(imageInMouse(), buildMacroImage(inFile(0), 0x0300).bytes);
 }
 
 TEST_F(DeviceThreadsTest, EventBurstsDuringADownloadNeverLandInsideABlockWrite) {

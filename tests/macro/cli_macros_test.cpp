@@ -39,7 +39,7 @@ TEST(QuilletctlMacros, ListsEveryMacroAndStep) {
   OpenGroup group;
   group.slots[0] = test::makeMacro("宏", {test::press(53, 5), test::move(step_type::kMoveLeftUp, 5, 10, 300)},
                                    play_mode::kLoopCount, 3);
-  group.slots[1] = test::makeMacro("empty", {}, play_mode::kContinuousB);
+  group.slots[1] = test::makeMacro("empty", {}, play_mode::kWhileHeld);
   group.count = 2;
   const auto file = temp / "g.dat";
   ASSERT_TRUE(writeAllMacros(file, group));

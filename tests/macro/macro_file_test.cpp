@@ -43,7 +43,7 @@ Macro everyStepKind() {
                                             {step_type::kNone, step_code::kPause, 0, 0, 1000},
                                             test::press(231, 1),                     // right GUI
                                         },
-                                        play_mode::kContinuousA | play_mode::kContinuousFlag, 65535);
+                                        play_mode::kToggle | play_mode::kContinuousFlag, 65535);
   m.ledRows[0] = LedRow::fresh();
   m.ledRows[0].bytes[4] = 9;   // comet tail
   m.ledRows[0].bytes[5] = 3;   // colour 3
@@ -150,7 +150,7 @@ TEST(MacroValue, SerialisesToFixedThreeDigitValues) {
   ASSERT_EQ(text.size(), 5445u);
   EXPECT_EQ(text.find_first_not_of("0123456789"), std::string::npos);
   auto valueAt = [&](std::size_t i) { return std::stoi(text.substr(i * 3, 3)); };
-  EXPECT_EQ(valueAt(mv::kPlayMode), play_mode::kContinuousA | play_mode::kContinuousFlag);
+  EXPECT_EQ(valueAt(mv::kPlayMode), play_mode::kToggle | play_mode::kContinuousFlag);
   EXPECT_EQ(valueAt(mv::kLoopCount), 255);
   EXPECT_EQ(valueAt(mv::kLoopCount + 1), 255);
   EXPECT_EQ(valueAt(mv::kEventCount), 14);

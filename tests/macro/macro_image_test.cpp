@@ -126,13 +126,13 @@ TEST(MacroImage, LoopWordByPlayMode) {
     return b[0] | (b[1] << 8);
   };
   EXPECT_EQ(loopWord(LoopWord::ByPlayMode), 0x0305);
-  m.playMode = play_mode::kContinuousA;
+  m.playMode = play_mode::kToggle;
   EXPECT_EQ(loopWord(LoopWord::ByPlayMode), 1);
-  m.playMode = play_mode::kContinuousB | play_mode::kContinuousFlag;
+  m.playMode = play_mode::kWhileHeld | play_mode::kContinuousFlag;
   EXPECT_EQ(loopWord(LoopWord::ByPlayMode), 1);
   m.playMode = 3;
   EXPECT_EQ(loopWord(LoopWord::ByPlayMode), 0x0305);
-  m.playMode = play_mode::kContinuousA;
+  m.playMode = play_mode::kToggle;
   EXPECT_EQ(loopWord(LoopWord::LoopCount), 0x0305) << "built-in images always carry the loop count";
 }
 
@@ -218,7 +218,7 @@ TEST(MacroImage, NeverGrowsPastTheSizeItGave) {
 TEST(MacroButtonDescriptor, Bits) {
   MacroButtonDescriptor d;
   d.eventCount = 180;
-  d.playMode = play_mode::kContinuousB | play_mode::kContinuousFlag;
+  d.playMode = play_mode::kWhileHeld | play_mode::kContinuousFlag;
   d.key = 0x2A;
   d.consumerUsage = 0x0223;
   d.imageAddress = 0x1234;
@@ -230,9 +230,9 @@ TEST(MacroButtonDescriptor, Bits) {
     const auto b = x.encode();
     return std::pair<int, int>(b[6], b[7]);
   };
-  EXPECT_EQ(byte6and7(play_mode::kContinuousA), (std::pair<int, int>(0x80, 0)));
-  EXPECT_EQ(byte6and7(play_mode::kContinuousA | play_mode::kContinuousFlag), (std::pair<int, int>(0x80, 0x40)));
-  EXPECT_EQ(byte6and7(play_mode::kContinuousA | play_mode::kLoopCountFlag), (std::pair<int, int>(0x80, 0)));
+  EXPECT_EQ(byte6and7(play_mode::kToggle), (std::pair<int, int>(0x80, 0)));
+  EXPECT_EQ(byte6and7(play_mode::kToggle | play_mode::kContinuousFlag), (std::pair<int, int>(0x80, 0x40)));
+  EXPECT_EQ(byte6and7(play_mode::kToggle | play_mode::kLoopCountFlag), (std::pair<int, int>(0x80, 0)));
   EXPECT_EQ(byte6and7(play_mode::kLoopCount | play_mode::kLoopCountFlag), (std::pair<int, int>(0x40, 0)));
   EXPECT_EQ(byte6and7(3 | play_mode::kLoopCountFlag), (std::pair<int, int>(0x40, 0)));
   EXPECT_EQ(byte6and7(play_mode::kLoopCount | play_mode::kContinuousFlag), (std::pair<int, int>(0, 0)));
@@ -243,7 +243,7 @@ TEST(MacroButtonDescriptor, Bits) {
 }
 
 TEST(MacroButtonDescriptor, PerFunction) {
-  const Macro m = test::makeMacro("m", {test::press(4, 1)}, play_mode::kContinuousA);
+  const Macro m = test::makeMacro("m", {test::press(4, 1)}, play_mode::kToggle);
   auto bytes = [&](ButtonFunction code, int slot, const Macro* macro) {
     return describeSlot(code, slot, macro, 0x0240).encode();
   };
@@ -278,7 +278,7 @@ class LayoutTest : public ::testing::Test {
     macroB = group.slots[1];
     builtins.macros[1] = test::makeMacro("b1", {test::press(5, 10), test::release(5, 10), test::press(6, 10),
                                                 test::release(6, 10)},
-                                         play_mode::kContinuousA, 3);  // 16 bytes
+                                         play_mode::kToggle, 3);  // 16 bytes
     builtins.count = 2;
   }
 
@@ -408,21 +408,20 @@ TEST_F(LayoutTest, NothingIsWrittenPastTheMouseMemory) {
   EXPECT_EQ(result.blocksOutsideMemory, 1);
 }
 
-TEST_F(LayoutTest, AdjustmentMovesYWithinItsBoundsAndStoresTheMacro) {
+TEST_F(LayoutTest, AdjustmentMovesYWithinItsBoundsAndWritesTheImageOnly) {
   const ButtonFunction b = function_code::libraryMacro(1, 1);
-  ini::writeString(folder / "G.dat", "Macros", "9", "left alone");
+  const std::string before = test::readText(folder / "G.dat");
   const AdjustTarget target{0x0300, static_cast<std::uint32_t>(macroImageSize(macroB))};
 
   AdjustResult up = adjustMacro(b, true, target, folder, writer);
   EXPECT_TRUE(up.adjusted);
   EXPECT_TRUE(up.written);
+  EXPECT_TRUE(up.up);
   EXPECT_EQ(up.group, 0);
   EXPECT_EQ(up.index, 1);
   EXPECT_EQ(up.macro.events[0].y, 30) << "30 is the top";
   EXPECT_EQ(up.macro.events[1].y, 1);
-  EXPECT_EQ(readMacro(folder, 0, 1), up.macro);
-  EXPECT_EQ(ini::readString(folder / "G.dat", "Macros", "macroNum", "", 5), "2");
-  EXPECT_EQ(ini::readString(folder / "G.dat", "Macros", "9", "", 20), "left alone");
+  EXPECT_EQ(test::readText(folder / "G.dat"), before) << "the owner's thread stores it, not this one";
   // The adjusted image keeps the LED step and its data, at the remembered place.
   EXPECT_EQ(writer.at(0x0300, target.size), imageOf(up.macro, 0x0300));
   for (const Block& block : writer.blocks) {
@@ -430,19 +429,57 @@ TEST_F(LayoutTest, AdjustmentMovesYWithinItsBoundsAndStoresTheMacro) {
     EXPECT_LE(block.address + block.data.size(), target.address + target.size);
   }
 
+  // From the macro as the mouse has it: twice down from the last image, not from the file.
   writer.blocks.clear();
-  AdjustResult down = adjustMacro(b, false, target, folder, writer);
-  down = adjustMacro(b, false, target, folder, writer);
+  AdjustResult down = adjustMacro(b, false, target, folder, writer, &up.macro);
+  down = adjustMacro(b, false, target, folder, writer, &down.macro);
   EXPECT_EQ(down.macro.events[0].y, 28);
   EXPECT_EQ(down.macro.events[1].y, 0) << "0 is the bottom";
+  EXPECT_EQ(writer.at(0x0300, target.size), imageOf(down.macro, 0x0300));
+}
 
-  // Into the open group only when it is that group.
+TEST_F(LayoutTest, StoredAdjustmentsAndEditsOfTheGroupKeepEachOther) {
+  const ButtonFunction b = function_code::libraryMacro(1, 1);
+  ini::writeString(folder / "G.dat", "Macros", "9", "left alone");
+  const AdjustTarget target{0x0300, static_cast<std::uint32_t>(macroImageSize(macroB))};
+  // The editor has the group open and has changed macro b without saving it.
   OpenGroup open;
-  open.count = 2;
-  applyAdjustedMacro(open, 1, down);
-  EXPECT_EQ(open.slots[1], Macro{});
-  applyAdjustedMacro(open, 0, down);
-  EXPECT_EQ(open.slots[1], down.macro);
+  RecordedMessages read;
+  ASSERT_TRUE(readGroupFile(folder / "G.dat", open, read));
+  open.slots[1].events[1].delay = 500;
+  EditedGroup edited{open, folder / "G.dat"};
+  // Meanwhile macro a was saved with an edit: the stored adjustment leaves it as it is.
+  open.slots[0].events[0].delay = 70;
+  ASSERT_TRUE(writeMacro(folder / "G.dat", open, 0));
+
+  const AdjustResult down = adjustMacro(b, false, target, folder, writer);
+  ASSERT_TRUE(storeAdjustment(down, &edited));
+  const Macro stored = readMacro(folder, 0, 1);
+  EXPECT_EQ(stored.events[0].y, 29);
+  EXPECT_EQ(stored.events[1].delay, 10) << "the unsaved edit is not the file's";
+  EXPECT_EQ(open.slots[1].events[0].y, 29) << "the editor's copy has the adjustment";
+  EXPECT_EQ(open.slots[1].events[1].delay, 500) << "and keeps its edit";
+  EXPECT_EQ(readMacro(folder, 0, 0).events[0].delay, 70);
+  EXPECT_EQ(ini::readString(folder / "G.dat", "Macros", "macroNum", "", 5), "2");
+  EXPECT_EQ(ini::readString(folder / "G.dat", "Macros", "9", "", 20), "left alone");
+
+  // The editor's save now carries both.
+  ASSERT_TRUE(writeMacro(folder / "G.dat", open, 1));
+  EXPECT_EQ(readMacro(folder, 0, 1).events[0].y, 29);
+  EXPECT_EQ(readMacro(folder, 0, 1).events[1].delay, 500);
+
+  // Another group open in the editor: only the file changes.
+  OpenGroup other;
+  other.count = 2;
+  EditedGroup elsewhere{other, folder / "H.dat"};
+  ASSERT_TRUE(storeAdjustment(down, &elsewhere));
+  EXPECT_EQ(readMacro(folder, 0, 1).events[0].y, 28);
+  EXPECT_EQ(other.slots[1], Macro{});
+  // A macro that is gone stores nothing.
+  AdjustResult gone = down;
+  gone.index = 5;
+  EXPECT_FALSE(storeAdjustment(gone, nullptr));
+  EXPECT_FALSE(storeAdjustment(AdjustResult{}, nullptr));
 }
 
 TEST_F(LayoutTest, AdjustmentNeverWritesPastTheRememberedSize) {
@@ -457,7 +494,7 @@ TEST_F(LayoutTest, AdjustmentNeverWritesPastTheRememberedSize) {
   EXPECT_FALSE(r.written);
   EXPECT_TRUE(writer.blocks.empty());
 
-  // Not a library macro, or one that is not there: nothing at all, no file made.
+  // Not a library macro, or one that is not there: nothing at all.
   EXPECT_FALSE(adjustMacro(33, true, AdjustTarget{0x0240, 16}, folder, writer).adjusted);
   EXPECT_FALSE(adjustMacro(function_code::libraryMacro(1, 5), true, AdjustTarget{0x0240, 16}, folder, writer).adjusted);
   EXPECT_FALSE(adjustMacro(function_code::libraryMacro(4, 0), true, AdjustTarget{0x0240, 16}, folder, writer).adjusted);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -270,6 +271,52 @@ TEST_F(LibraryTest, SwitchSavesTheEditedMacroFirst) {
   EXPECT_EQ(library.switchGroup(3).outcome, LibraryOutcome::Refused);
   EXPECT_EQ(library.switchGroup(0).outcome, LibraryOutcome::Refused);
   EXPECT_EQ(library.view().groupNameText, "B");
+}
+
+TEST_F(LibraryTest, EveryCommandThatLeavesTheOpenGroupSavesItsEditFirst) {
+  writeGroup(temp.path(), "Outside", {"o1"});
+  const std::vector<std::pair<const char*, std::function<LibraryResult(MacroLibrary&)>>> commands = {
+      {"switch", [](MacroLibrary& l) { return l.switchGroup(2); }},
+      {"new group", [](MacroLibrary& l) { return l.newGroup(); }},
+      {"import", [this](MacroLibrary& l) { return l.importGroup(temp / "Outside.dat"); }},
+  };
+  for (const auto& [what, command] : commands) {
+    fs::remove_all(folders.macroFolder);
+    fs::create_directories(folders.macroFolder);
+    makeLibrary({"A", "B"});
+    OpenGroup& open = library.openMacros();
+    open.current = 1;
+    open.slots[1].events[0].delay = 444;  // not saved yet
+    EXPECT_EQ(command(library).outcome, LibraryOutcome::Done) << what;
+    EXPECT_EQ(readMacro(folders.macroFolder, 0, 1).events[0].delay, 444) << what;
+    EXPECT_TRUE(messages.texts.empty()) << what;
+  }
+}
+
+TEST_F(LibraryTest, RenameThatCannotBeListedKeepsTheOldFileListed) {
+  makeLibrary({"A", "B"});
+  const std::string content = test::readText(folders.macroFolder / "A.dat");
+  // The list cannot be written any more.
+  fs::remove(folders.macroFolder / kGroupListFileName);
+  fs::create_directory(folders.macroFolder / kGroupListFileName);
+  const LibraryResult r = library.renameGroup("C");
+  EXPECT_EQ(r.outcome, LibraryOutcome::Failed);
+  EXPECT_EQ(r.view.groupNameText, "A");
+  EXPECT_EQ(messages.texts, std::vector<std::string>{kMsgInvalidGroupName});
+  EXPECT_EQ(test::readText(folders.macroFolder / "A.dat"), content) << "the file the list names is still there";
+  EXPECT_FALSE(fs::exists(folders.macroFolder / "C.dat")) << "and the copy is gone";
+}
+
+TEST_F(LibraryTest, ImportAndExportAskForNoFileTheyCannotTake) {
+  makeLibrary({});
+  EXPECT_FALSE(library.mayExport());
+  EXPECT_TRUE(library.mayImport());
+  EXPECT_EQ(messages.texts, std::vector<std::string>{kMsgLibraryError});
+  messages.texts.clear();
+  makeLibrary({"A", "B", "C", "D", "E", "F", "G", "H", "I", "J"});
+  EXPECT_FALSE(library.mayImport());
+  EXPECT_TRUE(library.mayExport());
+  EXPECT_EQ(messages.texts, std::vector<std::string>{kMsgMoreThanLimit});
 }
 
 TEST_F(LibraryTest, ImportAddsAGroupNamedAfterTheFile) {

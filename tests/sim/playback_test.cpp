@@ -159,8 +159,8 @@ TEST_F(PlaybackTest, ACpiStepHoldsUntilItsReset) {
 TEST_F(PlaybackTest, LoopCountAndPlayModes) {
   give(0, 0, makeMacro("three", {test::press(4, 10), test::release(4, 10)}, play_mode::kLoopCount, 3));
   give(1, 1, makeMacro("zero", {test::press(5, 10)}, play_mode::kLoopCount, 0));
-  give(2, 2, makeMacro("toggle", {test::press(6, 10)}, play_mode::kContinuousA, 1));
-  give(4, 3, makeMacro("held", {test::press(7, 10)}, play_mode::kContinuousB, 1));
+  give(2, 2, makeMacro("toggle", {test::press(6, 10)}, play_mode::kToggle, 1));
+  give(4, 3, makeMacro("held", {test::press(7, 10)}, play_mode::kWhileHeld, 1));
   download();
   ASSERT_EQ(state.deviceFunction[0][4], device_function::kMacroWhileHeld);
 
@@ -381,7 +381,7 @@ TEST_F(PlaybackTest, StateDecodesTheConfigurationAndTheMacros) {
   settings.ledDirection = 2;
   settings.fireTime = 300;
   settings.wheelStatus = 1;
-  Macro m = makeMacro("m", {test::press(4, 50), test::release(4, 50)}, play_mode::kContinuousA);
+  Macro m = makeMacro("m", {test::press(4, 50), test::release(4, 50)}, play_mode::kToggle);
   give(2, 0, m, 3);
   download();
 

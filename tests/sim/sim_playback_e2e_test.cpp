@@ -195,7 +195,7 @@ TEST_F(SimPlaybackE2e, ApplyPutsALibraryMacroOnAButtonAndTheMousePlaysIt) {
   const std::vector<std::string> round = expectedLines(macro);
   const std::size_t rounds = play_mode::isContinuous(macro.playMode) || macro.loopCount == 0 ? 1 : macro.loopCount;
   // A count macro ends with its end line, a while-held one with the stop at the release.
-  const std::size_t closing = play_mode::modeOf(macro.playMode) == play_mode::kContinuousA ? 0 : 1;
+  const std::size_t closing = play_mode::modeOf(macro.playMode) == play_mode::kToggle ? 0 : 1;
   ASSERT_EQ(lines.size(), 1 + rounds * round.size() + closing) << testing::PrintToString(lines);
   for (std::size_t i = 0; i < round.size(); ++i) {
     if (round[i] == "led") {

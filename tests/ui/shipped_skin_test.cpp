@@ -11,7 +11,9 @@
 #include "platform/ini.h"
 #include "platform/messages.h"
 #include "support/temp_dir.h"
+#include "macro/macro_record.h"
 #include "ui/skin_layout.h"
+#include "ui/window_rules.h"
 #include "ui/window_shape.h"
 
 namespace quillet {
@@ -155,6 +157,28 @@ TEST_F(ShippedSkin, ButtonsCarryALabelInBothLanguages) {
     std::vector<std::string> sorted = names;
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end()) << "duplicate function name";
+  }
+}
+
+TEST_F(ShippedSkin, ThePlayModeRegionsSayWhatTheirModesPlay) {
+  // Mode 1 toggles, mode 2 repeats while held (macro_record.h): the labels of the regions that
+  // set them must say so in both languages.
+  struct Label {
+    std::uint8_t mode;
+    Language language;
+    const char* text;
+  };
+  const Label labels[] = {
+      {play_mode::kLoopCount, kEnglish, "Repeat count"},
+      {play_mode::kToggle, kEnglish, "Press to start · press again to stop"},
+      {play_mode::kWhileHeld, kEnglish, "Repeat while held"},
+      {play_mode::kLoopCount, kChinese, "循环次数"},
+      {play_mode::kToggle, kChinese, "按一下开始，再按一下停止"},
+      {play_mode::kWhileHeld, kChinese, "按住时循环"},
+  };
+  for (const Label& l : labels) {
+    EXPECT_EQ(skinButtonFrom(value(l.language, SkinFile::Macro, "BUTTONPOS", playModeRegion(l.mode))).label, l.text)
+        << "mode " << int(l.mode) << (l.language == kEnglish ? " English" : " Chinese");
   }
 }
 

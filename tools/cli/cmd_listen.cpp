@@ -184,10 +184,12 @@ int runListen(Context& context, const std::vector<std::string>& args) {
         say("profile " + std::to_string(change.profileNumber));
         break;
       case FollowedChange::Kind::kAdjustedMacro:
-        break;  // the device thread said so when it wrote it
+        break;  // the device thread said so when it made it
     }
     if (!saved) {
-      error("cannot write the settings file " + context.app.configPath.string());
+      error(change.kind == FollowedChange::Kind::kAdjustedMacro
+                ? "cannot store the adjusted macro in its group file"
+                : "cannot write the settings file " + context.app.configPath.string());
     }
     if (published != nullptr) {
       published->publish(snapshot());

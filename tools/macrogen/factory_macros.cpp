@@ -117,7 +117,7 @@ std::vector<Macro> officeMacros(Language l) {
 
 // Left-button clicks, 30 ms down and 30 ms up, for as long as the mode plays it.
 Macro rapidFire(const std::string& name) {
-  return MacroBuilder(name, play_mode::kContinuousB).click(step_code::kMouseLeft, 30, 30).build();
+  return MacroBuilder(name, play_mode::kWhileHeld).click(step_code::kMouseLeft, 30, 30).build();
 }
 
 Macro doubleClick(const std::string& name) {
