@@ -53,6 +53,15 @@ PopupLook menuLook(MenuKind kind, const SkinPictures& pictures, const QFont& fon
 
 }  // namespace
 
+std::vector<PopupRow> textRows(std::span<const std::string> texts) {
+  std::vector<PopupRow> rows;
+  rows.reserve(texts.size());
+  for (const std::string& t : texts) {
+    rows.push_back(PopupRow{QString::fromStdString(t), std::nullopt});
+  }
+  return rows;
+}
+
 Qt::WindowFlags popupWindowFlags() {
   // Neither takes the keyboard focus from the main window, and neither grabs the pointer.
   if (onWayland()) {

@@ -18,6 +18,8 @@
 
 #include <functional>
 #include <optional>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "ui/popup_rules.h"
@@ -30,6 +32,9 @@ struct PopupRow {
   QString text;
   std::optional<QColor> fill;
 };
+
+// Rows of these texts, one each.
+std::vector<PopupRow> textRows(std::span<const std::string> texts);
 
 // How a popup looks: its pictures, its rows' height and text, its text colours.
 struct PopupLook {

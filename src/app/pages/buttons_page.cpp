@@ -18,15 +18,6 @@ const FileDialogSpec settingsFileDialog(const AppState& app) {
   return FileDialogSpec{QStringLiteral("All Files(*.ini)"), QStringLiteral("ini"), app.appFolder};
 }
 
-std::vector<PopupRow> textRows(const std::vector<std::string>& texts) {
-  std::vector<PopupRow> rows;
-  rows.reserve(texts.size());
-  for (const std::string& t : texts) {
-    rows.push_back(PopupRow{QString::fromStdString(t), std::nullopt});
-  }
-  return rows;
-}
-
 }  // namespace
 
 ButtonsPage::ButtonsPage(CQuilletDlg& window) : WindowPage(window) {}

@@ -18,15 +18,6 @@ constexpr std::int32_t kResponseListHeight = 300;
 constexpr std::int32_t kResponseListShift = -3;
 constexpr std::int32_t kResponseListWiden = 1;
 
-std::vector<PopupRow> textRows(std::span<const std::string> texts) {
-  std::vector<PopupRow> rows;
-  rows.reserve(texts.size());
-  for (const std::string& t : texts) {
-    rows.push_back(PopupRow{QString::fromStdString(t), std::nullopt});
-  }
-  return rows;
-}
-
 bool actingRow(MenuKind kind, std::int32_t row) {
   const MenuKindSpec& spec = menuKindSpec(kind);
   return row >= spec.firstActingRow && row <= spec.lastActingRow;

@@ -41,14 +41,6 @@ QStringList linesOf(const std::vector<std::string>& texts) {
   return lines;
 }
 
-std::vector<PopupRow> textRows(const std::vector<std::string>& texts) {
-  std::vector<PopupRow> rows;
-  for (const std::string& t : texts) {
-    rows.push_back(PopupRow{QString::fromStdString(t), std::nullopt});
-  }
-  return rows;
-}
-
 FileDialogSpec groupFileDialog(const MacroLibrary& library) {
   return FileDialogSpec{QStringLiteral("All Files(*.dat)"), QStringLiteral("dat"), library.folders().macroFolder};
 }
