@@ -2,7 +2,8 @@
 # temporary copy of the skin folder, and xdotool driving it at coordinates from the layout files.
 #
 #   source tests/e2e/lib.sh
-#   e2e_init BIN_DIR                 scratch folder, private XDG_RUNTIME_DIR, cleanup on exit
+#   e2e_init BIN_DIR                 scratch folder, private XDG_RUNTIME_DIR and desktop settings
+#                                    ($E2E_GSETTINGS), no mouse, cleanup on exit
 #   e2e_start_display                Xvfb on a free display (exits 77 when Xvfb is missing)
 #   e2e_start_tray                   trayer, and waits until it has a window
 #   e2e_copy_skins                   $E2E_SKINS: a copy of BIN_DIR/skins
@@ -55,6 +56,12 @@ e2e_init() {
   chmod 700 "$E2E_DIR/runtime"
   export XDG_RUNTIME_DIR="$E2E_DIR/runtime"
   export XDG_CONFIG_HOME="$E2E_DIR/config"
+  # The same desktop whatever session runs the tests, with its mouse settings in a GSettings key
+  # file under XDG_CONFIG_HOME: Apply sets the pointer speed there, never the tester's own.
+  export XDG_CURRENT_DESKTOP=GNOME GSETTINGS_BACKEND=keyfile
+  E2E_GSETTINGS="$XDG_CONFIG_HOME/glib-2.0/settings/keyfile"
+  # No mouse unless a test serves the simulated one (e2e_start_sim): never the one plugged in.
+  export QUILLET_SIM="$E2E_DIR/no-mouse.sock"
   # Messages go to stderr instead of waiting in a message box for a click.
   export QUILLET_MESSAGES=stderr
   unset QT_QPA_PLATFORM WAYLAND_DISPLAY
