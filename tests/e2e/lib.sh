@@ -60,6 +60,9 @@ e2e_init() {
   # file under XDG_CONFIG_HOME: Apply sets the pointer speed there, never the tester's own.
   export XDG_CURRENT_DESKTOP=GNOME GSETTINGS_BACKEND=keyfile
   E2E_GSETTINGS="$XDG_CONFIG_HOME/glib-2.0/settings/keyfile"
+  # A session bus that nobody serves: the tray icon goes to the test's notification area, never
+  # to the tester's panel, and no bus is started on the fly (it would leave ~/.dbus behind).
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$E2E_DIR/runtime/no-session-bus"
   # No mouse unless a test serves the simulated one (e2e_start_sim): never the one plugged in.
   export QUILLET_SIM="$E2E_DIR/no-mouse.sock"
   # Messages go to stderr instead of waiting in a message box for a click.
