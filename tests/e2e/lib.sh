@@ -87,17 +87,23 @@ e2e_start_display() {
 
 e2e_start_tray() {
   command -v trayer >/dev/null || e2e_fail "trayer is not installed"
-  trayer --edge bottom --align right --widthtype pixel --width 120 --height 32 >"$E2E_DIR/trayer.log" 2>&1 &
-  E2E_PIDS="$E2E_PIDS $!"
-  local i
-  # Up to 15 s: a loaded machine can take a while to map the panel.
+  local i pid="" starts=0
+  # Up to 15 s: a loaded machine can take a while to map the panel. Now and then trayer cannot
+  # open a display that has just started and gives up at once: it is started again.
   for i in $(seq 150); do
+    if [ -z "$pid" ] || ! kill -0 "$pid" 2>/dev/null; then
+      [ "$starts" -lt 3 ] || break
+      starts=$((starts + 1))
+      trayer --edge bottom --align right --widthtype pixel --width 120 --height 32 >>"$E2E_DIR/trayer.log" 2>&1 &
+      pid=$!
+      E2E_PIDS="$E2E_PIDS $pid"
+    fi
     if xdotool search --class trayer >/dev/null 2>&1; then
       return 0
     fi
     sleep 0.1
   done
-  e2e_fail "trayer did not start"
+  e2e_fail "trayer did not start: $(cat "$E2E_DIR/trayer.log")"
 }
 
 e2e_copy_skins() {
