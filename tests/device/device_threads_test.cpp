@@ -478,6 +478,9 @@ TEST_F(DeviceThreadsLongReads, ListenerWaitsForTheMouseAndFollowsItsArrival) {
   EXPECT_FALSE(link.open());
   publish();
   threads->start();
+  // A head start, not a measure: the listener should be waiting for the mouse when the
+  // discovery comes (if it is not there yet, it finds the mouse at its first read instead).
+  std::this_thread::sleep_for(50ms);
   mouse->plug();
   ASSERT_TRUE(link.open());
   press(4);
