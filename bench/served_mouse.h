@@ -1,5 +1,5 @@
 #pragma once
-// Benchmark fixtures: a scratch folder under /tmp, and a simulated mouse served on a Unix socket
+// Benchmark fixtures: a scratch folder in the temporary folder (TMPDIR), and a simulated mouse served on a Unix socket
 // in one for the length of a benchmark, reached the way quilletctl and the window reach
 // quillet-sim serve.
 #include <benchmark/benchmark.h>
@@ -22,8 +22,9 @@ namespace quillet::bench {
 // path when none could be made.
 struct ScratchFolder {
   ScratchFolder() {
-    char pattern[] = "/tmp/quillet-bench-XXXXXX";
-    if (::mkdtemp(pattern) != nullptr) {
+    std::error_code ec;
+    std::string pattern = (std::filesystem::temp_directory_path(ec) / "quillet-bench-XXXXXX").string();
+    if (!ec && ::mkdtemp(pattern.data()) != nullptr) {
       path = pattern;
     }
   }

@@ -86,7 +86,15 @@ bool DeviceLink::open() {
 
 DeviceLink::Change DeviceLink::onDeviceChange(const HotplugEvent& event) {
   std::unique_lock lock(mutex_);
-  if (devicePath_.empty() || !samePath(event.path, devicePath_)) {
+  if (devicePath_.empty()) {
+    // No mouse was found yet: the one the user was asked to plug in may be this arrival.
+    if (event.kind != HotplugEvent::Kind::kArrival) {
+      return Change::kNone;
+    }
+    lock.unlock();
+    return open() ? Change::kRediscovered : Change::kNone;
+  }
+  if (!samePath(event.path, devicePath_)) {
     return Change::kNone;
   }
   if (event.kind == HotplugEvent::Kind::kArrival) {

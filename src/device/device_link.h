@@ -76,7 +76,8 @@ class DeviceLink {
   bool open();
 
   // A device arrival or removal: an arrival of devicePath (letter case aside) while the mouse is
-  // absent runs discovery again; a removal of devicePath marks it absent and closes the handles.
+  // absent, or any arrival while no mouse has been found yet, runs discovery again; a removal of
+  // devicePath marks it absent and closes the handles.
   Change onDeviceChange(const HotplugEvent& event);
 
   bool devicePresent() const;

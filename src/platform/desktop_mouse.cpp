@@ -1,6 +1,8 @@
 #include "platform/desktop_mouse.h"
 
+#define G_SETTINGS_ENABLE_BACKEND
 #include <gio/gio.h>
+#include <gio/gsettingsbackend.h>
 
 #include <algorithm>
 #include <cmath>
@@ -105,7 +107,7 @@ int unitToWindowsSpeed(double unit) {
   return std::clamp(static_cast<int>(std::lround(s)), kMinSpeed, kMaxSpeed);
 }
 
-std::unique_ptr<DesktopMouseSettings> makeGnomeMouseSettings() {
+std::unique_ptr<DesktopMouseSettings> makeGnomeMouseSettings(const std::filesystem::path& keyfile) {
   GSettingsSchemaSource* source = g_settings_schema_source_get_default();
   if (source == nullptr) {
     return nullptr;
@@ -116,7 +118,13 @@ std::unique_ptr<DesktopMouseSettings> makeGnomeMouseSettings() {
   }
   std::unique_ptr<DesktopMouseSettings> result;
   if (g_settings_schema_has_key(schema, kGnomeSpeedKey)) {
-    result = std::make_unique<Gnome>(g_settings_new_full(schema, nullptr, nullptr));
+    // The key file keeps the schema's path as its group: [org/gnome/desktop/peripherals/mouse].
+    GSettingsBackend* backend =
+        keyfile.empty() ? nullptr : g_keyfile_settings_backend_new(keyfile.c_str(), "/", nullptr);
+    result = std::make_unique<Gnome>(g_settings_new_full(schema, backend, nullptr));
+    if (backend != nullptr) {
+      g_object_unref(backend);  // the settings object holds its own reference
+    }
   }
   g_settings_schema_unref(schema);
   return result;

@@ -27,8 +27,10 @@ double windowsSpeedToUnit(int speed);
 int unitToWindowsSpeed(double unit);
 
 // GSettings org.gnome.desktop.peripherals.mouse "speed". GNOME has no wheel-lines setting.
-// nullptr when the schema is not installed.
-std::unique_ptr<DesktopMouseSettings> makeGnomeMouseSettings();
+// The values live where the session keeps its settings (normally dconf), or, with `keyfile`,
+// in that key file alone: a store of its own that nothing else reads (tests). nullptr when the
+// schema is not installed.
+std::unique_ptr<DesktopMouseSettings> makeGnomeMouseSettings(const std::filesystem::path& keyfile = {});
 
 // KDE Plasma's configuration files under `configHome` (normally ~/.config): kcminputrc
 // [Mouse] XLbInptPointerAcceleration and kdeglobals [KDE] WheelScrollLines.

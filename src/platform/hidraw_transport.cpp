@@ -48,9 +48,12 @@ std::string narrow(const wchar_t* text) {
 
 // hidapi 0.13 cannot hand out a report descriptor; the kernel shows it in sysfs, readable
 // without the access rights that opening the node needs.
-std::vector<hid::CollectionCaps> collectionsOfNode(const std::string& devicePath) {
+constexpr const char* kSysfsHidraw = "/sys/class/hidraw";
+
+std::vector<hid::CollectionCaps> collectionsOfNode(const std::string& devicePath,
+                                                   const std::filesystem::path& sysfsClass) {
   const std::string node = std::filesystem::path(devicePath).filename().string();
-  const auto bytes = fileio::readFile(std::filesystem::path("/sys/class/hidraw") / node / "device" / "report_descriptor");
+  const auto bytes = fileio::readFile(sysfsClass / node / "device" / "report_descriptor");
   if (!bytes) {
     return {};
   }
@@ -197,37 +200,13 @@ class HidrawTransport final : public HidTransport {
   std::vector<HidInterfaceInfo> enumerate() override {
     problem_.clear();
     std::unique_ptr<hid_device_info, EnumerationFree> list(hid_enumerate(0, 0));
-    std::vector<HidInterfaceInfo> out;
-    // The lengths of every collection of a node, and which of them earlier entries took.
-    std::map<std::string, std::pair<std::vector<hid::CollectionCaps>, std::vector<bool>>> nodes;
+    std::vector<HidapiEntry> entries;
     for (const hid_device_info* d = list.get(); d != nullptr; d = d->next) {
-      if (d->path == nullptr) {
-        continue;
+      if (d->path != nullptr) {
+        entries.push_back({d->path, d->vendor_id, d->product_id, d->usage_page, d->usage});
       }
-      HidInterfaceInfo info;
-      info.path = d->path;
-      info.vendorId = d->vendor_id;
-      info.productId = d->product_id;
-      info.usagePage = d->usage_page;
-      info.usage = d->usage;
-      auto [it, inserted] = nodes.try_emplace(info.path);
-      if (inserted) {
-        it->second.first = collectionsOfNode(info.path);
-        it->second.second.assign(it->second.first.size(), false);
-      }
-      auto& [collections, taken] = it->second;
-      for (std::size_t i = 0; i < collections.size(); ++i) {
-        if (!taken[i] && collections[i].usagePage == info.usagePage && collections[i].usage == info.usage) {
-          taken[i] = true;
-          info.inputReportLength = collections[i].inputReportLength;
-          info.outputReportLength = collections[i].outputReportLength;
-          info.featureReportLength = collections[i].featureReportLength;
-          break;
-        }
-      }
-      out.push_back(std::move(info));
     }
-    return out;
+    return hidrawInterfaces(entries, kSysfsHidraw);
   }
 
   std::string enumerateProblem() const override { return problem_; }
@@ -254,6 +233,38 @@ class HidrawTransport final : public HidTransport {
 };
 
 }  // namespace
+
+std::vector<HidInterfaceInfo> hidrawInterfaces(std::span<const HidapiEntry> entries,
+                                               const std::filesystem::path& sysfsClass) {
+  std::vector<HidInterfaceInfo> out;
+  // The lengths of every collection of a node, and which of them earlier entries took.
+  std::map<std::string, std::pair<std::vector<hid::CollectionCaps>, std::vector<bool>>> nodes;
+  for (const HidapiEntry& entry : entries) {
+    HidInterfaceInfo info;
+    info.path = entry.path;
+    info.vendorId = entry.vendorId;
+    info.productId = entry.productId;
+    info.usagePage = entry.usagePage;
+    info.usage = entry.usage;
+    auto [it, inserted] = nodes.try_emplace(info.path);
+    if (inserted) {
+      it->second.first = collectionsOfNode(info.path, sysfsClass);
+      it->second.second.assign(it->second.first.size(), false);
+    }
+    auto& [collections, taken] = it->second;
+    for (std::size_t i = 0; i < collections.size(); ++i) {
+      if (!taken[i] && collections[i].usagePage == info.usagePage && collections[i].usage == info.usage) {
+        taken[i] = true;
+        info.inputReportLength = collections[i].inputReportLength;
+        info.outputReportLength = collections[i].outputReportLength;
+        info.featureReportLength = collections[i].featureReportLength;
+        break;
+      }
+    }
+    out.push_back(std::move(info));
+  }
+  return out;
+}
 
 std::unique_ptr<HidTransport> makeHidrawTransport() { return std::make_unique<HidrawTransport>(); }
 

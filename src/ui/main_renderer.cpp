@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <algorithm>
 #include <cstring>
 
 #include "macro/macro_record.h"
@@ -83,8 +84,10 @@ void advancedState(Composer& c, const SkinLayouts& layouts, const ProfileSetting
   for (int i = 0; i < kDpiLevelCount; ++i) {
     const QColor colour = colorOf(s.dpiColorRef[static_cast<std::size_t>(i)]);
     c.fill(qrectOf(region(ar::kFirstDpiColor + i)), colour);
-    const int last = std::min<int>(s.dpiStepRegion[static_cast<std::size_t>(i)], ar::kLastDpiStep);
-    for (int r = ar::kFirstDpiStep + kDpiStepCount * i; r <= last; ++r) {
+    // A step beyond the table (a damaged file) lights the level's whole bar, never the next one's.
+    const int first = ar::kFirstDpiStep + kDpiStepCount * i;
+    const int last = std::min<int>(s.dpiStepRegion[static_cast<std::size_t>(i)], first + kDpiStepCount - 1);
+    for (int r = first; r <= last; ++r) {
       const SkinButton& b = region(r);
       c.fill(QRect(b.x + 1, b.y + 1, b.width - 2, b.height - 1), colour);
     }
@@ -95,9 +98,10 @@ void advancedState(Composer& c, const SkinLayouts& layouts, const ProfileSetting
   const SkinButton& pointer = region(ar::kPointerSpeed);
   const SkinButton& wheel = region(ar::kWheelSpeed);
   const SkinButton& fire = region(ar::kFireTime);
-  c.slider(pointer, s.pointerSpeed * pointer.width / 10, knob);
-  c.slider(wheel, s.wheelSpeed * wheel.width / 10, knob);
-  c.slider(fire, s.fireTime * fire.width / 300, knob);
+  // Values beyond a slider's range (a damaged file) are drawn at its end: the knob stays on it.
+  c.slider(pointer, std::min<int>(s.pointerSpeed, 10) * pointer.width / 10, knob);
+  c.slider(wheel, std::min<int>(s.wheelSpeed, 10) * wheel.width / 10, knob);
+  c.slider(fire, std::clamp(s.fireTime, 0, 300) * fire.width / 300, knob);
 }
 
 void macroState(Composer& c, const SkinLayouts& layouts, const RenderInput& in) {

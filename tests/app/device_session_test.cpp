@@ -18,6 +18,7 @@
 #include "platform/messages.h"
 #include "sim_mouse.h"
 #include "sim_transport.h"
+#include "support/shipped_configuration.h"
 #include "support/temp_dir.h"
 
 namespace quillet {
@@ -67,14 +68,15 @@ TEST_F(DeviceSessionTest, FindsTheMouseDownloadsAndSaves) {
   const DownloadResult result = session_->apply(settings_, app_, library_);
   EXPECT_TRUE(result.completed);
 
-  // The configuration area as the model derives it, byte for byte, in the mouse's memory.
-  DownloadState state = session_->downloadState();
+  // The shipped configuration area with level 1's DPI code 15 (step 12) and the device value 5,
+  // byte for byte, in the mouse's memory; 0x0000 and 0x0002-0x0007 are never written.
   const auto mem = memory();
-  for (const ConfigurationBlock& block : configurationBlocks(settings_, state, app_.currentProfile, app_.deviceValue)) {
-    ASSERT_LE(block.address + block.bytes.size(), mem.size());
-    EXPECT_TRUE(std::equal(block.bytes.begin(), block.bytes.end(), mem.begin() + block.address))
-        << "block at " << block.address;
+  test::ConfigurationArea inMemory;
+  for (const auto& [address, bytes] : test::withByte(test::shippedConfigurationArea(5), 0x0015, 0xF4)) {
+    inMemory[address].assign(mem.begin() + address, mem.begin() + address + static_cast<long>(bytes.size()));
   }
+  EXPECT_EQ(inMemory, test::withByte(test::shippedConfigurationArea(5), 0x0015, 0xF4));
+  EXPECT_TRUE(std::all_of(mem.begin() + 2, mem.begin() + 8, [](std::uint8_t b) { return b == 0; }));
   mouse_->inspect([](const sim::Firmware& fw) {
     EXPECT_EQ(fw.counters().downloadsClosed, 1);
     EXPECT_EQ(fw.counters().blocksRejected, 0);

@@ -38,8 +38,8 @@ std::string quote(const std::string& s) { return "'" + s + "'"; }
 class DeviceCliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quillet-cli-test-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);  // mkdtemp makes it 0700
+    std::string pattern = (fs::temp_directory_path() / "quillet-cli-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);  // mkdtemp makes it 0700
     dir = pattern;
     socket = (dir / "mouse.sock").string();
     logFile = dir / "sim.log";
@@ -198,9 +198,9 @@ TEST_F(DeviceCliTest, SimulatorCommandsAndOptions) {
 }
 
 TEST(DeviceCliSimulate, InProcessMouse) {
-  char pattern[] = "/tmp/quillet-cli-sim-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  const std::string out = std::string(pattern) + "/out";
+  std::string pattern = (fs::temp_directory_path() / "quillet-cli-sim-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+  const std::string out = pattern + "/out";
   const std::string cmd = "env -u QUILLET_SIM '" + (kBin / "quilletctl").string() + "' --simulate status >'" + out + "'";
   EXPECT_EQ(std::system(cmd.c_str()), 0);
   EXPECT_EQ(readAll(out), "profile 1\ndevice-value 0\n");
@@ -236,10 +236,18 @@ TEST_F(DeviceCliTest, ApplyLeavesTheMemoryThePlanPrints) {
   ASSERT_EQ(plan.exitCode, 0) << plan.err;
   ASSERT_TRUE(plan.out.ends_with("\nfinish\n")) << plan.out;
 
-  // No desktop: the machine's own mouse settings stay untouched.
-  const Outcome apply = run("XDG_CURRENT_DESKTOP= QUILLET_SIM=" + quote(socket) + " " +
+  // A GNOME desktop whose settings are a key file of this test's own: the machine's own mouse
+  // settings stay untouched.
+  const fs::path config = dir / "config";
+  const Outcome apply = run("XDG_CURRENT_DESKTOP=GNOME GSETTINGS_BACKEND=keyfile XDG_CONFIG_HOME=" +
+                            quote(config.string()) + " QUILLET_SIM=" + quote(socket) + " " +
                             quote((kBin / "quilletctl").string()) + " " + options + " apply");
   ASSERT_EQ(apply.exitCode, 0) << apply.err;
+  // The shipped pointer speed level 5 is Windows speed 10: -1 + 2 * 9 / 19.
+  const std::string keyfile = readAll(config / "glib-2.0" / "settings" / "keyfile");
+  const auto speed = keyfile.find("[org/gnome/desktop/peripherals/mouse]\nspeed=");
+  ASSERT_NE(speed, std::string::npos) << keyfile;
+  EXPECT_NEAR(std::strtod(keyfile.c_str() + speed + 44, nullptr), -1.0 / 19, 1e-12) << keyfile;
   const std::vector<int> memory = memoryOf(send("dump").out);
 
   std::istringstream lines(plan.out);

@@ -110,11 +110,15 @@ TEST_F(DiscoveryTest, RemovalMatchesThePathWhateverItsCase) {
   EXPECT_NE(link.commandChannel().handle, nullptr);
 }
 
-TEST_F(DiscoveryTest, WithoutADiscoveredPathNoArrivalIsFollowed) {
+TEST_F(DiscoveryTest, AMousePluggedInAfterAFailedDiscoveryIsFound) {
   EXPECT_FALSE(link.open());
+  // Another device comes first: discovery runs and still finds no mouse.
+  EXPECT_EQ(link.onDeviceChange({HotplugEvent::Kind::kArrival, "/dev/keyboard"}), DeviceLink::Change::kNone);
+  EXPECT_EQ(link.onDeviceChange({HotplugEvent::Kind::kRemoval, "/dev/keyboard"}), DeviceLink::Change::kNone);
   transport.interfaces = {eventInterface("/dev/e"), commandInterface("/dev/e")};
-  EXPECT_EQ(link.onDeviceChange({HotplugEvent::Kind::kArrival, "/dev/e"}), DeviceLink::Change::kNone);
-  EXPECT_FALSE(link.devicePresent());
+  EXPECT_EQ(link.onDeviceChange({HotplugEvent::Kind::kArrival, "/dev/e"}), DeviceLink::Change::kRediscovered);
+  EXPECT_TRUE(link.devicePresent());
+  EXPECT_NE(link.commandChannel().handle, nullptr);
 }
 
 TEST_F(DiscoveryTest, EventReadsAndTheirFailures) {

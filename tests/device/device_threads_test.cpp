@@ -130,7 +130,9 @@ class Owner {
 
 class DeviceThreadsTest : public ::testing::Test {
  protected:
-  DeviceThreadsTest() {
+  // `readTimeout`: how long a read waits for a report. A test that must see a wait end by
+  // something other than its time-out gives an hour (DeviceThreadsLongReads).
+  explicit DeviceThreadsTest(std::chrono::milliseconds readTimeout = 50ms) {
     DeviceThreadHooks hooks;
     hooks.post = [this](std::function<void()> work) { owner.post(std::move(work)); };
     hooks.followed = [this](const FollowedChange& change) {
@@ -138,7 +140,7 @@ class DeviceThreadsTest : public ::testing::Test {
       applyFollowedChange(change, app, settings, edited ? &*edited : nullptr);
     };
     hooks.action = [this](std::string_view line) { actions.add(std::string(line)); };
-    threads = std::make_unique<DeviceThreads>(link, protocol, std::move(hooks), 50ms);
+    threads = std::make_unique<DeviceThreads>(link, protocol, std::move(hooks), readTimeout);
     app.setSkinFolder(dir / "skins");
     app.currentProfile = 0;
     app.currentProfileNumber = 1;
@@ -212,17 +214,26 @@ class DeviceThreadsTest : public ::testing::Test {
 
 TEST_F(DeviceThreadsTest, HoldButtonSendsPressAndReleaseEvenBackToBack) {
   state.isHoldButton[0][3] = 1;
+  // Button 5 is a hold button in profile 2 only; in profile 1 it is the mute key.
+  state.isHoldButton[1][5] = 1;
+  settings.buttonFunction[0][5] = 29;
   start();
   // Pressed and released before the loop can have served the press: both are served, in order.
   press(3);
   release(3);
   press(3);
   release(3);
-  EXPECT_EQ(commands(4), (std::vector<std::string>{kHoldPressed, kHoldReleased, kHoldPressed, kHoldReleased}));
-  EXPECT_EQ(actions.waitFor(4, [](auto&) { return true; }),
+  // Served in order after them: had profile 2's flag counted here, a hold would come first.
+  press(5);
+  release(5);
+  const auto sent = commands(5);
+  ASSERT_EQ(sent.size(), 5u);
+  EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 4),
+            (std::vector<std::string>{kHoldPressed, kHoldReleased, kHoldPressed, kHoldReleased}));
+  EXPECT_TRUE(sent[4].starts_with("SET 07 17 00 E2")) << sent[4];
+  EXPECT_EQ(actions.waitFor(5, [](auto&) { return true; }),
             (std::vector<std::string>{"hold pressed button 3", "hold released button 3", "hold pressed button 3",
-                                      "hold released button 3"}));
-  // The hold flag of another profile does not make button 3 of this one a hold button.
+                                      "hold released button 3", "consumer 00E2 button 5"}));
   EXPECT_EQ(owner.waiting(), 0u);
 }
 
@@ -266,6 +277,7 @@ TEST_F(DeviceThreadsTest, DpiButtonSavesTheLevelForTheCurrentProfileNumber) {
   app.currentProfile = 1;
   app.currentProfileNumber = 2;
   state.isDpiButton[1][0] = 1;
+  settings.buttonFunction[1][7] = 29;  // the mute key: a command that marks where the loop is
   start();
   input({6, 0xF1, 0x89});  // level 9: not one of the six; nothing follows
   input({6, 0xF1, 0x84});
@@ -275,8 +287,13 @@ TEST_F(DeviceThreadsTest, DpiButtonSavesTheLevelForTheCurrentProfileNumber) {
   EXPECT_EQ(settings.currentDpiLevel, 4);
   EXPECT_EQ(ini::readString(app.configPath, "Config2", "DPI_LEVEL", "", 5), "4");
   EXPECT_EQ(ini::readString(app.configPath, "Config1", "DPI_LEVEL", "", 5), "1");
-  EXPECT_EQ(actions.all().size(), 1u) << "the ignored level is said";
-  EXPECT_TRUE(commands(0).empty()) << "a DPI button sends nothing itself";
+  // A DPI button sends nothing itself: the first command is the mute key pressed after both.
+  input({6, 0xF9, 0x80});
+  const auto sent = commands(1);
+  ASSERT_EQ(sent.size(), 1u) << sent.back();
+  EXPECT_TRUE(sent[0].starts_with("SET 07 17 00 E2")) << sent[0];
+  EXPECT_EQ(actions.waitFor(2, [](auto&) { return true; }),
+            (std::vector<std::string>{"dpi level 9 ignored: the mouse has levels 0..5", "consumer 00E2 button 7"}));
 }
 
 TEST_F(DeviceThreadsTest, ProfileEventFollowsTheMouseIntoTheSettings) {
@@ -375,15 +392,21 @@ TEST_F(DeviceThreadsTest, AdjustmentLeavesAnImageThatBelongsToAnotherFunction) {
   // would fit the same room.
   layout.slots[0][0] = {function_code::libraryMacro(1, 0), true, ImageSource::Library, 0x0300, 8};
   settings.buttonFunction[0][0] = function_code::libraryMacro(1, 1);
+  settings.buttonFunction[0][7] = 29;  // the mute key, pressed after the adjustment
   start();
   std::string error;
   ASSERT_TRUE(mouse->adjust(true, error));
-  EXPECT_EQ(actions.waitFor(1, [](auto&) { return true; }),
-            (std::vector<std::string>{"adjust up (saved; the mouse gets it with the next download)"}));
-  owner.runUntil(1);
+  input({6, 0xF9, 0x80});
+  // The image of macro 0 stays as the download wrote it: the first command is the mute key.
+  const auto sent = commands(1);
+  ASSERT_EQ(sent.size(), 1u) << sent.front();
+  EXPECT_TRUE(sent[0].starts_with("SET 07 17 00 E2")) << sent[0];
+  EXPECT_EQ(actions.waitFor(2, [](auto&) { return true; }),
+            (std::vector<std::string>{"adjust up (saved; the mouse gets it with the next download)",
+                                      "consumer 00E2 button 7"}));
+  owner.runUntil(1);  // the owner stores the adjustment
   EXPECT_EQ(readMacro(dir / "macro", 0, 1).events[0].y, 11);
   EXPECT_EQ(readMacro(dir / "macro", 0, 0).events[0].y, 10);
-  EXPECT_TRUE(commands(0).empty()) << "the image of macro 0 stays as the download wrote it";
 }
 
 // The editor on the owner's thread and the adjustment on the device thread change the same
@@ -532,22 +555,34 @@ TEST_F(DeviceThreadsTest, EventBurstsDuringADownloadNeverLandInsideABlockWrite) 
 TEST_F(DeviceThreadsTest, StopEndsAThreadBlockedInARead) {
   settings.buttonFunction[0][0] = 22;
   start();
-  // The listener sleeps in the mouse's read; stop() ends it and joins both threads.
-  std::this_thread::sleep_for(20ms);
-  threads->stop();
-  threads->stop();
+  // One press served: the listener is back in its read of the mouse.
   press(0);
-  std::this_thread::sleep_for(100ms);
-  EXPECT_EQ(log.all().size(), 1u) << "only the press: nobody is left to serve it";
+  ASSERT_EQ(commands(1).size(), 1u);
+  threads->stop();  // ends that read (within its time-out) and joins both threads
+  threads->stop();
+  const std::size_t before = log.all().size();
+  press(0);
+  EXPECT_EQ(log.all().size(), before + 1) << "only the press: nobody is left to serve it";
 }
 
-TEST_F(DeviceThreadsTest, ListenerWaitsForTheMouseAndFollowsItsArrival) {
+// Reads that would wait an hour: only what the test does can end a wait that is under way. The
+// mouse goes first at the end, which fails the read the listener is in.
+class DeviceThreadsLongReads : public DeviceThreadsTest {
+ protected:
+  DeviceThreadsLongReads() : DeviceThreadsTest(std::chrono::hours(1)) {}
+  ~DeviceThreadsLongReads() override { mouse->shutdown(); }
+};
+
+TEST_F(DeviceThreadsLongReads, ListenerWaitsForTheMouseAndFollowsItsArrival) {
+  // The listener's wait for a mouse lasts an hour unless the discovery ends it.
   settings.buttonFunction[0][4] = 26;
   mouse->unplug();
   EXPECT_FALSE(link.open());
   publish();
   threads->start();
-  std::this_thread::sleep_for(60ms);  // a few of the listener's waits go by without a mouse
+  // A head start, not a measure: the listener should be waiting for the mouse when the
+  // discovery comes (if it is not there yet, it finds the mouse at its first read instead).
+  std::this_thread::sleep_for(50ms);
   mouse->plug();
   ASSERT_TRUE(link.open());
   press(4);

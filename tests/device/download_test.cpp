@@ -15,6 +15,7 @@
 #include "platform/desktop_mouse.h"
 #include "platform/ini.h"
 #include "platform/messages.h"
+#include "support/shipped_configuration.h"
 #include "support/temp_dir.h"
 
 namespace quillet {
@@ -105,16 +106,30 @@ TEST_F(Download, WritesConfigurationDescriptorsAndImagesThenEndsSetsTheDesktopAn
   ASSERT_TRUE(result.completed);
   EXPECT_TRUE(messages_.texts.empty());
 
-  // The configuration area comes first, exactly as configured.
-  DownloadState fresh;
-  deriveDownloadState(settings_, library_, fresh);
-  const auto expected = configurationBlocks(settings_, fresh, 2, app_.deviceValue);
-  ASSERT_GE(writer_.blocks.size(), expected.size() + 3);
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(writer_.blocks[i].address, expected[i].address);
-    EXPECT_EQ(writer_.blocks[i].bytes, expected[i].bytes);
+  // The configuration area comes first: the shipped one with profile index 2 current and the
+  // key bytes of these buttons. Built-in macro 6 ("RapidFire") plays in mode 2: device function
+  // 14; the library's first macro ("Copy") in mode 0: 13; the multimedia key: 15; functions 11
+  // and 12: 7 and 8. Profile 2's reactions add 0x60 to its slots 0-7, profile 4's 0xA0.
+  test::ConfigurationArea expected = test::shippedConfigurationArea();
+  expected[0x0001] = {0x42};
+  expected[0x0008] = {0x01, 0x02, 0x03, 0x0E, 0x05, 0x06, 0x07, 0x00};
+  expected[0x0010][0] = 0x08;
+  expected[0x0040] = {0x00, 0x00, 0x00, 0xFF, 0x61, 0x62, 0x63, 0x64};
+  expected[0x0048] = {0x65, 0x66, 0x67, 0x60, 0x0F, 0x00, 0x00, 0x00};
+  expected[0x0050] = {0x0D, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x00};
+  expected[0x0058] = {0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+  expected[0x0060] = {0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7, 0xA0};
+  expected[0x0068] = {0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+  ASSERT_GE(writer_.blocks.size(), 16u + 3);
+  std::vector<std::uint16_t> order;
+  test::ConfigurationArea written;
+  for (std::size_t i = 0; i < 16; ++i) {
+    order.push_back(writer_.blocks[i].address);
+    written[writer_.blocks[i].address] = writer_.blocks[i].bytes;
   }
-  EXPECT_EQ(writer_.blocks[0].bytes[0], (2 << 5) | 2);
+  EXPECT_EQ(order, (std::vector<std::uint16_t>{0x01, 0x08, 0x10, 0x18, 0x20, 0x28, 0x30, 0x38, 0x40, 0x48, 0x50,
+                                               0x58, 0x60, 0x68, 0x70, 0x78}));
+  EXPECT_EQ(written, expected);
   // Then the descriptors of the three slots, in profile and slot order, then the images.
   EXPECT_EQ(writer_.blocks[16].address, 0x0080 + 8 * 3);
   EXPECT_EQ(writer_.blocks[17].address, 0x0080 + 8 * (14 + 8));

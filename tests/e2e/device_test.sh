@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The main window on the simulated mouse at a socket: it finds the mouse, Apply leaves in the
-# mouse's memory exactly the blocks that `quilletctl plan` prints for the saved settings, a
-# profile switched on the mouse becomes the window's, Close
-# tells the mouse that the utility has gone (HostExit 07 20 00 00), and unplugging the mouse
-# ends the utility.
+# mouse's memory exactly the blocks that `quilletctl plan` prints for the saved settings and sets
+# the (private) desktop's pointer speed, a profile switched on the mouse becomes the window's,
+# Close tells the mouse that the utility has gone (HostExit 07 20 00 00), and unplugging the
+# mouse ends the utility.
 #   device_test.sh BIN_DIR
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -31,6 +31,10 @@ e2e_click "$MAIN" 3
 e2e_wait_for 10 grep -q " SET 07 18 10 00 00 00 00 00" "$SIMLOG" || e2e_fail "the download did not finish in the mouse"
 e2e_wait_for 5 grep -q "^DPI_SET0=11" "$E2E_SKINS/config/config.ini" || e2e_fail "apply did not save the DPI step"
 e2e_memory_matches_plan || e2e_fail "the mouse's memory differs from the plan"
+# The desktop's pointer speed, in this run's own settings: speed level 5 is -1 + 2 * 9 / 19.
+awk '/^\[/ { inside = ($0 == "[org/gnome/desktop/peripherals/mouse]"); next }
+     inside && sub(/^speed=/, "") { v = $0 + 0; found = (v > -0.052632 && v < -0.052631) }
+     END { exit !found }' "$E2E_GSETTINGS" || e2e_fail "Apply did not set the desktop's pointer speed"
 e2e_screenshot apply
 
 # A profile switched on the mouse becomes the window's profile and the settings file's.

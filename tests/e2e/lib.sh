@@ -2,7 +2,8 @@
 # temporary copy of the skin folder, and xdotool driving it at coordinates from the layout files.
 #
 #   source tests/e2e/lib.sh
-#   e2e_init BIN_DIR                 scratch folder, private XDG_RUNTIME_DIR, cleanup on exit
+#   e2e_init BIN_DIR                 scratch folder, private XDG_RUNTIME_DIR and desktop settings
+#                                    ($E2E_GSETTINGS), no mouse, cleanup on exit
 #   e2e_start_display                Xvfb on a free display (exits 77 when Xvfb is missing)
 #   e2e_start_tray                   trayer, and waits until it has a window
 #   e2e_copy_skins                   $E2E_SKINS: a copy of BIN_DIR/skins, its survey answered
@@ -55,6 +56,15 @@ e2e_init() {
   chmod 700 "$E2E_DIR/runtime"
   export XDG_RUNTIME_DIR="$E2E_DIR/runtime"
   export XDG_CONFIG_HOME="$E2E_DIR/config"
+  # The same desktop whatever session runs the tests, with its mouse settings in a GSettings key
+  # file under XDG_CONFIG_HOME: Apply sets the pointer speed there, never the tester's own.
+  export XDG_CURRENT_DESKTOP=GNOME GSETTINGS_BACKEND=keyfile
+  E2E_GSETTINGS="$XDG_CONFIG_HOME/glib-2.0/settings/keyfile"
+  # A session bus that nobody serves: the tray icon goes to the test's notification area, never
+  # to the tester's panel, and no bus is started on the fly (it would leave ~/.dbus behind).
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$E2E_DIR/runtime/no-session-bus"
+  # No mouse unless a test serves the simulated one (e2e_start_sim): never the one plugged in.
+  export QUILLET_SIM="$E2E_DIR/no-mouse.sock"
   # Messages go to stderr instead of waiting in a message box for a click.
   export QUILLET_MESSAGES=stderr
   unset QT_QPA_PLATFORM WAYLAND_DISPLAY
@@ -77,17 +87,23 @@ e2e_start_display() {
 
 e2e_start_tray() {
   command -v trayer >/dev/null || e2e_fail "trayer is not installed"
-  trayer --edge bottom --align right --widthtype pixel --width 120 --height 32 >"$E2E_DIR/trayer.log" 2>&1 &
-  E2E_PIDS="$E2E_PIDS $!"
-  local i
-  # Up to 15 s: a loaded machine can take a while to map the panel.
+  local i pid="" starts=0
+  # Up to 15 s: a loaded machine can take a while to map the panel. Now and then trayer cannot
+  # open a display that has just started and gives up at once: it is started again.
   for i in $(seq 150); do
+    if [ -z "$pid" ] || ! kill -0 "$pid" 2>/dev/null; then
+      [ "$starts" -lt 3 ] || break
+      starts=$((starts + 1))
+      trayer --edge bottom --align right --widthtype pixel --width 120 --height 32 >>"$E2E_DIR/trayer.log" 2>&1 &
+      pid=$!
+      E2E_PIDS="$E2E_PIDS $pid"
+    fi
     if xdotool search --class trayer >/dev/null 2>&1; then
       return 0
     fi
     sleep 0.1
   done
-  e2e_fail "trayer did not start"
+  e2e_fail "trayer did not start: $(cat "$E2E_DIR/trayer.log")"
 }
 
 e2e_copy_skins() {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The main window under a virtual display: it appears under its title, shows its four pages,
-# hides to the notification area and comes back on a second start and on a double-click of its
-# icon, and the Close region ends the process.
+# The main window under a virtual display, started while the simulated mouse is unplugged: it
+# appears under its title, shows its four pages, saves an edit only with Apply, gets its icon in
+# the notification area when the mouse is plugged in, hides there and comes back on a second start
+# and on a double-click of the icon, and the Close region ends the process.
 #   window_test.sh BIN_DIR
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -10,11 +11,14 @@ e2e_init "$1"
 e2e_start_display
 e2e_start_tray
 e2e_copy_skins
+e2e_start_sim
+"$E2E_BIN/quillet-sim" send --socket "$SOCKET" unplug >/dev/null || e2e_fail "the simulator would not unplug"
 
 MAIN=INI_EN/skin_main_en.ini
 e2e_start_quillet
 grep -q "Please plug-in【K736 Gaming mouse】USB Mouse" "$E2E_DIR/quillet.err" ||
   e2e_fail "no no-mouse message"
+e2e_tray_icon_center >/dev/null && e2e_fail "an icon in the notification area without a mouse"
 
 # The four pages by their tabs; each screenshot must differ from the one before.
 previous=""
@@ -33,11 +37,15 @@ e2e_click "$MAIN" 7
 e2e_click INI_EN/skin_advance_en.ini 77   # level 1, step 12 (4800)
 cmp -s "$E2E_DIR/config.before" "$E2E_SKINS/config/config.ini" || e2e_fail "a page edit wrote the settings file"
 e2e_click "$MAIN" 3
-grep -q "^DPI_SET0=11" "$E2E_SKINS/config/config.ini" || {
+e2e_wait_for 10 e2e_ini_is "$E2E_SKINS/config/config.ini" Config1 DPI_SET0 11 || {
   diff "$E2E_DIR/config.before" "$E2E_SKINS/config/config.ini" >&2 || true
   e2e_fail "apply did not save the DPI step"
 }
 e2e_click "$MAIN" 6
+
+# The mouse plugged in after the start: the window finds it and puts its icon in the tray.
+"$E2E_BIN/quillet-sim" send --socket "$SOCKET" plug >/dev/null || e2e_fail "the simulator would not plug in"
+e2e_wait_for 5 e2e_tray_icon_center >/dev/null || e2e_fail "no icon in the notification area after the mouse came"
 
 # Minimise to the notification area, then a second start brings the window back.
 e2e_click "$MAIN" 0

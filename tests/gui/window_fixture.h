@@ -25,6 +25,8 @@ namespace quillet::test {
 class FakeSession : public NullDeviceSession {
  public:
   FakeSession(MessageService& messages, bool present) : NullDeviceSession(messages), present_(present) {}
+  // Whether the next discovery finds the mouse: a test plugs it in after the start with true.
+  void setPresent(bool present) { present_ = present; }
   bool open() override { return present_; }
   bool isOpen() const override { return present_; }
   std::optional<std::uint8_t> readDeviceValue() override { return present_ ? std::optional<std::uint8_t>(5) : std::nullopt; }

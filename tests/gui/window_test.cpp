@@ -15,6 +15,7 @@
 #include "app/startup.h"
 #include "device/configuration.h"
 #include "platform/ini.h"
+#include "support/shipped_configuration.h"
 #include "support/temp_dir.h"
 #include "survey/survey_record.h"
 
@@ -37,7 +38,8 @@ TEST_F(WindowTest, StartsWithoutAMouse) {
   EXPECT_FALSE(dlg_->mask().isEmpty());
   EXPECT_FALSE(dlg_->mask().contains(QPoint(0, 0)));
   EXPECT_TRUE(dlg_->mask().contains(QPoint(dlg_->width() / 2, dlg_->height() / 2)));
-  EXPECT_DOUBLE_EQ(dlg_->uiFont().pointSizeF(), dlg_->fontTenthsOfPoint() / 10.0);
+  EXPECT_EQ(dlg_->uiFont().family(), "Arial");
+  EXPECT_DOUBLE_EQ(dlg_->uiFont().pointSizeF(), 8.5) << "the test screen's 96 dpi: scale 1";
 }
 
 TEST_F(WindowTest, AMouseGetsTheIconAndItsDeviceValueAndCloseSaysGoodbye) {
@@ -174,10 +176,10 @@ TEST_F(WindowTest, SliderPressAndDrag) {
   start();
   clickMain(7);
   const SkinButton& s = dlg_->layouts().advanced[advanced_region::kPointerSpeed];
-  const QPoint left(s.x, s.y + s.height / 2);
+  const QPoint left(s.x + 150, s.y + s.height / 2);
   moveTo(left);
   send(QEvent::MouseButtonPress, left, Qt::LeftButton);
-  EXPECT_EQ(dlg_->settings().pointerSpeed, speedSliderValue(kSpeedPressReach, s.width));
+  EXPECT_EQ(dlg_->settings().pointerSpeed, 7) << "(150 + 14) * 10 / 226";
   moveTo(QPoint(s.x + s.width + 200, s.y + 300), Qt::LeftButton);
   EXPECT_EQ(dlg_->settings().pointerSpeed, 10) << "beyond the end, and off the region";
   EXPECT_EQ(dlg_->valueBox(0)->text(), "10");
@@ -223,15 +225,15 @@ TEST_F(WindowTest, ApplyDownloadsAndSaves) {
   EXPECT_NE(ini::readString(config, "Config1", "DPI_SET0", "", 16), "11") << "edits stay in memory";
   clickMain(frame_region::kApply);
   EXPECT_EQ(session_->applies, 1);
-  // The configuration area first, as the model now derives it, then the macro area.
-  DownloadState state = session_->downloadState();
-  const std::vector<ConfigurationBlock> area =
-      configurationBlocks(dlg_->settings(), state, dlg_->app().currentProfile, dlg_->app().deviceValue);
-  ASSERT_GE(session_->lastBlocks().size(), area.size());
-  for (std::size_t i = 0; i < area.size(); ++i) {
-    EXPECT_EQ(session_->lastBlocks()[i].address, area[i].address) << i;
-    EXPECT_TRUE(std::ranges::equal(session_->lastBlocks()[i].bytes, area[i].bytes)) << i;
+  // The configuration area first: the shipped one with level 1's DPI code 15 (step 12) beside
+  // level 2's code 4. Then the shipped buttons' descriptors (profile 4's multimedia keys).
+  ASSERT_GE(session_->lastBlocks().size(), 16u);
+  test::ConfigurationArea written;
+  for (std::size_t i = 0; i < 16; ++i) {
+    written[session_->lastBlocks()[i].address] = session_->lastBlocks()[i].bytes;
   }
+  EXPECT_EQ(written, test::withByte(test::shippedConfigurationArea(), 0x0015, 0xF4));
+  EXPECT_EQ(session_->lastBlocks()[16].address, 0x0080 + 8 * (14 * 3 + 3)) << "profile 4, button 3";
   EXPECT_EQ(ini::readString(config, "Config1", "DPI_SET0", "", 16), "11");
 }
 
@@ -257,7 +259,7 @@ TEST_F(WindowTest, AMissingLayoutFileEndsTheWindow) {
   QApplication::processEvents();
   ASSERT_FALSE(messages_.texts.empty());
   EXPECT_EQ(messages_.texts[0], std::string(kSkinFileMissingText));
-  EXPECT_GE(session_->hostExits, 1);
+  EXPECT_EQ(session_->hostExits, 1) << "one goodbye, however many files are missing";
   EXPECT_FALSE(dlg_->tray().added());
   EXPECT_TRUE(dlg_->closing());
 }

@@ -1,7 +1,10 @@
 // The macro record, the key-code translation and the group-file format.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "macro/key_translation.h"
 #include "macro/macro_file.h"
@@ -13,16 +16,6 @@ namespace quillet {
 namespace {
 
 using test::TempFolder;
-namespace mv = macro_values;
-
-// The three-digit text of a list of values, padded with zeros to a whole record.
-std::string valueText(const MacroValues& values) {
-  std::string text;
-  for (std::uint8_t v : values) {
-    text += (v < 10 ? "00" : v < 100 ? "0" : "") + std::to_string(v);
-  }
-  return text;
-}
 
 // A macro that holds every step kind, both LED rows in use, flags in the play mode and the
 // largest field values.
@@ -144,36 +137,85 @@ TEST(MacroRecord, NormaliseRestoresTheInvariants) {
   EXPECT_EQ(m.eventCount, kMacroMaxSteps);
 }
 
-TEST(MacroValue, SerialisesToFixedThreeDigitValues) {
-  const Macro m = everyStepKind();
+// Character positions in a record's text: value n is the three digits at 3 × n. The record:
+// name 0-19 (UTF-16LE), play mode 20, loop count 21-22 (low byte first), then the counters
+// (events 23-24, moves 25-26, reserved F7 27-28, CPI 29-30, reserved FA 31-32, LED 33,
+// reserved FB 34), step t at 35 + 8t (type, code, x low, x high, y low, y high, delay low, delay
+// high), LED rows from 1475, 68 bytes each.
+std::string piecesAt(const std::string& text, std::size_t value, std::size_t count) {
+  return text.substr(3 * value, 3 * count);
+}
+
+// A text of 1,815 zero values with `values` placed at their positions.
+std::string textWith(std::initializer_list<std::pair<std::size_t, int>> values) {
+  std::string text(5445, '0');
+  for (const auto& [at, v] : values) {
+    char piece[4];
+    std::snprintf(piece, sizeof piece, "%03d", v);
+    text.replace(3 * at, 3, piece);
+  }
+  return text;
+}
+
+TEST(MacroValue, EveryFieldHasItsOwnPlaceInTheText) {
+  Macro m;
+  ASSERT_TRUE(setMacroName(m, "Ab"));
+  m.playMode = 13;
+  m.loopCount = 0x0102;
+  m.eventCount = 0x0304;  // the counters as they stand, each one its own value
+  m.moveCount = 0x0506;
+  m.reservedF7Count = 0x0708;
+  m.cpiCount = 0x090A;
+  m.reservedFACount = 0x0B0C;
+  m.ledCount = 14;
+  m.reservedFBCount = 15;
+  m.events[0] = {step_type::kPress, 4, 0x1112, 0x1314, 0x1516};                      // A: virtual key 65
+  m.events[179] = {step_type::kRelease, step_code::kMouseLeft, -2, 0x2122, 0x2324};  // written as 240
+  m.ledRows[0].bytes[0] = 16;
+  m.ledRows[0].bytes[67] = 200;
+  m.ledRows[4].bytes[67] = 99;
+  m.ledRowsB[0].bytes[0] = 7;  // memory only
   const std::string text = serialiseMacro(m);
   ASSERT_EQ(text.size(), 5445u);
   EXPECT_EQ(text.find_first_not_of("0123456789"), std::string::npos);
-  auto valueAt = [&](std::size_t i) { return std::stoi(text.substr(i * 3, 3)); };
-  EXPECT_EQ(valueAt(mv::kPlayMode), play_mode::kToggle | play_mode::kContinuousFlag);
-  EXPECT_EQ(valueAt(mv::kLoopCount), 255);
-  EXPECT_EQ(valueAt(mv::kLoopCount + 1), 255);
-  EXPECT_EQ(valueAt(mv::kEventCount), 14);
-  // Step 0, the grave key, is stored as its virtual key; step 2, the left button, as 240.
-  EXPECT_EQ(valueAt(mv::kSteps + mv::kStepCode), 192);
-  EXPECT_EQ(valueAt(mv::kSteps + 2 * mv::kStepValues + mv::kStepCode), 240);
-  // x of the first move, 5, low byte first; the delay 65535 of step 3.
-  EXPECT_EQ(valueAt(mv::kSteps + 6 * mv::kStepValues + mv::kStepX), 5);
-  EXPECT_EQ(valueAt(mv::kSteps + 3 * mv::kStepValues + mv::kStepDelay + 1), 255);
-  EXPECT_EQ(valueAt(mv::kLedRows + kLedRowBytes + 0), 16);
+  EXPECT_EQ(piecesAt(text, 0, 6), "065000098000000000");
+  EXPECT_EQ(piecesAt(text, 18, 2), "000000");
+  EXPECT_EQ(piecesAt(text, 20, 15), "013002001004003006005008007010009012011014015");
+  EXPECT_EQ(piecesAt(text, 35, 8), "001065018017020019022021");
+  EXPECT_EQ(piecesAt(text, 43, 8), "000000000000000000000000");
+  EXPECT_EQ(piecesAt(text, 1467, 8), "002240254255034033036035");
+  EXPECT_EQ(piecesAt(text, 1475, 1), "016");
+  EXPECT_EQ(piecesAt(text, 1542, 2), "200000");
+  EXPECT_EQ(piecesAt(text, 1814, 1), "099") << "the last value: byte 67 of row 4; ledRowsB is not written";
+}
+
+TEST(MacroValue, ReadsEveryFieldFromItsPlace) {
+  const Macro m = parseMacroValue(textWith({
+      {0, 'Q'}, {1, 0}, {2, 0x34}, {3, 0x6C},                                   // name units 'Q', U+6C34
+      {20, 2}, {21, 7}, {22, 1}, {23, 2},                                       // mode, loops, steps
+      {35, 1}, {36, 65}, {37, 5}, {38, 1}, {39, 9}, {40, 0}, {41, 44}, {42, 1},  // step 0: A down
+      {43, 6}, {44, 246}, {45, 3}, {47, 4}, {49, 10},                           // step 1: a move
+      {1475, 2}, {1479, 9}}));                                                  // LED row 0
+  EXPECT_EQ(m.name[0], u'Q');
+  EXPECT_EQ(m.name[1], 0x6C34);
+  EXPECT_EQ(m.playMode, 2);
+  EXPECT_EQ(m.loopCount, 7 + 256);
+  EXPECT_EQ(m.eventCount, 2);
+  EXPECT_EQ(m.events[0], (MacroEvent{step_type::kPress, 4, 0x0105, 9, 0x012C}));
+  EXPECT_EQ(m.events[1], (MacroEvent{step_type::kMoveRightDown, step_code::kMove, 3, 4, 10}));
+  EXPECT_EQ(m.moveCount, 1) << "counters follow the steps";
+  EXPECT_EQ(m.ledRows[0].bytes[0], 2);
+  EXPECT_EQ(m.ledRows[0].bytes[4], 9);
 }
 
 TEST(MacroValue, ParsesPiecesAsTheProfileReadDoes) {
-  MacroValues values{};
-  values[0] = 'Q';
-  values[mv::kEventCount] = 2;
-  std::string text = valueText(values);
+  std::string text = textWith({{0, 'Q'}, {23, 2}});
   // Non-digits end a piece's number, a piece without leading digits is 0, above 255 keeps the
   // low byte, and a short last piece counts what it has.
-  text.replace(mv::kPlayMode * 3, 3, "1a2");
-  text.replace(mv::kLoopCount * 3, 3, "999");
-  text.replace((mv::kLoopCount + 1) * 3, 3, " 12");
-  const Macro m = parseMacroValue(text.substr(0, mv::kHeaderValues * 3) + "3");
+  text.replace(60, 3, "1a2");  // play mode
+  text.replace(63, 3, "999");  // loop count, low byte
+  text.replace(66, 3, " 12");  // loop count, high byte
+  const Macro m = parseMacroValue(text.substr(0, 105) + "3");
   EXPECT_EQ(macroName(m), "Q");
   EXPECT_EQ(m.playMode, 1);
   EXPECT_EQ(m.loopCount, 999 & 0xFF);
@@ -196,14 +238,9 @@ TEST(MacroValue, CountsPiecesInUtf16CodeUnits) {
 }
 
 TEST(MacroValue, HeaderOnlyValueKeepsStepsZeroAndRecountsCounters) {
-  MacroValues values{};
-  values[0] = 'H';
-  values[mv::kPlayMode] = 2;
-  values[mv::kLoopCount] = 7;
-  values[mv::kEventCount] = 3;
-  values[mv::kMoveCount] = 3;  // claims three moves the value does not hold
-  values[mv::kLedCount] = 1;
-  const Macro m = parseMacroValue(valueText(values).substr(0, 105));
+  // Name "H", play mode 2, loop count 7, three steps, and counters claiming three moves and an
+  // LED step that the value does not hold.
+  const Macro m = parseMacroValue(textWith({{0, 'H'}, {20, 2}, {21, 7}, {23, 3}, {25, 3}, {33, 1}}).substr(0, 105));
   EXPECT_EQ(macroName(m), "H");
   EXPECT_EQ(m.playMode, 2);
   EXPECT_EQ(m.loopCount, 7);
@@ -316,14 +353,14 @@ TEST_F(GroupFileTest, CountersThatDisagreeAreRecomputed) {
   Macro m = test::makeMacro("bad", {test::move(step_type::kMoveRightDown, 3, 4, 10),
                                     {step_type::kCpiSet, step_code::kCpi, 2, 0, 10},
                                     test::led(step_type::kLed0, 0, 10)});
-  MacroValues values = encodeMacro(m);
-  values[mv::kMoveCount] = 0;
-  values[mv::kCpiCount] = 0;
-  values[mv::kLedCount] = 0;
-  values[mv::kEventCount] = 200;  // beyond the table: cut to 180
-  values[mv::kSteps + 100 * mv::kStepValues + mv::kStepCode] = 246;  // a move at step 100
-  values[mv::kLedRows] = 99;  // a row claiming 99 entries
-  test::writeText(file, "[Macros]\nmacroNum=1\n0=" + valueText(values) + "\n");
+  std::string text = serialiseMacro(m);
+  text.replace(3 * 25, 3, "000");           // no moves
+  text.replace(3 * 29, 3, "000");           // no CPI steps
+  text.replace(3 * 33, 3, "000");           // no LED steps
+  text.replace(3 * 23, 3, "200");           // 200 steps: beyond the table, cut to 180
+  text.replace(3 * (35 + 8 * 100 + 1), 3, "246");  // a move at step 100
+  text.replace(3 * 1475, 3, "099");         // a row claiming 99 entries
+  test::writeText(file, "[Macros]\nmacroNum=1\n0=" + text + "\n");
   OpenGroup group;
   readGroupFile(file, group, messages);
   const Macro& back = group.slots[0];

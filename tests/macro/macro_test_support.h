@@ -1,52 +1,21 @@
 #pragma once
-// Shared by the macro tests: a private temporary folder, small file helpers and a way to
-// write macros step by step.
+// Shared by the macro tests: the temporary folder and file helpers, and a way to write macros
+// step by step.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <sstream>
 #include <string>
 
 #include "macro/macro_record.h"
+#include "support/temp_dir.h"
 
 namespace quillet::test {
 
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillet-macro-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-      ADD_FAILURE() << "mkdtemp failed";
-    }
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
-};
-
-inline void writeText(const std::filesystem::path& file, const std::string& text) {
-  std::filesystem::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << text;
-}
-
-inline std::string readText(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+// The macro tests' names for the shared helpers.
+using TempFolder = TempDir;
+inline void writeText(const std::filesystem::path& file, const std::string& text) { writeBytes(file, text); }
+inline std::string readText(const std::filesystem::path& file) { return readBytes(file); }
 
 // A macro made of the given steps, with its counters kept right.
 inline Macro makeMacro(const std::string& name, std::initializer_list<MacroEvent> steps, std::uint8_t playMode = 0,

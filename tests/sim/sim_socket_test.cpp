@@ -28,8 +28,8 @@ using Bytes = std::vector<std::uint8_t>;
 class SimSocketTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quillet-sim-test-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    std::string pattern = (std::filesystem::temp_directory_path() / "quillet-sim-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     dir = pattern;
     socketPath = (dir / "mouse.sock").string();
     start({});
@@ -246,11 +246,12 @@ TEST_F(SimSocketTest, PeersThatSendGarbageLoseOnlyTheirOwnConnection) {
 
 // A socket peer that is not the simulator: the host gets no mouse and a reason, and never hangs.
 TEST(SimSocketPeers, GarbageAndSilenceFromThePeerAreNoMouse) {
-  char pattern[] = "/tmp/quillet-peer-test-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  const std::string path = std::string(pattern) + "/peer.sock";
+  std::string pattern = (std::filesystem::temp_directory_path() / "quillet-peer-test-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+  const std::string path = pattern + "/peer.sock";
   const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
   sockaddr_un address{};
+  ASSERT_LT(path.size(), sizeof address.sun_path) << "TMPDIR is too long for a socket path";
   address.sun_family = AF_UNIX;
   std::memcpy(address.sun_path, path.data(), path.size());
   ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 
 #include "platform/messages.h"
@@ -47,33 +48,28 @@ TEST(SkinValue, TheAuthorsTable) {
   }
 }
 
-TEST(SkinValue, FieldsRepeatTheValueAfterAFieldWithoutComma) {
-  // Field 1 finds no comma: it is empty, and fields 2.. start over from the beginning.
-  const SkinValue v = splitSkinValue("Save,x");
-  EXPECT_EQ(v.fields[1], "");
-  EXPECT_EQ(v.fields[2], "Save");
-  EXPECT_EQ(v.fields[3], "");
-  EXPECT_EQ(v.fields[4], "Save");
-  EXPECT_EQ(v.fields[5], "");
-  // Field 5 found no comma: field 6 is the whole value.
-  EXPECT_EQ(v.fields[6], "Save,x");
-  EXPECT_EQ(v.commas, 1);
-}
-
-TEST(SkinValue, NoCommaMakesTheWholeValueFieldZero) {
-  const SkinValue v = splitSkinValue("  Left click ");
-  EXPECT_EQ(v.fields[0], "  Left click ");
-  for (int f = 1; f < 7; ++f) {
-    EXPECT_EQ(v.fields[f], "");
+// The seven fields of a value: each field ends at the next comma; a field that finds none is
+// empty and the next one starts over from the beginning of the value; field 6 is the rest; a
+// value without any comma is field 0 alone.
+TEST(SkinValue, FieldsOfAValue) {
+  struct Fields {
+    const char* value;
+    std::array<const char*, 7> fields;
+    int commas;
+  };
+  const Fields table[] = {
+      {"Save,x", {"Save", "", "Save", "", "Save", "", "Save,x"}, 1},
+      {"  Left click ", {"  Left click ", "", "", "", "", "", ""}, 0},
+      {"", {"", "", "", "", "", "", ""}, 0},
+      {"a,1,2,3,4,lbl,tail,more", {"a", "1", "2", "3", "4", "lbl", "tail,more"}, 7},
+  };
+  for (const Fields& row : table) {
+    const SkinValue v = splitSkinValue(row.value);
+    for (std::size_t f = 0; f < 7; ++f) {
+      EXPECT_EQ(v.fields[f], row.fields[f]) << '"' << row.value << "\" field " << f;
+    }
+    EXPECT_EQ(v.commas, row.commas) << row.value;
   }
-  EXPECT_EQ(splitSkinValue("").fields[0], "");
-}
-
-TEST(SkinValue, FieldSixIsTheRestAfterFieldFive) {
-  const SkinValue v = splitSkinValue("a,1,2,3,4,lbl,tail,more");
-  EXPECT_EQ(v.fields[5], "lbl");
-  EXPECT_EQ(v.fields[6], "tail,more");
-  EXPECT_EQ(v.commas, 7);
 }
 
 TEST(SkinValue, NothingIsTrimmedAndNumbersFollowTheIntegerRule) {
