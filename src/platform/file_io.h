@@ -21,7 +21,17 @@ std::optional<std::string> readFile(const std::filesystem::path& path);
 // new one is there at every moment; on failure the old file is left untouched and false is
 // returned. A symbolic link is followed, so the file it points to is replaced. An existing
 // file keeps its permission bits.
+//
+// A read-only file (no write permission bit, or not writable by this user) is refused, as
+// Windows refuses to write a file with the read-only attribute: false, errno EACCES.
+//
+// The temporary file has no name while it is written (it vanishes with a process killed
+// meanwhile); it is named ".<file>.tmp<pid>-<n>" only for the rename. Such names left by
+// writers that are no longer alive are removed from the folder by the next write into it.
 bool writeFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+
+// Whether `name` (a file name without folder) is one of writeFileAtomic's temporary names.
+bool isOurTemporaryName(std::string_view name);
 
 // What identifies one version of a file on disk: a change of content through any program
 // changes at least one of these.
