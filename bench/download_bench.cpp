@@ -95,7 +95,7 @@ void measure(benchmark::State& state, HidTransport& transport, Buttons buttons) 
     CountingWriter writer(protocol);
     // No desktop and no file writes: the mouse's part of the download alone.
     DownloadContext download{
-        settings, app, downloadState, library, writer, [&protocol] { protocol.endDownload(); }, nullptr,
+        settings, app, downloadState, library, writer, [&protocol] { return protocol.endDownload(); }, nullptr,
         messages, {},  false};
     const auto start = std::chrono::steady_clock::now();
     const DownloadResult result = downloadSettings(download);

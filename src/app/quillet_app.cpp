@@ -70,8 +70,9 @@ int CQuilletApp::initInstance() {
   if (auto* boxes = dynamic_cast<MessageBoxes*>(messages_.get())) {
     boxes->setParent(window_.get());
   }
-  connect(window_.get(), &CQuilletDlg::shutDown, QCoreApplication::instance(), &QCoreApplication::quit,
-          Qt::QueuedConnection);
+  connect(
+      window_.get(), &CQuilletDlg::shutDown, QCoreApplication::instance(),
+      [this] { QCoreApplication::exit(window_->exitCode()); }, Qt::QueuedConnection);
   connect(instance_.get(), &SingleInstance::restoreRequested, window_.get(), &CQuilletDlg::restoreFromTray);
   window_->initDialog(appFolder, skins, line.startHidden);
   if (!window_->closing()) {

@@ -50,9 +50,6 @@ WindowShape shapeOf(const QImage& mask) {
 constexpr std::array<int, 3> kValueBoxDigits{2, 2, 3};
 constexpr int kFireTimeBox = 2;
 
-// The size of a window whose mask cannot be read: the layout's frame still has to fit.
-constexpr QSize kFallbackWindowSize(1000, 640);
-
 }  // namespace
 
 CQuilletDlg::CQuilletDlg(MessageService& messages, std::unique_ptr<DeviceSession> session, QWidget* parent)
@@ -122,6 +119,9 @@ void CQuilletDlg::initDialog(const std::filesystem::path& appFolder, const std::
     }
     tray_.add();
     app_.startMinimized = startHidden ? 1 : 0;
+  } else if (const std::string problem = session_->accessProblem(); !problem.empty()) {
+    // The mouse is there but may not be written: say so, and why, rather than pretend.
+    messages_.show(mouseNotOpenedMessage(app_.language, problem));
   } else {
     messages_.show(noMouseMessage(app_.language));
   }
@@ -157,6 +157,7 @@ bool CQuilletDlg::loadLayouts() {
 }
 
 void CQuilletDlg::onMissingLayoutFile() {
+  exitCode_ = 1;  // a start-up that cannot load its skin has failed
   tray_.remove();
   if (session_->isOpen()) {
     session_->hostExit();
@@ -177,9 +178,8 @@ void CQuilletDlg::onMissingLayoutFile() {
 void CQuilletDlg::applyWindowShape() {
   const QImage& mask = pictures_.mask();
   if (mask.isNull()) {
-    // No shape: a plain rectangle of the idle picture's size.
-    const QImage& normal = pictures_.page(0).normal;
-    setFixedSize(normal.isNull() ? kFallbackWindowSize : normal.size());
+    // No shape: a plain rectangle of the size the composition is drawn in.
+    setFixedSize(pictures_.size());
     windowRegion_ = macroRegion_ = advancedRegion_ = QRegion(rect());
     clearMask();
     return;
@@ -455,9 +455,12 @@ void CQuilletDlg::onClose() {
 }
 
 bool CQuilletDlg::downloadSettings() {
-  const bool completed = session_->apply(settings_, app_, library_).completed;
+  const DownloadResult result = session_->apply(settings_, app_, library_);
+  if (!result.saved()) {
+    messages_.show(kSettingsSaveError);  // the files are as they were; the model keeps the edits
+  }
   update();
-  return completed;
+  return result.completed && result.saved();
 }
 
 void CQuilletDlg::switchPage(std::uint8_t page) {
@@ -628,6 +631,8 @@ void CQuilletDlg::onDeviceArrived() {
       app_.deviceValue = *value;
     }
     tray_.add();
+  } else if (const std::string problem = session_->accessProblem(); !problem.empty()) {
+    messages_.show(mouseNotOpenedMessage(app_.language, problem));
   }
 }
 

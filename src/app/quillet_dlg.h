@@ -66,6 +66,9 @@ class CQuilletDlg : public QWidget {
   DeviceSession& session() { return *session_; }
   MacroLibrary& library() { return library_; }
   bool closing() const { return closing_; }
+  // The process's exit status once the window has shut down: 0, or 1 when it ended because its
+  // skin could not be loaded.
+  int exitCode() const { return exitCode_; }
   // The three value boxes of the advanced page (null unless that page is shown).
   QLineEdit* valueBox(int index) const { return valueBoxes_[static_cast<std::size_t>(index)]; }
   // What the last hover change asked to repaint.
@@ -140,6 +143,7 @@ class CQuilletDlg : public QWidget {
   std::array<QPointer<QLineEdit>, 3> valueBoxes_{};
   bool recording_ = false;  // macro recording comes with the macro page
   bool closing_ = false;
+  int exitCode_ = 0;
 };
 
 }  // namespace quillet

@@ -25,4 +25,10 @@ bool commandLineRequestsHide(std::string_view commandLine);
 // "Please plug-in【K736 Gaming mouse】USB Mouse", or its Chinese text.
 std::string noMouseMessage(Language language);
 
+// The mouse is plugged in but its nodes may not be opened: `problem` ("PATH: reason"), and the
+// udev rule that gives the mouse to the logged-in user.
+std::string mouseNotOpenedMessage(Language language, std::string_view problem);
+// The same hint for a terminal, in English.
+std::string udevRuleHint();
+
 }  // namespace quillet

@@ -1,5 +1,7 @@
 #include "device/download.h"
 
+#include <algorithm>
+
 #include "settings/settings_file.h"
 #include "macro/block_writer.h"
 #include "device/configuration.h"
@@ -49,17 +51,42 @@ int desktopPointerSpeed(std::uint8_t pointerSpeed) {
   return pointerSpeed <= 8 ? 2 * pointerSpeed : 18;
 }
 
+namespace {
+
+// Counts what the mouse does not take; the download goes on either way, as it does without a
+// mouse, so that the files are saved.
+class CountingWriter final : public BlockWriter {
+ public:
+  CountingWriter(BlockWriter& inner, bool& tookAll) : inner_(inner), tookAll_(tookAll) {}
+  bool writeBlock(std::uint16_t address, std::span<const std::uint8_t> data) override {
+    const bool ok = inner_.writeBlock(address, data);
+    tookAll_ = tookAll_ && ok;
+    return ok;
+  }
+
+ private:
+  BlockWriter& inner_;
+  bool& tookAll_;
+};
+
+}  // namespace
+
 DownloadResult downloadSettings(DownloadContext& c) {
   DownloadResult result;
+  CountingWriter writer(c.writer, result.mouseTookAll);
   // 1. The macro being edited goes into its group file first, so the mouse gets what the
   //    editor shows.
   if (c.writeFiles && c.library.groups().groupCount > 0) {
-    c.library.saveCurrentMacro();
+    if (!c.library.saveCurrentMacro()) {
+      if (const std::optional<MacroGroup> open = c.library.group(c.library.groups().currentGroup)) {
+        result.unsaved.push_back(open->file);
+      }
+    }
     c.library.readMacroNames();
   }
   // 2. The current profile, as the mouse will hold it.
-  if (c.writeFiles) {
-    saveCurrentProfile(c.app);
+  if (c.writeFiles && !saveCurrentProfile(c.app)) {
+    result.unsaved.push_back(c.app.configPath);
   }
   // 3.-5. Device bytes of all four profiles.
   clearDeadMacroAssignments(c.settings, c.library);
@@ -70,18 +97,18 @@ DownloadResult downloadSettings(DownloadContext& c) {
   // 6. The configuration area.
   for (const ConfigurationBlock& block :
        configurationBlocks(c.settings, c.state, c.app.currentProfile, c.app.deviceValue)) {
-    c.writer.writeBlock(block.address, block.bytes);
+    writer.writeBlock(block.address, block.bytes);
   }
   // 7.-8. Descriptors, then images.
   result.layout = layoutMacros(c.state.slotFunction, c.state.deviceFunction, c.app.currentProfile,
-                               library.folders().macroFolder, library.builtins(), c.writer);
-  if (!writeMacroImages(result.layout, c.writer, c.messages).completed) {
+                               library.folders().macroFolder, library.builtins(), writer);
+  if (!writeMacroImages(result.layout, writer, c.messages).completed) {
     result.completed = false;  // "LED地址越界!": nothing more goes to the mouse or the files
     return result;
   }
   // 9. The end of the download.
-  if (c.endDownload) {
-    c.endDownload();
+  if (c.endDownload && !c.endDownload()) {
+    result.mouseTookAll = false;
   }
   // 10.-11. The desktop's pointer speed and wheel lines, where the desktop has them.
   if (c.desktop != nullptr) {
@@ -97,8 +124,10 @@ DownloadResult downloadSettings(DownloadContext& c) {
     c.repaint();
   }
   // 13. The save.
-  if (c.writeFiles) {
-    saveSettings(c.app.configPath, c.app.currentProfileNumber, c.settings, c.app);
+  if (c.writeFiles && !saveSettings(c.app.configPath, c.app.currentProfileNumber, c.settings, c.app)) {
+    if (std::find(result.unsaved.begin(), result.unsaved.end(), c.app.configPath) == result.unsaved.end()) {
+      result.unsaved.push_back(c.app.configPath);
+    }
   }
   return result;
 }

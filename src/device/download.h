@@ -3,8 +3,10 @@
 // buttons play, written into the mouse; then the desktop's pointer speed and wheel lines, and
 // the save of the settings file. Runs on the thread that owns the settings model.
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "settings/app_state.h"
 #include "settings/profile_settings.h"
@@ -24,8 +26,9 @@ struct DownloadContext {
   DownloadState& state;
   MacroLibrary& library;
   BlockWriter& writer;
-  // Closes the download in the mouse: Finish, 10 ms, the end with address 0.
-  std::function<void()> endDownload;
+  // Closes the download in the mouse: Finish, 10 ms, the end with address 0. Returns whether the
+  // mouse took both reports.
+  std::function<bool()> endDownload;
   // The desktop's mouse settings; null leaves them alone.
   DesktopMouseSettings* desktop = nullptr;
   MessageService& messages;
@@ -39,7 +42,15 @@ struct DownloadResult {
   // False when an image's LED data would pass the end of the mouse's memory: the download
   // stopped there, without Finish, desktop settings or save.
   bool completed = true;
+  // False when the mouse did not take a block or the end of the download (it is gone, or was
+  // never there).
+  bool mouseTookAll = true;
+  // The files the download could not write (the macro being edited, CurConfig, the settings
+  // save), in the order tried. A file that could not be written is as it was before.
+  std::vector<std::filesystem::path> unsaved;
   MacroLayout layout;  // where the images went; the live adjustment rewrites layout.adjustTarget
+
+  bool saved() const { return unsaved.empty(); }
 };
 
 DownloadResult downloadSettings(DownloadContext& context);

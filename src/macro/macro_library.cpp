@@ -24,40 +24,36 @@ bool copyFile(const fs::path& from, const fs::path& to) {
 }
 
 // Copies the regular files and folders below `from` into `to`, creating `to`. Links are not
-// followed, so the copy never reaches outside the factory folder. Single failures go
-// unreported, as the restore asks.
-void copyTree(const fs::path& from, const fs::path& to) {
+// followed, so the copy never reaches outside the factory folder. False when anything could not
+// be read or written.
+bool copyTree(const fs::path& from, const fs::path& to) {
   std::error_code ec;
-  fs::create_directories(to, ec);
-  for (fs::directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
+  if (!fs::create_directories(to, ec) && ec) {
+    return false;
+  }
+  bool ok = true;
+  fs::directory_iterator it(from, ec);
+  for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
     std::error_code typeEc;
     const fs::file_status status = it->symlink_status(typeEc);
     const fs::path target = to / it->path().filename();
     if (fs::is_directory(status)) {
-      copyTree(it->path(), target);
+      ok = copyTree(it->path(), target) && ok;
     } else if (fs::is_regular_file(status)) {
-      copyFile(it->path(), target);
+      ok = copyFile(it->path(), target) && ok;
     }
   }
+  return ok && !ec;
 }
 
-// Removes everything inside `folder` and keeps the folder. remove_all removes a link, never
-// what it points to, so nothing outside the folder is touched.
-void emptyFolder(const fs::path& folder) {
+void removeQuietly(const fs::path& file) {
   std::error_code ec;
-  std::vector<fs::path> entries;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    entries.push_back(it->path());
-  }
-  for (const fs::path& entry : entries) {
-    std::error_code removeEc;
-    fs::remove_all(entry, removeEc);
-  }
+  fs::remove(file, ec);
 }
 
 }  // namespace
 
-MacroLibrary::MacroLibrary(MessageService& messages) : messages_(messages) {}
+MacroLibrary::MacroLibrary(MessageService& messages, LibraryFiles files) : messages_(messages), files_(files) {}
 
 MacroPageView MacroLibrary::start(const fs::path& skinFolder, const fs::path& appFolder, Language language) {
   setFolders(skinFolder, language);
@@ -97,7 +93,7 @@ void MacroLibrary::loadGroupList() {
   }
   const bool dropped = kept.groupCount != listed.groupCount;
   list_ = kept;
-  if (dropped) {
+  if (dropped && files_ == LibraryFiles::ReadWrite) {
     saveGroupList();
   }
 }
@@ -179,7 +175,7 @@ MacroPageView MacroLibrary::selectMacro(int index) {
 bool MacroLibrary::saveCurrentMacro() {
   const std::optional<MacroGroup> g = group(list_.currentGroup);
   if (!g || open_.current < 0 || open_.current >= open_.count) {
-    return false;  // no group open, or no macro in it to save
+    return true;  // no group open, or no macro in it: nothing to save
   }
   return writeMacro(g->file, open_, open_.current);
 }
@@ -193,13 +189,21 @@ LibraryResult MacroLibrary::newGroup() {
     messages_.show(std::string("'") + kNewGroupName + kMsgDoubleNameQuotedEnd);
     return result(LibraryOutcome::Refused);
   }
+  // The file first, then the list that names it: the list never names a file that is not there.
+  const std::optional<fs::path> file = groupFilePath(folders_.macroFolder, kNewGroupName);
+  if (!file || !fileio::writeFileAtomic(*file, "")) {
+    messages_.show(kMsgCreateGroupFileFailed);
+    return result(LibraryOutcome::Failed);
+  }
+  const MacroGroupList before = list_;
   list_.names[list_.groupCount] = kNewGroupName;
   list_.currentGroup = list_.groupCount;
   ++list_.groupCount;
-  saveGroupList();
-  const std::optional<MacroGroup> g = group(list_.currentGroup);
-  if (!g || !fileio::writeFileAtomic(g->file, "")) {
-    messages_.show(kMsgCreateGroupFileFailed);
+  if (!saveGroupList()) {
+    list_ = before;
+    removeQuietly(*file);
+    messages_.show(kMsgLibraryError);
+    return result(LibraryOutcome::Failed);
   }
   clearAllSlots(open_);
   open_.current = 0;
@@ -211,19 +215,24 @@ LibraryResult MacroLibrary::deleteGroup() {
   if (list_.groupCount == 0) {
     return result(LibraryOutcome::Refused);
   }
-  if (const std::optional<MacroGroup> g = group(list_.currentGroup)) {
-    std::error_code ec;
-    if (fs::is_regular_file(g->file, ec)) {
-      fs::remove(g->file, ec);
-    }
-  }
+  // The list first: a group whose file is deleted is never left listed, and a list that cannot
+  // be written keeps both.
+  const std::optional<MacroGroup> g = group(list_.currentGroup);
+  const MacroGroupList before = list_;
   for (int i = list_.currentGroup; i + 1 < list_.groupCount; ++i) {
     list_.names[i] = list_.names[i + 1];
   }
   --list_.groupCount;
   list_.names[list_.groupCount].clear();
   list_.currentGroup = 0;
-  saveGroupList();
+  if (!saveGroupList()) {
+    list_ = before;
+    messages_.show(kMsgLibraryError);
+    return result(LibraryOutcome::Failed);
+  }
+  if (g && isFile(g->file)) {
+    removeQuietly(g->file);
+  }
   openCurrentOrClear();
   readMacroNames();
   refreshMacroPage();
@@ -250,24 +259,30 @@ LibraryResult MacroLibrary::renameGroup(std::string_view text) {
   const int current = list_.currentGroup;
   const std::optional<MacroGroup> old = group(current);
   const std::string oldName = list_.names[current];
-  list_.names[current] = std::string(text);
-  saveGroupList();
-  if (!old || !isFile(old->file)) {
-    messages_.show(kMsgGroupFileNotFound);
-    readMacroNames();
-    return result(LibraryOutcome::Done);
-  }
-  const std::optional<MacroGroup> renamed = group(current);
-  if (!renamed || !copyFile(old->file, renamed->file)) {
+  const std::optional<fs::path> renamed = groupFilePath(folders_.macroFolder, text);
+  // Staged: the copy under the new name, then the list that names it, then the old file goes.
+  // At every step the listed name has its file; what fails is undone and said.
+  const bool hadFile = old && isFile(old->file);
+  if (hadFile && (!renamed || !copyFile(old->file, *renamed))) {
     messages_.show(kMsgInvalidGroupName);
-    list_.names[current] = oldName;
-    saveGroupList();
     return result(LibraryOutcome::Failed);
   }
   // On a file system that ignores case, "abc" and "ABC" are one file: never delete the copy.
   std::error_code ec;
-  if (!fs::equivalent(old->file, renamed->file, ec)) {
-    fs::remove(old->file, ec);
+  const bool sameFile = hadFile && fs::equivalent(old->file, *renamed, ec);
+  list_.names[current] = std::string(text);
+  if (!saveGroupList()) {
+    list_.names[current] = oldName;
+    if (hadFile && !sameFile) {
+      removeQuietly(*renamed);
+    }
+    messages_.show(kMsgLibraryError);
+    return result(LibraryOutcome::Failed);
+  }
+  if (!hadFile) {
+    messages_.show(kMsgGroupFileNotFound);
+  } else if (!sameFile) {
+    removeQuietly(old->file);
   }
   readMacroNames();
   return result(LibraryOutcome::Done);
@@ -320,7 +335,12 @@ LibraryResult MacroLibrary::importGroup(const fs::path& chosen) {
     return result(LibraryOutcome::Failed);
   }
   list_.names[list_.groupCount++] = name;
-  saveGroupList();
+  if (!saveGroupList()) {
+    list_.names[--list_.groupCount].clear();
+    removeQuietly(target);
+    messages_.show(kMsgLibraryError);
+    return result(LibraryOutcome::Failed);
+  }
   loadGroupList();
   list_.currentGroup = list_.groupCount > 0 ? static_cast<std::uint8_t>(list_.groupCount - 1) : 0;
   openCurrentOrClear();
@@ -348,8 +368,16 @@ LibraryResult MacroLibrary::restoreFactorySet() {
     messages_.show(kMsgLibraryError);
     return result(LibraryOutcome::Failed);
   }
-  emptyFolder(folders_.macroFolder);
-  copyTree(folders_.resetFolder, folders_.macroFolder);
+  // Staged beside the library and swapped in whole: a copy that fails, or a process that dies
+  // on the way, leaves the library as it was.
+  const fs::path parent = folders_.macroFolder.parent_path();
+  fileio::removeStaleTemporaryFolders(parent);
+  const fs::path staged = fileio::temporarySibling(folders_.macroFolder);
+  if (!copyTree(folders_.resetFolder, staged) || !fileio::replaceFolder(folders_.macroFolder, staged)) {
+    fs::remove_all(staged, ec);
+    messages_.show(kMsgLibraryError);
+    return result(LibraryOutcome::Failed);
+  }
   loadGroupList();
   openCurrentOrClear();
   readMacroNames();

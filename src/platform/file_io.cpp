@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <system_error>
+#include <vector>
 
 namespace quillet::fileio {
 namespace fs = std::filesystem;
@@ -182,7 +184,6 @@ void removeStaleTemporaries(const fs::path& folder) {
 }  // namespace
 
 bool writeFileAtomic(const fs::path& requested, std::string_view bytes) {
-  static std::atomic<unsigned> counter{0};
   const fs::path path = resolveLinks(requested);
   const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
 
@@ -202,9 +203,7 @@ bool writeFileAtomic(const fs::path& requested, std::string_view bytes) {
   // no such file, a named one is used from the start.
   Descriptor fd(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
   const bool unnamed = fd.valid();
-  const auto freshName = [&] {
-    return folder / (temporaryPrefix(path) + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)));
-  };
+  const auto freshName = [&] { return temporarySibling(path); };
   fs::path temp;
   if (!unnamed) {
     for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
@@ -255,6 +254,56 @@ bool writeFileAtomic(const fs::path& requested, std::string_view bytes) {
 }
 
 bool isOurTemporaryName(std::string_view name) { return writerOf(name).has_value(); }
+
+fs::path temporarySibling(const fs::path& path) {
+  static std::atomic<unsigned> counter{0};
+  const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+  return folder / (temporaryPrefix(path) + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)));
+}
+
+void removeStaleTemporaryFolders(const fs::path& parent) {
+  std::error_code ec;
+  std::vector<fs::path> stale;
+  for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::optional<pid_t> pid = writerOf(it->path().filename().string());
+    std::error_code typeEc;
+    if (pid && *pid > 0 && *pid != ::getpid() && it->symlink_status(typeEc).type() == fs::file_type::directory &&
+        ::kill(*pid, 0) != 0 && errno == ESRCH) {
+      stale.push_back(it->path());
+    }
+  }
+  for (const fs::path& folder : stale) {
+    std::error_code removeEc;
+    fs::remove_all(folder, removeEc);
+  }
+}
+
+bool replaceFolder(const fs::path& folder, const fs::path& staged) {
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(folder, ec))) {
+    return ::rename(staged.c_str(), folder.c_str()) == 0;
+  }
+  // The exchange swaps the two names in one step; `staged` then names the old folder.
+  if (::renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, folder.c_str(), RENAME_EXCHANGE) != 0) {
+    if (errno != EINVAL && errno != ENOSYS) {
+      return false;
+    }
+    // A file system without the exchange: two renames, the old folder kept aside until the new
+    // one is in place.
+    const fs::path aside = temporarySibling(folder);
+    if (::rename(folder.c_str(), aside.c_str()) != 0) {
+      return false;
+    }
+    if (::rename(staged.c_str(), folder.c_str()) != 0) {
+      ::rename(aside.c_str(), folder.c_str());
+      return false;
+    }
+    fs::remove_all(aside, ec);
+    return true;
+  }
+  fs::remove_all(staged, ec);
+  return true;
+}
 
 FileStamp stampOf(const fs::path& path) {
   struct stat st {};

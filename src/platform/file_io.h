@@ -33,6 +33,20 @@ bool writeFileAtomic(const std::filesystem::path& path, std::string_view bytes);
 // Whether `name` (a file name without folder) is one of writeFileAtomic's temporary names.
 bool isOurTemporaryName(std::string_view name);
 
+// A fresh temporary name beside `path` (same folder, so a rename stays on one file system), of
+// the same form: ".<name>.tmp<pid>-<n>". Nothing is created.
+std::filesystem::path temporarySibling(const std::filesystem::path& path);
+
+// Removes the temporary folders (named as temporarySibling names them) that writers no longer
+// alive left in `parent`, with everything in them.
+void removeStaleTemporaryFolders(const std::filesystem::path& parent);
+
+// Puts the folder `staged` where `folder` is, in one step where the system can: at every moment
+// `folder` is either the old folder or the staged one. The old folder (or what is left of it)
+// is then removed. A missing `folder` is simply replaced. False, with both as they were, when
+// the swap cannot be made.
+bool replaceFolder(const std::filesystem::path& folder, const std::filesystem::path& staged);
+
 // What identifies one version of a file on disk: a change of content through any program
 // changes at least one of these.
 struct FileStamp {

@@ -141,6 +141,12 @@ std::string readString(const fs::path& file, std::string_view section, std::stri
   return std::string(text::truncateUtf16Units(value, bufferChars - 1));
 }
 
+bool isReadable(const fs::path& file) {
+  LoadStatus status = LoadStatus::Missing;
+  load(file, &status);
+  return status == LoadStatus::Loaded;
+}
+
 bool hasSection(const fs::path& file, std::string_view section) {
   const std::shared_ptr<const Document> doc = load(file);
   return doc && doc->findSection(section) != nullptr;

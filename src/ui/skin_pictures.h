@@ -29,8 +29,10 @@ class SkinPictures {
   // The 14 × 14 knob, cut from (3, 2) of moveRect.png.
   const QImage& knob() const { return knob_; }
   const QImage& lightingBlank() const { return ledNull_; }
-  // The window's drawing size: the mask's size.
-  QSize size() const { return mask_.size(); }
+  // The window's drawing size: the mask's size; without a mask the idle main picture's, and
+  // without that too kFallbackSize. The window's shape and its composition both take it.
+  QSize size() const;
+  static constexpr QSize kFallbackSize{1000, 640};
   // How often load() ran; painting never decodes.
   int loads() const { return loads_; }
 

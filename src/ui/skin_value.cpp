@@ -34,8 +34,7 @@ std::int32_t skinNumber(std::string_view field) { return ini::toInt(field); }
 
 SkinValue readSkinValue(const std::filesystem::path& file, std::string_view section, int index,
                         SkinReadReport& report) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) {
+  if (!ini::isReadable(file)) {
     if (!report.missingFile) {
       report.missingFile = true;
       report.messages.show(kSkinFileMissingText);

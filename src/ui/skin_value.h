@@ -63,8 +63,8 @@ struct SkinReadReport {
 };
 
 // Reads key `index` (decimal, no leading zeros) of `section` from the layout file `file` and cuts
-// it into fields. A missing file is reported through `report` and reads as empty; an absent or
-// empty key reads as empty without a message.
+// it into fields. A missing or unreadable file is reported through `report` and reads as empty;
+// an absent or empty key reads as empty without a message.
 SkinValue readSkinValue(const std::filesystem::path& file, std::string_view section, int index,
                         SkinReadReport& report);
 

@@ -69,7 +69,10 @@ class Download : public ::testing::Test {
   void startLibrary() { library_.start(app_.skinFolder, app_.appFolder, app_.language); }
   DownloadResult run(bool writeFiles = true) {
     DownloadContext context{settings_, app_, state_, library_, writer_,
-                            [this] { writer_.events.push_back("finish"); },
+                            [this] {
+                              writer_.events.push_back("finish");
+                              return true;
+                            },
                             &desktop_, messages_,
                             [this] { writer_.events.push_back("repaint"); }, writeFiles};
     return downloadSettings(context);

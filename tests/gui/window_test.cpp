@@ -9,12 +9,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <fstream>
 
 #include "app/quillet_dlg.h"
 #include "settings/settings_file.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
 #include "device/configuration.h"
+#include "platform/file_io.h"
 #include "platform/ini.h"
 #include "support/temp_dir.h"
 #include "ui/lighting_refresh.h"
@@ -27,6 +29,7 @@ class FakeSession : public NullDeviceSession {
  public:
   FakeSession(MessageService& messages, bool present) : NullDeviceSession(messages), present_(present) {}
   bool open() override { return present_; }
+  std::string accessProblem() const override { return problem; }
   bool isOpen() const override { return present_; }
   std::optional<std::uint8_t> readDeviceValue() override { return present_ ? std::optional<std::uint8_t>(5) : std::nullopt; }
   void hostExit() override { ++hostExits; }
@@ -36,6 +39,7 @@ class FakeSession : public NullDeviceSession {
   }
   int hostExits = 0;
   int applies = 0;
+  std::string problem;  // a mouse that is there but may not be opened
 
  private:
   bool present_;
@@ -43,13 +47,15 @@ class FakeSession : public NullDeviceSession {
 
 class WindowTest : public ::testing::Test {
  protected:
-  void start(bool present = false, const std::function<void(const std::filesystem::path&)>& prepare = {}) {
+  void start(bool present = false, const std::function<void(const std::filesystem::path&)>& prepare = {},
+             const std::string& problem = {}) {
     std::filesystem::copy(std::filesystem::path(QUILLET_BIN_DIR) / "skins", skins_,
                           std::filesystem::copy_options::recursive);
     if (prepare) {
       prepare(skins_);
     }
     auto session = std::make_unique<FakeSession>(messages_, present);
+    session->problem = problem;
     session_ = session.get();
     dlg_ = std::make_unique<CQuilletDlg>(messages_, std::move(session));
     dlg_->initDialog(QUILLET_BIN_DIR, skins_, false);
@@ -302,18 +308,69 @@ TEST_F(WindowTest, LanguageSwitchReloadsNamesTrayMenuAndStoresTheChoice) {
   EXPECT_EQ(dlg_->windowTitle(), QString::fromUtf8(kWindowTitle));
 }
 
-TEST_F(WindowTest, AMissingLayoutFileEndsTheWindow) {
-  start(true, [](const std::filesystem::path& skins) {
-    std::filesystem::remove(skins / "INI_EN" / "skin_mac_en.ini");
-    std::filesystem::remove(skins / "INI_CN" / "skin_mac.ini");
-  });
-  QSignalSpy ended(dlg_.get(), &CQuilletDlg::shutDown);
-  QApplication::processEvents();
-  ASSERT_FALSE(messages_.texts.empty());
-  EXPECT_EQ(messages_.texts[0], std::string(kSkinFileMissingText));
-  EXPECT_GE(session_->hostExits, 1);
+TEST_F(WindowTest, AMissingOrUnreadableLayoutFileEndsTheWindowAsAFailure) {
+  for (const bool missing : {true, false}) {
+    SCOPED_TRACE(missing ? "missing" : "unreadable");
+    dlg_.reset();
+    std::filesystem::remove_all(skins_);
+    messages_.texts.clear();
+    start(true, [missing](const std::filesystem::path& skins) {
+      for (const auto& file : {skins / "INI_EN" / "skin_mac_en.ini", skins / "INI_CN" / "skin_mac.ini"}) {
+        std::filesystem::remove(file);
+        if (!missing) {
+          // Too large to be read: a read of it fails as an unreadable file's does, even for root.
+          { std::ofstream create(file); }
+          std::filesystem::resize_file(file, fileio::kMaxReadBytes + 1);
+        }
+      }
+    });
+    QApplication::processEvents();
+    ASSERT_FALSE(messages_.texts.empty());
+    EXPECT_EQ(messages_.texts[0], std::string(kSkinFileMissingText));
+    EXPECT_GE(session_->hostExits, 1);
+    EXPECT_FALSE(dlg_->tray().added());
+    EXPECT_TRUE(dlg_->closing());
+    EXPECT_EQ(dlg_->exitCode(), 1) << "a start-up that fails ends with a failure";
+  }
+}
+
+TEST_F(WindowTest, AMouseThatMayNotBeOpenedIsSaidSoAndNotPretended) {
+  start(false, {}, "/dev/hidraw3: Permission denied");
+  ASSERT_EQ(messages_.texts.size(), 1u);
+  EXPECT_EQ(messages_.texts[0], mouseNotOpenedMessage(dlg_->app().language, "/dev/hidraw3: Permission denied"));
+  EXPECT_NE(messages_.texts[0].find("70-quillet.rules"), std::string::npos);
+  EXPECT_EQ(dlg_->app().devicePresent, 0);
   EXPECT_FALSE(dlg_->tray().added());
-  EXPECT_TRUE(dlg_->closing());
+}
+
+TEST_F(WindowTest, AnApplyThatCannotSaveSaysErrorAndKeepsTheEdits) {
+  const std::filesystem::path config = skins_ / "config" / "config.ini";
+  start(false, [&config](const std::filesystem::path&) {
+    // A button on a macro whose group is gone: the apply gives it 0, so its save must write.
+    ini::writeString(config, "Config1", "K0", "2304");
+    std::filesystem::permissions(config, std::filesystem::perms::owner_read);
+  });
+  messages_.texts.clear();
+  const std::string before = test::readBytes(config);
+  dlg_->settings().pointerSpeed = 9;
+  clickMain(frame_region::kApply);
+  EXPECT_EQ(session_->applies, 1);
+  EXPECT_EQ(messages_.texts, std::vector<std::string>{kSettingsSaveError});
+  EXPECT_EQ(test::readBytes(config), before);
+  EXPECT_EQ(dlg_->settings().pointerSpeed, 9) << "the edits stay in memory for the next apply";
+}
+
+TEST_F(WindowTest, WithoutItsMaskTheWindowIsStillDrawn) {
+  start(false, [](const std::filesystem::path& skins) { std::filesystem::remove(skins / "main_mask.jpg"); });
+  EXPECT_TRUE(dlg_->pictures().mask().isNull());
+  const QSize size = dlg_->pictures().page(0).normal.size();
+  ASSERT_FALSE(size.isEmpty());
+  EXPECT_EQ(dlg_->size(), size);
+  const QImage& drawn = dlg_->compose();
+  EXPECT_EQ(drawn.size(), size) << "the composition takes the same size as the window";
+  // Away from every label and region, the idle picture shows through.
+  const QPoint spot(size.width() / 2, size.height() - 3);
+  EXPECT_EQ(drawn.pixel(spot), dlg_->pictures().page(0).normal.pixel(spot));
 }
 
 TEST(SingleInstance, ASecondStartAsksTheFirstToRestore) {

@@ -1,7 +1,14 @@
 // The macro library: macroGrp.ini, the group operations and the safety of group names.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <fstream>
+#include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -10,6 +17,7 @@
 #include "macro/macro_file.h"
 #include "macro/macro_library.h"
 #include "macro/macro_test_support.h"
+#include "platform/file_io.h"
 #include "platform/ini.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"
@@ -154,12 +162,14 @@ TEST_F(LibraryTest, NewGroupAndItsLimits) {
   EXPECT_EQ(listedNames().size(), 10u);
 }
 
-TEST_F(LibraryTest, NewGroupWhoseFileCannotBeMadeStaysListed) {
+TEST_F(LibraryTest, NewGroupWhoseFileCannotBeMadeIsNotListed) {
   makeLibrary({"A"});
   fs::create_directory(folders.macroFolder / "New.dat");
   const LibraryResult r = library.newGroup();
+  EXPECT_EQ(r.outcome, LibraryOutcome::Failed);
   EXPECT_EQ(messages.texts, std::vector<std::string>{kMsgCreateGroupFileFailed});
-  EXPECT_EQ(r.view.groupNames, (std::vector<std::string>{"A", "New"}));
+  EXPECT_EQ(r.view.groupNames, std::vector<std::string>{"A"});
+  EXPECT_EQ(listedNames(), std::vector<std::string>{"A"});
 }
 
 TEST_F(LibraryTest, DeleteOpensTheFirstGroupAndEmptiesAtTheEnd) {
@@ -353,6 +363,94 @@ TEST_F(LibraryTest, RestoreReplacesOnlyTheMacroFolderContent) {
   EXPECT_EQ(test::readText(temp / "outside" / "precious.txt"), "keep") << "a link is removed, not followed";
   EXPECT_EQ(r.view.groupNames, std::vector<std::string>{"Factory"});
   EXPECT_EQ(r.view.macroNames, std::vector<std::string>{"f1"});
+}
+
+// Every file of the tree with its bytes.
+std::map<std::string, std::string> contentsOf(const fs::path& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    files[fs::relative(entry.path(), root).string()] = entry.is_regular_file() ? test::readText(entry.path()) : "<dir>";
+  }
+  return files;
+}
+
+TEST_F(LibraryTest, AGroupListThatCannotBeWrittenUndoesEveryOperation) {
+  // macroGrp.ini read-only: every operation that must change the list fails, says so, and
+  // leaves the files and the page as they were; a renamed file never drops out of the list.
+  struct Case {
+    const char* name;
+    std::function<LibraryResult(MacroLibrary&, const fs::path&)> run;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"new", [](MacroLibrary& l, const fs::path&) { return l.newGroup(); }, kMsgLibraryError},
+      {"rename", [](MacroLibrary& l, const fs::path&) { return l.renameGroup("Renamed"); }, kMsgLibraryError},
+      {"delete", [](MacroLibrary& l, const fs::path&) { return l.deleteGroup(); }, kMsgLibraryError},
+      {"import", [](MacroLibrary& l, const fs::path& chosen) { return l.importGroup(chosen); }, kMsgLibraryError},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(folders.macroFolder);
+    fs::create_directories(folders.macroFolder);
+    makeLibrary({"A", "B"});
+    library.switchGroup(2);
+    writeGroup(temp.path(), "Imported", {"i1"});
+    ::chmod(groupListPath(folders.macroFolder).c_str(), 0444);
+    const auto before = contentsOf(folders.macroFolder);
+    const MacroPageView view = library.view();
+    messages.texts.clear();
+
+    const LibraryResult r = c.run(library, temp / "Imported.dat");
+    EXPECT_EQ(r.outcome, LibraryOutcome::Failed);
+    EXPECT_EQ(messages.texts, std::vector<std::string>{c.message});
+    EXPECT_EQ(r.view, view);
+    EXPECT_EQ(contentsOf(folders.macroFolder), before);
+    ::chmod(groupListPath(folders.macroFolder).c_str(), 0644);
+  }
+}
+
+TEST_F(LibraryTest, ARestoreThatCannotCopyEverythingLeavesTheLibrary) {
+  writeGroup(folders.resetFolder, "Factory", {"f1"});
+  listGroups(folders.resetFolder, {"Factory"});
+  // A factory file too large to be read: its copy fails after the others were made.
+  {
+    std::ofstream huge(folders.resetFolder / "zz.dat", std::ios::binary);
+  }
+  fs::resize_file(folders.resetFolder / "zz.dat", fileio::kMaxReadBytes + 1);
+  makeLibrary({"Mine", "Yours"});
+  const auto before = contentsOf(folders.macroFolder);
+  const auto entriesBeside = [&] {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(folders.macroFolder.parent_path())) {
+      names.insert(e.path().filename().string());
+    }
+    return names;
+  };
+  const std::set<std::string> siblings = entriesBeside();
+
+  const LibraryResult r = library.restoreFactorySet();
+  EXPECT_EQ(r.outcome, LibraryOutcome::Failed);
+  EXPECT_EQ(messages.texts, std::vector<std::string>{kMsgLibraryError});
+  EXPECT_EQ(contentsOf(folders.macroFolder), before);
+  EXPECT_EQ(r.view.groupNames, (std::vector<std::string>{"Mine", "Yours"}));
+  EXPECT_EQ(entriesBeside(), siblings) << "no staged copy is left";
+
+  // Once the factory set can be read, the restore swaps it in and leaves nothing beside it; a
+  // staged copy that a killed restore left is removed on the way.
+  fs::remove(folders.resetFolder / "zz.dat");
+  const pid_t gone = ::fork();
+  if (gone == 0) {
+    ::_exit(0);
+  }
+  ::waitpid(gone, nullptr, 0);
+  const fs::path leftover = folders.macroFolder.parent_path() / (".macro.tmp" + std::to_string(gone) + "-0");
+  test::writeText(leftover / "Half.dat", "half");
+  messages.texts.clear();
+  EXPECT_EQ(library.restoreFactorySet().outcome, LibraryOutcome::Done);
+  EXPECT_TRUE(messages.texts.empty());
+  EXPECT_EQ(contentsOf(folders.macroFolder), contentsOf(folders.resetFolder));
+  EXPECT_FALSE(fs::exists(leftover));
+  EXPECT_EQ(entriesBeside(), siblings);
 }
 
 TEST_F(LibraryTest, RestoreWithoutAFactorySetDeletesNothing) {

@@ -19,7 +19,8 @@ namespace quillet::cli {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-constexpr int kExitNoMouse = 3;  // no mouse was found
+constexpr int kExitNoMouse = 3;    // no mouse was found
+constexpr int kExitNoAccess = 4;   // a mouse is plugged in but its nodes may not be opened
 
 // What the global options and the folders give every command.
 struct Context {
@@ -44,6 +45,10 @@ bool requireSettingsFile(const Context& context);
 
 // With QUILLET_HID_LOG set (not empty), every report `protocol` sends or reads goes to stderr.
 void traceReportsIfAsked(DeviceProtocol& protocol);
+
+// Says on stderr which node could not be opened and why, and the udev rule that fixes it;
+// returns kExitNoAccess.
+int noAccess(const std::string& problem);
 
 int runShow(Context& context, const std::vector<std::string>& args);
 int runReset(Context& context, const std::vector<std::string>& args);

@@ -30,7 +30,7 @@ class PrintingWriter final : public BlockWriter {
 };
 
 struct Loaded {
-  explicit Loaded(Context& context) : library(context.messages) {
+  Loaded(Context& context, LibraryFiles files) : library(context.messages, files) {
     loadStartupSettings(context.app, context.settings);
     library.start(context.app.skinFolder, context.app.appFolder, context.app.language);
   }
@@ -48,11 +48,15 @@ int runPlan(Context& context, const std::vector<std::string>& args) {
   if (!requireSettingsFile(context)) {
     return kExitUsage;
   }
-  Loaded loaded(context);
-  context.app.deviceValue = 0;  // no mouse is asked
+  Loaded loaded(context, LibraryFiles::ReadOnly);  // a plan only reads
+  context.app.deviceValue = 0;                     // no mouse is asked
   PrintingWriter writer;
   DownloadContext download{context.settings, context.app, loaded.state, loaded.library, writer,
-                           [] { std::printf("finish\n"); }, nullptr, context.messages, {}, false};
+                           [] {
+                             std::printf("finish\n");
+                             return true;
+                           },
+                           nullptr, context.messages, {}, false};
   const DownloadResult result = downloadSettings(download);
   if (std::fflush(stdout) != 0) {
     return kExitFailed;
@@ -68,10 +72,13 @@ int runApply(Context& context, const std::vector<std::string>& args) {
   if (!requireSettingsFile(context)) {
     return kExitUsage;
   }
-  Loaded loaded(context);
+  Loaded loaded(context, LibraryFiles::ReadWrite);
   const sim::TransportChoice choice = sim::chooseTransport(context.simulate);
   DeviceLink link(*choice.transport);
-  if (!link.open() || link.commandState() != DeviceLink::HandleState::kOpen) {
+  if (link.open() && !link.usable()) {
+    return noAccess(link.accessProblem());
+  }
+  if (!link.usable()) {
     if (const std::string problem = choice.transport->enumerateProblem(); !problem.empty()) {
       error(problem);
     }
@@ -84,26 +91,18 @@ int runApply(Context& context, const std::vector<std::string>& args) {
   if (const auto status = protocol.readStatus()) {
     context.app.deviceValue = status->deviceValue;
   }
-  bool reached = true;
-  struct CheckedWriter final : BlockWriter {
-    CheckedWriter(DeviceProtocol& p, bool& ok) : protocol(p), reached(ok) {}
-    bool writeBlock(std::uint16_t address, std::span<const std::uint8_t> data) override {
-      const bool ok = protocol.writeBlock(address, data);
-      reached = reached && ok;
-      return ok;
-    }
-    DeviceProtocol& protocol;
-    bool& reached;
-  } writer(protocol, reached);
   const std::unique_ptr<DesktopMouseSettings> desktop = makeDesktopMouseSettings();
-  DownloadContext download{context.settings, context.app, loaded.state, loaded.library, writer,
-                           [&protocol] { protocol.endDownload(); }, desktop.get(), context.messages, {}, true};
+  DownloadContext download{context.settings, context.app, loaded.state, loaded.library, protocol,
+                           [&protocol] { return protocol.endDownload(); }, desktop.get(), context.messages, {}, true};
   const DownloadResult result = downloadSettings(download);
-  if (!reached) {
-    error("the mouse did not take every block; the settings are saved, apply again once it is back");
-    return kExitFailed;
+  for (const std::filesystem::path& file : result.unsaved) {
+    error("could not write " + file.string() + "; it is as it was before this apply");
   }
-  return result.completed ? kExitOk : kExitFailed;
+  if (!result.mouseTookAll) {
+    error(std::string("the mouse did not take every report of the download; ") +
+          (result.saved() ? "the settings are saved, " : "") + "apply again once it is back");
+  }
+  return result.completed && result.mouseTookAll && result.saved() ? kExitOk : kExitFailed;
 }
 
 }  // namespace quillet::cli

@@ -157,8 +157,10 @@ int runListen(Context& context, const std::vector<std::string>& args) {
     if (link.open()) {
       error("mouse found at " + link.devicePath());
     }
-    if (const std::string problem = link.openError(); !problem.empty()) {
-      error(problem);  // a node the user may not open: the udev rule is missing
+    if (link.devicePresent() && !link.usable()) {
+      noAccess(link.accessProblem());  // a node the user may not open: the udev rule is missing
+    } else if (const std::string problem = link.openError(); !problem.empty()) {
+      error(problem);
     }
   };
   // The watch first, then the search: a mouse that arrives in between is seen by one of them.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "app/startup.h"
 #include "cli.h"
 #include "device/device_protocol.h"
 #include "platform/app_folder.h"
@@ -36,21 +37,25 @@ constexpr std::array kCommands = {
             "usage: quilletctl [--skins DIR] [--simulate] apply\n\n"
             "The full download into the mouse (the real one, the simulator at $QUILLET_SIM, or with\n"
             "--simulate the built-in one), the desktop's pointer speed and wheel lines, then the\n"
-            "save of the settings file: what the window's apply does. Exit code 3 when no mouse is\n"
-            "found.\n",
+            "save of the settings file: what the window's apply does. Exit code 1 when the mouse did\n"
+            "not take the whole download or a file could not be written (each is named), 3 when no\n"
+            "mouse is found, 4 when it is plugged in but may not be opened.\n",
             runApply},
     Command{"list", "list the HID interfaces of the mouse",
             "usage: quilletctl [--simulate] list\n\n"
             "Prints one line per HID interface of an accepted mouse: path, vendor:product ID,\n"
-            "usage page:usage, and the input, output and feature report lengths in bytes.\n"
+            "usage page:usage, and the input, output and feature report lengths in bytes; a vendor\n"
+            "collection that may not be opened ends its line with \"not opened: REASON\".\n"
             "Talks to the real mouse, to the simulator at $QUILLET_SIM, or with --simulate to the\n"
-            "built-in one. Exit code 3 when no mouse is found.\n",
+            "built-in one. Exit code 3 when no mouse is found, 4 when one of its vendor collections\n"
+            "may not be opened (the udev rule is missing).\n",
             runList},
     Command{"status", "read the mouse's status: active profile and device value",
             "usage: quilletctl [--simulate] status\n\n"
             "Finds the mouse, reads its status report and prints \"profile N\" (1..4) and\n"
             "\"device-value V\" on two lines. QUILLET_HID_LOG=1 traces the reports on stderr.\n"
-            "Exit code 3 when no mouse is found, 1 when it does not answer.\n",
+            "Exit code 3 when no mouse is found, 4 when it may not be opened, 1 when it does not\n"
+            "answer.\n",
             runStatus},
     Command{"listen", "serve the mouse's hold, multimedia, DPI and profile buttons",
             "usage: quilletctl [--skins DIR] [--simulate] listen\n\n"
@@ -113,6 +118,12 @@ bool requireSettingsFile(const Context& context) {
     return false;
   }
   return true;
+}
+
+int noAccess(const std::string& problem) {
+  error("the mouse is plugged in but may not be opened: " + problem);
+  error(udevRuleHint());
+  return kExitNoAccess;
 }
 
 void traceReportsIfAsked(DeviceProtocol& protocol) {
