@@ -42,19 +42,25 @@ int CQuilletApp::initInstance() {
     std::fprintf(stderr, "quillet: cannot take the single-instance name; a second start will not find this one\n");
   }
 
-  const std::filesystem::path appFolder = executableFolder();
-  const std::filesystem::path skins = line.skins.value_or(appFolder / "skins");
-  std::error_code ec;
-  if (!std::filesystem::is_directory(skins, ec)) {
-    std::fprintf(stderr, "quillet: no skins folder at %s\n", skins.string().c_str());
-    return 2;
-  }
-
   // Message boxes, or lines on stderr for unattended runs (QUILLET_MESSAGES=stderr).
   if (qgetenv("QUILLET_MESSAGES") == "stderr") {
     messages_ = std::make_unique<StderrMessages>();
   } else {
     messages_ = std::make_unique<MessageBoxes>();
+  }
+
+  // The skin beside the executable (a build) or in the install prefix, and the user's data: in
+  // the build's skin folder, or under $XDG_CONFIG_HOME/quillet, made on the first start.
+  const AppFolders folders = locateAppFolders(executableFolder(), line.skins);
+  std::error_code ec;
+  if (!std::filesystem::is_directory(folders.skinFolder, ec)) {
+    std::fprintf(stderr, "quillet: no skins folder at %s\n", folders.skinFolder.string().c_str());
+    return 2;
+  }
+  if (std::string problem; !seedUserData(folders, problem)) {
+    std::fprintf(stderr, "quillet: %s\n", problem.c_str());
+    messages_->show(problem);
+    return 1;
   }
 
   // The mouse: simulated in this process (--simulate), the simulator at QUILLET_SIM's socket,
@@ -74,7 +80,7 @@ int CQuilletApp::initInstance() {
       window_.get(), &CQuilletDlg::shutDown, QCoreApplication::instance(),
       [this] { QCoreApplication::exit(window_->exitCode()); }, Qt::QueuedConnection);
   connect(instance_.get(), &SingleInstance::restoreRequested, window_.get(), &CQuilletDlg::restoreFromTray);
-  window_->initDialog(appFolder, skins, line.startHidden);
+  window_->initDialog(folders, line.startHidden);
   if (!window_->closing()) {
     window_->show();
   }

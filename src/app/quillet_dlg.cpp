@@ -72,8 +72,7 @@ CQuilletDlg::~CQuilletDlg() {
 }
 
 // The initialisation runs in this order, each step relying on the ones before it.
-void CQuilletDlg::initDialog(const std::filesystem::path& appFolder, const std::filesystem::path& skinFolder,
-                             bool startHidden) {
+void CQuilletDlg::initDialog(const AppFolders& folders, bool startHidden) {
   // Device threads first: they cope with a mouse that is not open yet. What they follow from
   // the mouse comes back to this thread through the event loop.
   session_->onRemoved = [this] { onDeviceRemoved(); };
@@ -86,8 +85,7 @@ void CQuilletDlg::initDialog(const std::filesystem::path& appFolder, const std::
   setWindowIcon(appIcon());
 
   // Folders, then the settings file: the current profile, the language, the model.
-  app_.appFolder = appFolder;
-  app_.setSkinFolder(skinFolder);
+  useFolders(app_, folders);
   loadStartupSettings(app_, settings_);
 
   makeFonts();
@@ -105,7 +103,7 @@ void CQuilletDlg::initDialog(const std::filesystem::path& appFolder, const std::
   applyWindowShape();
 
   // The macro library of the language and the built-in macros.
-  library_.start(app_.skinFolder, app_.appFolder, app_.language);
+  library_.start(app_);
   session_->settingsLoaded(settings_, app_, library_);
   app_.popupOpen = 0;
   tray_.setLanguage(app_.language);
@@ -494,7 +492,7 @@ void CQuilletDlg::switchLanguage(Language value) {
   if (!loadLayouts()) {
     return;
   }
-  library_.changeLanguage(app_.skinFolder, app_.language);
+  library_.changeLanguage(app_);
   session_->settingsLoaded(settings_, app_, library_);  // the macros of the other language
   tray_.setLanguage(app_.language);
   setWindowTitle(QString::fromUtf8(kWindowTitle));

@@ -20,6 +20,7 @@
 #include "app/tray_icon.h"
 #include "ui/window_rules.h"
 #include "macro/macro_library.h"
+#include "platform/app_folder.h"
 #include "platform/messages.h"
 #include "ui/lighting_refresh.h"
 #include "ui/main_renderer.h"
@@ -42,7 +43,7 @@ class CQuilletDlg : public QWidget {
 
   // The initialisation, in its fixed order (see the definition). `startHidden` is the command
   // line's -HIDE, honoured only when the mouse is found.
-  void initDialog(const std::filesystem::path& appFolder, const std::filesystem::path& skinFolder, bool startHidden);
+  void initDialog(const AppFolders& folders, bool startHidden);
 
   // Shutdown: removes the icon, sends HostExit when the mouse is open, stops the threads and
   // asks the application to end (shutDown). Runs once.

@@ -1,6 +1,11 @@
 #include "app/startup.h"
 
+#include <array>
+#include <optional>
+#include <system_error>
+
 #include "device/device_link.h"
+#include "platform/file_io.h"
 
 namespace quillet {
 
@@ -37,6 +42,66 @@ std::string noMouseMessage(Language language) {
     return std::string("Please plug-in【") + kWindowTitle + "】USB Mouse";
   }
   return std::string("请插入【") + kWindowTitle + "】USB鼠标";
+}
+
+namespace {
+namespace fs = std::filesystem;
+
+// The writable parts of a skin folder, relative to it.
+constexpr const char* kConfigFolder = "config";
+constexpr std::array<const char*, 2> kMacroFolders = {"INI_EN/macro", "INI_CN/macro"};
+
+}  // namespace
+
+bool seedUserData(const AppFolders& folders, std::string& problem) {
+  if (!folders.installed) {
+    return true;
+  }
+  if (folders.dataFolder.empty()) {
+    problem = "there is no home folder for the settings ($XDG_CONFIG_HOME and $HOME are not set)";
+    return false;
+  }
+  std::error_code ec;
+  const fs::path config = folders.dataFolder / kConfigFolder;
+  fs::create_directories(config, ec);
+  if (!fs::is_directory(config, ec)) {
+    problem = "cannot make the settings folder " + config.string();
+    return false;
+  }
+  for (fs::directory_iterator it(folders.skinFolder / kConfigFolder, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path target = config / it->path().filename();
+    std::error_code typeEc;
+    if (!it->is_regular_file(typeEc) || fs::exists(fs::symlink_status(target, typeEc))) {
+      continue;  // never overwrite what the user has
+    }
+    const std::optional<std::string> bytes = fileio::readFile(it->path());
+    if (!bytes || !fileio::writeFileAtomic(target, *bytes)) {
+      problem = "cannot copy " + it->path().string() + " to " + target.string();
+      return false;
+    }
+  }
+  for (const char* relative : kMacroFolders) {
+    const fs::path shipped = folders.skinFolder / relative;
+    const fs::path target = folders.dataFolder / relative;
+    std::error_code typeEc;
+    if (!fs::is_directory(shipped, typeEc) || fs::exists(fs::symlink_status(target, typeEc))) {
+      continue;
+    }
+    fs::create_directories(target.parent_path(), typeEc);
+    fileio::removeStaleTemporaryFolders(target.parent_path());
+    const fs::path staged = fileio::temporarySibling(target);
+    if (!fileio::copyTree(shipped, staged) || !fileio::replaceFolder(target, staged)) {
+      fs::remove_all(staged, typeEc);
+      problem = "cannot copy the macro folder " + shipped.string() + " to " + target.string();
+      return false;
+    }
+  }
+  return true;
+}
+
+void useFolders(AppState& app, const AppFolders& folders) {
+  app.appFolder = folders.appFolder;
+  app.setFolders(folders.skinFolder, folders.dataFolder);
 }
 
 std::string udevRuleHint() {

@@ -23,29 +23,6 @@ bool copyFile(const fs::path& from, const fs::path& to) {
   return bytes && fileio::writeFileAtomic(to, *bytes);
 }
 
-// Copies the regular files and folders below `from` into `to`, creating `to`. Links are not
-// followed, so the copy never reaches outside the factory folder. False when anything could not
-// be read or written.
-bool copyTree(const fs::path& from, const fs::path& to) {
-  std::error_code ec;
-  if (!fs::create_directories(to, ec) && ec) {
-    return false;
-  }
-  bool ok = true;
-  fs::directory_iterator it(from, ec);
-  for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
-    std::error_code typeEc;
-    const fs::file_status status = it->symlink_status(typeEc);
-    const fs::path target = to / it->path().filename();
-    if (fs::is_directory(status)) {
-      ok = copyTree(it->path(), target) && ok;
-    } else if (fs::is_regular_file(status)) {
-      ok = copyFile(it->path(), target) && ok;
-    }
-  }
-  return ok && !ec;
-}
-
 void removeQuietly(const fs::path& file) {
   std::error_code ec;
   fs::remove(file, ec);
@@ -55,26 +32,26 @@ void removeQuietly(const fs::path& file) {
 
 MacroLibrary::MacroLibrary(MessageService& messages, LibraryFiles files) : messages_(messages), files_(files) {}
 
-MacroPageView MacroLibrary::start(const fs::path& skinFolder, const fs::path& appFolder, Language language) {
-  setFolders(skinFolder, language);
+MacroPageView MacroLibrary::start(const AppState& app) {
+  setFolders(app);
   loadGroupList();
   openCurrentOrClear();
   readMacroNames();
-  readBuiltinMacros(appFolder / kBuiltinMacroFileName, builtins_, messages_);
+  readBuiltinMacros(app.appFolder / kBuiltinMacroFileName, builtins_, messages_);
   return refreshMacroPage();
 }
 
-MacroPageView MacroLibrary::changeLanguage(const fs::path& skinFolder, Language language) {
+MacroPageView MacroLibrary::changeLanguage(const AppState& app) {
   saveCurrentMacro();
-  setFolders(skinFolder, language);
+  setFolders(app);
   loadGroupList();
   openCurrentOrClear();
   readMacroNames();
   return refreshMacroPage();
 }
 
-void MacroLibrary::setFolders(const fs::path& skinFolder, Language language) {
-  folders_ = MacroFolders::of(skinFolder, language);
+void MacroLibrary::setFolders(const AppState& app) {
+  folders_ = MacroFolders::of(app.dataFolder, app.skinFolder, app.language);
 }
 
 void MacroLibrary::loadGroupList() {
@@ -373,7 +350,7 @@ LibraryResult MacroLibrary::restoreFactorySet() {
   const fs::path parent = folders_.macroFolder.parent_path();
   fileio::removeStaleTemporaryFolders(parent);
   const fs::path staged = fileio::temporarySibling(folders_.macroFolder);
-  if (!copyTree(folders_.resetFolder, staged) || !fileio::replaceFolder(folders_.macroFolder, staged)) {
+  if (!fileio::copyTree(folders_.resetFolder, staged) || !fileio::replaceFolder(folders_.macroFolder, staged)) {
     fs::remove_all(staged, ec);
     messages_.show(kMsgLibraryError);
     return result(LibraryOutcome::Failed);

@@ -72,15 +72,15 @@ class MacroLibrary {
  public:
   explicit MacroLibrary(MessageService& messages, LibraryFiles files = LibraryFiles::ReadWrite);
 
-  // Start-up, once the language is known: the folders, the group list, the first group and the
-  // name table, and the built-in macros from appFolder / constMacro.dat.
-  MacroPageView start(const std::filesystem::path& skinFolder, const std::filesystem::path& appFolder,
-                      Language language);
-  // A language change: the macro being edited is written into its group file, then the other
-  // language's library is loaded.
-  MacroPageView changeLanguage(const std::filesystem::path& skinFolder, Language language);
+  // Start-up, once the language is known: the folders of app.language (the library in
+  // app.dataFolder, the factory set in app.skinFolder), the group list, the first group and the
+  // name table, and the built-in macros from app.appFolder / constMacro.dat.
+  MacroPageView start(const AppState& app);
+  // A language change to app.language: the macro being edited is written into its group file,
+  // then the other language's library is loaded.
+  MacroPageView changeLanguage(const AppState& app);
 
-  void setFolders(const std::filesystem::path& skinFolder, Language language);
+  void setFolders(const AppState& app);
   // Reads macroGrp.ini ("Can't find the file." when it is missing) and drops every listed group
   // whose file is missing, whose name is not a safe file name, or which is listed twice; the
   // others move up in order and macroGrp.ini is rewritten. currentGroup becomes 0.

@@ -278,6 +278,27 @@ void removeStaleTemporaryFolders(const fs::path& parent) {
   }
 }
 
+bool copyTree(const fs::path& from, const fs::path& to) {
+  std::error_code ec;
+  if (!fs::create_directories(to, ec) && ec) {
+    return false;
+  }
+  bool ok = true;
+  fs::directory_iterator it(from, ec);
+  for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+    std::error_code typeEc;
+    const fs::file_status status = it->symlink_status(typeEc);
+    const fs::path target = to / it->path().filename();
+    if (fs::is_directory(status)) {
+      ok = copyTree(it->path(), target) && ok;
+    } else if (fs::is_regular_file(status)) {
+      const std::optional<std::string> bytes = readFile(it->path());
+      ok = bytes && writeFileAtomic(target, *bytes) && ok;
+    }
+  }
+  return ok && !ec;
+}
+
 bool replaceFolder(const fs::path& folder, const fs::path& staged) {
   std::error_code ec;
   if (!fs::exists(fs::symlink_status(folder, ec))) {

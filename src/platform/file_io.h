@@ -41,6 +41,11 @@ std::filesystem::path temporarySibling(const std::filesystem::path& path);
 // alive left in `parent`, with everything in them.
 void removeStaleTemporaryFolders(const std::filesystem::path& parent);
 
+// Copies the regular files and folders below `from` into `to`, creating `to` and the folders it
+// needs; each file through writeFileAtomic. Links are not followed, so the copy never reaches
+// outside `from`. False when anything could not be read or written (what was copied stays).
+bool copyTree(const std::filesystem::path& from, const std::filesystem::path& to);
+
 // Puts the folder `staged` where `folder` is, in one step where the system can: at every moment
 // `folder` is either the old folder or the staged one. The old folder (or what is left of it)
 // is then removed. A missing `folder` is simply replaced. False, with both as they were, when

@@ -31,7 +31,7 @@ class DeviceSessionTest : public ::testing::Test {
     app_.appFolder = QUILLET_BIN_DIR;
     app_.setSkinFolder(dir_ / "skins");
     loadStartupSettings(app_, settings_);
-    library_.start(app_.skinFolder, app_.appFolder, app_.language);
+    library_.start(app_);
     sim::SimOptions options;
     options.deviceValue = 5;
     mouse_ = sim::SimMouse::create(options);

@@ -58,7 +58,7 @@ class WindowTest : public ::testing::Test {
     session->problem = problem;
     session_ = session.get();
     dlg_ = std::make_unique<CQuilletDlg>(messages_, std::move(session));
-    dlg_->initDialog(QUILLET_BIN_DIR, skins_, false);
+    dlg_->initDialog(AppFolders{QUILLET_BIN_DIR, skins_, skins_, false}, false);
     dlg_->show();
     QApplication::processEvents();
   }

@@ -70,7 +70,7 @@ class LibraryTest : public ::testing::Test {
       writeGroup(folders.macroFolder, n, {n + "1", n + "2"});
     }
     listGroups(folders.macroFolder, names);
-    library.start(skins(), temp.path(), kEnglish);
+    library.start(test::appIn(skins(), temp.path(), kEnglish));
     messages.texts.clear();  // constMacro.dat is absent here
   }
 
@@ -98,7 +98,7 @@ TEST_F(LibraryTest, LoadDropsGroupsThatAreNotThere) {
       .set(kGroupNameSection, "5", "A")
       .commit();
 
-  const MacroPageView view = library.start(skins(), temp.path(), kEnglish);
+  const MacroPageView view = library.start(test::appIn(skins(), temp.path(), kEnglish));
   EXPECT_EQ(view.groupNames, (std::vector<std::string>{"A", "D"}));
   EXPECT_EQ(view.currentGroup, 0);
   EXPECT_EQ(view.macroNames, std::vector<std::string>{"a"});
@@ -123,7 +123,7 @@ TEST_F(LibraryTest, NamesComeBackThroughTheTwentyCharacterRead) {
 }
 
 TEST_F(LibraryTest, MissingGroupListLoadsEmpty) {
-  const MacroPageView view = library.start(skins(), temp.path(), kEnglish);
+  const MacroPageView view = library.start(test::appIn(skins(), temp.path(), kEnglish));
   EXPECT_EQ(messages.texts.front(), kMsgGroupListMissing);
   EXPECT_EQ(view, MacroPageView{});
   EXPECT_EQ(library.openMacros().count, 0);
@@ -209,7 +209,7 @@ TEST_F(LibraryTest, RenameMovesTheFile) {
   EXPECT_EQ(library.renameGroup(nineteen).outcome, LibraryOutcome::Done);
   EXPECT_EQ(library.renameGroup(nineteen + "x").outcome, LibraryOutcome::Refused);
   MacroLibrary again(messages);
-  EXPECT_EQ(again.start(skins(), temp.path(), kEnglish).groupNames, (std::vector<std::string>{nineteen, "B"}));
+  EXPECT_EQ(again.start(test::appIn(skins(), temp.path(), kEnglish)).groupNames, (std::vector<std::string>{nineteen, "B"}));
 }
 
 TEST_F(LibraryTest, RenameRefusalsPutTheNameBack) {
@@ -470,7 +470,7 @@ TEST_F(LibraryTest, LanguageChangeSavesTheEditedMacroAndLoadsTheOtherLibrary) {
   listGroups(chinese.macroFolder, {"中文"});
   setMacroName(library.openMacros().slots[0], "edited");
 
-  const MacroPageView view = library.changeLanguage(skins(), kChinese);
+  const MacroPageView view = library.changeLanguage(test::appIn(skins(), temp.path(), kChinese));
   EXPECT_EQ(view.groupNames, std::vector<std::string>{"中文"});
   EXPECT_EQ(view.macroNames, std::vector<std::string>{"宏"});
   EXPECT_EQ(library.macroNames().groups[0].names[0], "宏");

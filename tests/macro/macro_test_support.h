@@ -11,6 +11,7 @@
 #include <string>
 
 #include "macro/macro_record.h"
+#include "settings/app_state.h"
 
 namespace quillet::test {
 
@@ -46,6 +47,15 @@ inline std::string readText(const std::filesystem::path& file) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+// The folders of a library kept in one skin folder, with the built-in macros in `appFolder`.
+inline AppState appIn(const std::filesystem::path& skins, const std::filesystem::path& appFolder, Language language) {
+  AppState app;
+  app.appFolder = appFolder;
+  app.setSkinFolder(skins);
+  app.language = language;
+  return app;
 }
 
 // A macro made of the given steps, with its counters kept right.

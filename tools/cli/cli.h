@@ -35,6 +35,7 @@ struct Command {
   const char* summary;
   const char* usage;  // full --help text of the command
   int (*run)(Context& context, const std::vector<std::string>& args);
+  bool usesSettings = true;  // reads the user's data (an installed copy makes it on first use)
 };
 
 // Prints "quilletctl: <text>" on stderr.

@@ -32,7 +32,7 @@ class PrintingWriter final : public BlockWriter {
 struct Loaded {
   Loaded(Context& context, LibraryFiles files) : library(context.messages, files) {
     loadStartupSettings(context.app, context.settings);
-    library.start(context.app.skinFolder, context.app.appFolder, context.app.language);
+    library.start(context.app);
   }
   MacroLibrary library;
   DownloadState state;

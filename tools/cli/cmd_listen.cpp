@@ -130,7 +130,7 @@ int runListen(Context& context, const std::vector<std::string>& args) {
   // mouse holds what the last download wrote from them.
   loadStartupSettings(context.app, context.settings);
   MacroLibrary library(context.messages);
-  library.start(context.app.skinFolder, context.app.appFolder, context.app.language);
+  library.start(context.app);
   DownloadState state;
   deriveDownloadState(context.settings, library, state);
   // No download in this process: where the images lie in the mouse is not known, so the live

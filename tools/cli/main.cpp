@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "app/startup.h"
@@ -49,14 +50,14 @@ constexpr std::array kCommands = {
             "Talks to the real mouse, to the simulator at $QUILLET_SIM, or with --simulate to the\n"
             "built-in one. Exit code 3 when no mouse is found, 4 when one of its vendor collections\n"
             "may not be opened (the udev rule is missing).\n",
-            runList},
+            runList, false},
     Command{"status", "read the mouse's status: active profile and device value",
             "usage: quilletctl [--simulate] status\n\n"
             "Finds the mouse, reads its status report and prints \"profile N\" (1..4) and\n"
             "\"device-value V\" on two lines. QUILLET_HID_LOG=1 traces the reports on stderr.\n"
             "Exit code 3 when no mouse is found, 4 when it may not be opened, 1 when it does not\n"
             "answer.\n",
-            runStatus},
+            runStatus, false},
     Command{"listen", "serve the mouse's hold, multimedia, DPI and profile buttons",
             "usage: quilletctl [--skins DIR] [--simulate] listen\n\n"
             "Does for the mouse's own buttons what the window does while it runs, for a desktop\n"
@@ -83,7 +84,7 @@ constexpr std::array kCommands = {
             "play mode, loop count and number of steps, then each step on its own line: type,\n"
             "code (keyboard usage ID in memory form), x, y and delay in milliseconds.\n"
             "Writes nothing.\n",
-            runMacros},
+            runMacros, false},
 };
 
 void printUsage(std::FILE* out) {
@@ -134,8 +135,7 @@ void traceReportsIfAsked(DeviceProtocol& protocol) {
 
 int run(int argc, char** argv) {
   Context context;
-  context.app.appFolder = executableFolder();
-  std::filesystem::path skins = context.app.appFolder / "skins";
+  std::optional<std::filesystem::path> skins;
   const Command* command = nullptr;
   std::vector<std::string> args;
   bool help = false;
@@ -184,12 +184,19 @@ int run(int argc, char** argv) {
     printUsage(stderr);
     return kExitUsage;
   }
+  // The same folders as the window's: the build's, or an installed copy's skin and the user's
+  // data under $XDG_CONFIG_HOME/quillet.
+  const AppFolders folders = locateAppFolders(executableFolder(), skins);
   std::error_code ec;
-  if (!std::filesystem::is_directory(skins, ec)) {
-    error("no skins folder at " + skins.string());
+  if (!std::filesystem::is_directory(folders.skinFolder, ec)) {
+    error("no skins folder at " + folders.skinFolder.string());
     return kExitUsage;
   }
-  context.app.setSkinFolder(skins);
+  if (std::string problem; command->usesSettings && !seedUserData(folders, problem)) {
+    error(problem);
+    return kExitUsage;
+  }
+  useFolders(context.app, folders);
   return command->run(context, args);
 }
 
