@@ -19,6 +19,7 @@ CQuilletApp::CQuilletApp(std::vector<std::string> args, QObject* parent) : QObje
 CQuilletApp::~CQuilletApp() {
   // The window goes first: it still uses the message service while it shuts down.
   window_.reset();
+  signals_.reset();
 }
 
 int CQuilletApp::initInstance() {
@@ -35,11 +36,17 @@ int CQuilletApp::initInstance() {
   // A second start brings the first one's window back, even from the notification area, and
   // ends without a word.
   instance_ = std::make_unique<SingleInstance>(QString::fromUtf8(kSingleInstanceName));
-  if (instance_->askRunningInstanceToRestore()) {
-    return 0;
-  }
-  if (!instance_->listen()) {
-    std::fprintf(stderr, "quillet: cannot take the single-instance name; a second start will not find this one\n");
+  switch (instance_->claim()) {
+    case SingleInstance::Claim::kHandedOver:
+      return 0;
+    case SingleInstance::Claim::kNoAnswer:
+      std::fprintf(stderr, "quillet: another copy is running but does not answer; not starting a second one\n");
+      return 1;
+    case SingleInstance::Claim::kFirst:
+      if (!instance_->listening()) {
+        std::fprintf(stderr, "quillet: cannot take the single-instance name; a second start will not find this one\n");
+      }
+      break;
   }
 
   // Message boxes, or lines on stderr for unattended runs (QUILLET_MESSAGES=stderr).
@@ -80,6 +87,12 @@ int CQuilletApp::initInstance() {
       window_.get(), &CQuilletDlg::shutDown, QCoreApplication::instance(),
       [this] { QCoreApplication::exit(window_->exitCode()); }, Qt::QueuedConnection);
   connect(instance_.get(), &SingleInstance::restoreRequested, window_.get(), &CQuilletDlg::restoreFromTray);
+  // A kill, the end of the terminal or of the desktop session end the utility as its Close does:
+  // the icon removed, HostExit, the threads joined, exit status 0. A quit that reaches the event
+  // loop some other way (the session manager's) runs the same shutdown first.
+  signals_ = std::make_unique<ShutdownSignals>();
+  connect(signals_.get(), &ShutdownSignals::requested, window_.get(), &CQuilletDlg::onClose);
+  connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, window_.get(), &CQuilletDlg::onClose);
   window_->initDialog(folders, line.startHidden);
   if (!window_->closing()) {
     window_->show();

@@ -377,11 +377,24 @@ TEST(SingleInstance, ASecondStartAsksTheFirstToRestore) {
   SingleInstance first(QStringLiteral("QuilletTest"));
   SingleInstance second(QStringLiteral("QuilletTest"));
   EXPECT_FALSE(first.askRunningInstanceToRestore(200)) << "nobody runs yet";
-  ASSERT_TRUE(first.listen());
+  ASSERT_EQ(first.claim(), SingleInstance::Claim::kFirst);
+  EXPECT_TRUE(first.listening());
   QSignalSpy restore(&first, &SingleInstance::restoreRequested);
-  EXPECT_TRUE(second.askRunningInstanceToRestore());
+  EXPECT_EQ(second.claim(), SingleInstance::Claim::kHandedOver);
   EXPECT_TRUE(restore.wait(2000));
   EXPECT_TRUE(SingleInstance::socketPath("X").startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR")));
+}
+
+TEST(SingleInstance, AHolderThatDoesNotListenIsNeverDisplaced) {
+  // The holder of the guard has not listened yet (or hangs): a later start neither takes its
+  // place nor runs beside it; it gives up after its patience.
+  const QString name = QStringLiteral("QuilletTestHeld");
+  SingleInstance holder(name);
+  ASSERT_EQ(holder.claim(), SingleInstance::Claim::kFirst);
+  QLocalServer::removeServer(SingleInstance::socketPath(name));  // as if it did not listen yet
+  SingleInstance late(name);
+  EXPECT_EQ(late.claim(300), SingleInstance::Claim::kNoAnswer);
+  EXPECT_FALSE(late.listening());
 }
 
 TEST(LightingRefresh, RepaintsWhileShownAndEndsWhenLeft) {
