@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "app/autostart.h"
 #include "app/startup.h"
 #include "platform/app_folder.h"
 #include "support/temp_dir.h"
@@ -164,6 +165,36 @@ TEST_F(Seeding, AFolderThatCannotBeMadeIsSaid) {
   folders.dataFolder.clear();
   EXPECT_FALSE(seed());
   EXPECT_NE(problem.find("home folder"), std::string::npos) << problem;
+}
+
+TEST(Autostart, ExecArgumentsAreQuotedOnlyWhenTheyMustBe) {
+  struct Case {
+    const char* argument;
+    const char* quoted;
+  };
+  for (const Case c : {Case{"/usr/bin/quillet", "/usr/bin/quillet"}, Case{"/opt/my apps/quillet", "\"/opt/my apps/quillet\""},
+                       Case{"/x/$HOME/q", "\"/x/\\$HOME/q\""}, Case{"/a\"b/q", "\"/a\\\"b/q\""},
+                       Case{"/a`b\\c/q", "\"/a\\`b\\\\c/q\""}, Case{"", "\"\""}}) {
+    EXPECT_EQ(quoteExecArgument(c.argument), c.quoted) << c.argument;
+  }
+}
+
+TEST(Autostart, OnWritesTheShippedEntryForThisCopyAndOffRemovesIt) {
+  TempDir dir;
+  const ScopedEnv xdg("XDG_CONFIG_HOME", (dir / "xdg").string());
+  writeBytes(dir / "shipped.desktop", "[Desktop Entry]\nType=Application\nExec=quillet -HIDE\nName=Quillet\n");
+  std::string problem;
+  EXPECT_FALSE(autostartEnabled());
+  ASSERT_TRUE(enableAutostart(dir / "shipped.desktop", "/opt/q 1/bin/quillet", problem)) << problem;
+  EXPECT_EQ(autostartEntryPath(), dir / "xdg" / "autostart" / "org.quillet.Quillet.desktop");
+  EXPECT_EQ(readBytes(autostartEntryPath()),
+            "[Desktop Entry]\nType=Application\nExec=\"/opt/q 1/bin/quillet\" -HIDE\nName=Quillet\n");
+  EXPECT_TRUE(autostartEnabled());
+  EXPECT_TRUE(disableAutostart(problem));
+  EXPECT_FALSE(autostartEnabled());
+  EXPECT_TRUE(disableAutostart(problem)) << "off when off is no failure";
+  EXPECT_FALSE(enableAutostart(dir / "missing.desktop", "/usr/bin/quillet", problem));
+  EXPECT_NE(problem.find("missing.desktop"), std::string::npos);
 }
 
 }  // namespace

@@ -59,5 +59,6 @@ int runApply(Context& context, const std::vector<std::string>& args);
 int runList(Context& context, const std::vector<std::string>& args);
 int runStatus(Context& context, const std::vector<std::string>& args);
 int runListen(Context& context, const std::vector<std::string>& args);
+int runAutostart(Context& context, const std::vector<std::string>& args);
 
 }  // namespace quillet::cli

@@ -85,6 +85,13 @@ constexpr std::array kCommands = {
             "code (keyboard usage ID in memory form), x, y and delay in milliseconds.\n"
             "Writes nothing.\n",
             runMacros, false},
+    Command{"autostart", "start the utility at login, hidden in the notification area",
+            "usage: quilletctl autostart [on|off]\n\n"
+            "on writes the desktop's autostart entry for this copy of quillet\n"
+            "($XDG_CONFIG_HOME/autostart/org.quillet.Quillet.desktop), which starts it hidden in\n"
+            "the notification area (-HIDE) at every login, so that the mouse's buttons are served;\n"
+            "off removes it. Without an argument prints on or off. Off unless turned on.\n",
+            runAutostart, false},
 };
 
 void printUsage(std::FILE* out) {
