@@ -46,7 +46,7 @@ appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" || fail
 export XDG_CONFIG_HOME="$work/config" XDG_CURRENT_DESKTOP=
 unset QUILLET_SIM
 "$prefix/bin/quilletctl" show >"$work/show.installed" || fail "installed quilletctl show"
-X
+"$build/bin/quilletctl" --skins "$prefix/share/quillet/skins" show >"$work/show.build" || fail "the build's show"
 cmp -s "$work/show.installed" "$work/show.build" || fail "the installed show differs from the build's"
 data="$XDG_CONFIG_HOME/quillet"
 cmp -s "$data/config/config.ini" "$prefix/share/quillet/skins/config/config.ini" || fail "no seeded settings file"
