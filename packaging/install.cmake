@@ -12,8 +12,12 @@
 include(GNUInstallDirs)
 
 install(TARGETS quillet quilletctl quillet-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(DIRECTORY ${CMAKE_BINARY_DIR}/bin/skins DESTINATION ${CMAKE_INSTALL_DATADIR}/quillet)
-install(FILES ${CMAKE_BINARY_DIR}/bin/constMacro.dat DESTINATION ${CMAKE_INSTALL_DATADIR}/quillet)
+# The shipped data from the source tree (the build's copy holds what a run from the build folder
+# changed), the pictures from the build, which draws them.
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/skins DESTINATION ${CMAKE_INSTALL_DATADIR}/quillet)
+install(DIRECTORY ${CMAKE_BINARY_DIR}/bin/skins DESTINATION ${CMAKE_INSTALL_DATADIR}/quillet
+        FILES_MATCHING PATTERN "*.jpg" PATTERN "*.png")
+install(FILES ${CMAKE_SOURCE_DIR}/data/constMacro.dat DESTINATION ${CMAKE_INSTALL_DATADIR}/quillet)
 install(FILES ${CMAKE_SOURCE_DIR}/data/desktop/org.quillet.Quillet-autostart.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/quillet/autostart)
 # udev reads lib/udev/rules.d under /usr only; other prefixes get the file to copy by hand.
@@ -46,7 +50,7 @@ set(CPACK_PACKAGE_VENDOR "The Quillet developers")
 set(CPACK_PACKAGE_CONTACT "The Quillet developers <quillet@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configuration utility of the K736 gaming mouse")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "configuration utility of the K736 gaming mouse\n Quillet sets the buttons, the four on-board profiles, the six DPI levels, the\n lighting and the on-board macros of the K736 gaming mouse, follows its profile\n and DPI buttons from the notification area, and gives the user logged in at the\n seat access to the mouse through a udev rule.")
+    "Quillet sets the buttons, the four on-board profiles, the six DPI levels, the\nlighting and the on-board macros of the K736 gaming mouse, follows its profile\nand DPI buttons from the notification area, and gives the user logged in at the\nseat access to the mouse through a udev rule.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

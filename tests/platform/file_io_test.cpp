@@ -68,6 +68,22 @@ TEST(AtomicWrite, ReadOnlyFilesAreRefusedAndKeptWhateverTheUser) {
   }
 }
 
+TEST(AtomicWrite, AFolderThatCannotBeWrittenFailsTheWriteAndKeepsTheFile) {
+  if (::geteuid() == 0) {
+    GTEST_SKIP() << "root writes into every folder; CI runs this test as an ordinary user";
+  }
+  TempDir dir;
+  const fs::path folder = dir / "config";
+  writeBytes(folder / "config.ini", "[Init]\nCurConfig=1\n");
+  ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+  EXPECT_FALSE(fileio::writeFileAtomic(folder / "config.ini", "new"));
+  EXPECT_FALSE(ini::writeString(folder / "config.ini", "Init", "CurConfig", "2"));
+  EXPECT_FALSE(fileio::writeFileAtomic(folder / "new.ini", "x"));
+  ::chmod(folder.c_str(), 0755);
+  EXPECT_EQ(readBytes(folder / "config.ini"), "[Init]\nCurConfig=1\n");
+  EXPECT_EQ(entries(folder), std::vector<std::string>{"config.ini"});
+}
+
 TEST(AtomicWrite, ARefusedIniEditLeavesTheFileAndSaysSo) {
   TempDir dir;
   const fs::path file = dir / "macroGrp.ini";
