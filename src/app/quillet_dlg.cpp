@@ -60,6 +60,12 @@ CQuilletDlg::CQuilletDlg(MessageService& messages, std::unique_ptr<DeviceSession
       refresh_([this] { QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection); }) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
+  // X11 cuts the window to its mask on screen; a Wayland compositor takes the mask as the input
+  // region only, so there the window is translucent and leaves what is outside the shape clear.
+  if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    clearOutsideShape_ = true;
+  }
   setMouseTracking(true);
   connect(&tray_, &TrayIcon::showWindowRequested, this, &CQuilletDlg::restoreFromTray);
   connect(&tray_, &TrayIcon::exitRequested, this, &CQuilletDlg::onClose);
@@ -228,6 +234,13 @@ void CQuilletDlg::paintEvent(QPaintEvent* event) {
   compose();
   // The one copy of the composition to the window, limited to what needs repainting.
   const QRect area = event->rect();
+  if (clearOutsideShape_ && !mask().isEmpty()) {
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const QRect& r : QRegion(area).subtracted(mask())) {
+      painter.fillRect(r, Qt::transparent);
+    }
+    painter.setClipRegion(mask() & area);
+  }
   painter.drawImage(area.topLeft(), composition_, area);
 }
 

@@ -145,6 +145,7 @@ class CQuilletDlg : public QWidget {
   bool recording_ = false;  // macro recording comes with the macro page
   bool closing_ = false;
   int exitCode_ = 0;
+  bool clearOutsideShape_ = false;  // the platform does not cut the window to its mask
 };
 
 }  // namespace quillet
