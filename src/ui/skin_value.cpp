@@ -44,8 +44,10 @@ SkinValue readSkinValue(const std::filesystem::path& file, std::string_view sect
     }
     return {};
   }
-  const std::string value =
-      ini::readString(file, section, std::to_string(index), "", kSkinValueBufferChars);
+  return cutReadSkinValue(ini::readString(file, section, std::to_string(index), "", kSkinValueBufferChars), report);
+}
+
+SkinValue cutReadSkinValue(std::string_view value, SkinReadReport& report) {
   SkinValue out = splitSkinValue(value);
   if (out.commas > kSkinValueMaxCommas) {
     ++report.malformedValues;
