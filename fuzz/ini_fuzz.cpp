@@ -38,9 +38,13 @@ void checkText(std::string_view bytes, std::size_t buffer) {
   ini::detail::apply(*doc, set);
   check(ini::detail::readString(doc.get(), "fuzz", "KEY", "", 64) == "fuzz value");
   const std::string once = doc->serialise();
-  const auto again = ini::detail::parse(once);
-  check(again->serialise() == once);
-  check(ini::detail::readString(again.get(), "fuzz", "KEY", "", 64) == "fuzz value");
+  if (bytes.size() % 2 != 0) {
+    // What a later read of the written file parses, for every other input (a parse costs what
+    // the rest of this does).
+    const auto again = ini::detail::parse(once);
+    check(again->serialise() == once);
+    check(ini::detail::readString(again.get(), "fuzz", "KEY", "", 64) == "fuzz value");
+  }
   ini::detail::apply(*doc, set);
   check(doc->serialise() == once);
   ini::detail::apply(*doc, {ini::Edit::Kind::RemoveKey, "Fuzz", "Key", {}});
