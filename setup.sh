@@ -22,6 +22,10 @@ PACKAGES=(
   clang libclang-rt-14-dev
   # GUI tests under a virtual display, screenshots, a notification area
   xvfb xauth xdotool imagemagick x11-utils trayer dbus-x11
+  # Wayland: Qt's wayland platform, and a headless compositor for the end-to-end test
+  qt6-wayland weston
+  # the install: validators of the desktop entry and the AppStream component, the package tools
+  desktop-file-utils appstream dpkg-dev
   # fonts: a Latin face metric-compatible with Arial, a CJK face
   fonts-liberation2 fonts-wqy-microhei fontconfig
 )

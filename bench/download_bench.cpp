@@ -69,7 +69,7 @@ void measure(benchmark::State& state, HidTransport& transport, Buttons buttons) 
   ProfileSettings settings;
   loadStartupSettings(app, settings);
   MacroLibrary library(messages);
-  library.start(app.skinFolder, app.appFolder, app.language);
+  library.start(app);
   for (int p = 0; p < kProfileCount; ++p) {
     for (int b = 0; b < kButtonCount; ++b) {
       settings.buttonFunction[p][b] = b % 6 + 1;  // the basic functions: no descriptor, no image

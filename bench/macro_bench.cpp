@@ -144,7 +144,11 @@ void BM_EditAndSaveOneMacroOfTwelve(benchmark::State& state) {
 
   RecordedMessages messages;
   MacroLibrary library(messages);
-  library.start(skins, pattern, kEnglish);
+  AppState app;
+  app.appFolder = pattern;
+  app.setSkinFolder(skins);
+  app.language = kEnglish;
+  library.start(app);
   library.selectMacro(5);
   GroupEditor editor(library, messages);
   editor.macroShown();

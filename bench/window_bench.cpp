@@ -55,7 +55,8 @@ RecordedMessages& messages() {
 
 std::unique_ptr<CQuilletDlg> startWindow() {
   auto dlg = std::make_unique<CQuilletDlg>(messages(), std::make_unique<NullDeviceSession>(messages()));
-  dlg->initDialog(QUILLET_BIN_DIR, skinsCopy(), false);
+  const std::filesystem::path skins = skinsCopy();
+  dlg->initDialog(AppFolders{QUILLET_BIN_DIR, skins, skins, false}, false);
   return dlg;
 }
 

@@ -1,17 +1,14 @@
-// Feeds arbitrary bytes to the skin value cutter, as a value and as a whole layout file, and
+// Feeds arbitrary bytes to the skin value cutter, as a value and as a layout file's value, and
 // checks what must hold for any value: fields 0..5 never hold a comma and are pieces of the
 // value, field 6 is a tail of it, the comma count is right, and a read never yields more than
 // the reader's buffer.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 
+#include "platform/ini_text.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "ui/skin_layout.h"
@@ -47,22 +44,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   checkValue(bytes);
 
-  static const std::filesystem::path file =
-      std::filesystem::temp_directory_path() / ("quillet-skin-fuzz-" + std::to_string(::getpid()) + ".ini");
-  {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << "[BUTTONPOS]\n0=";
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out << "\n";
-  }
+  // The value as a layout file holds it, read through the same code as a file's, in memory.
+  std::string text = "[BUTTONPOS]\n0=";
+  text.append(bytes);
+  text += "\n";
+  const auto doc = quillet::ini::detail::parse(text);
   Quiet quiet;
   quillet::SkinReadReport report(quiet);
-  for (int key = 0; key < 3; ++key) {
-    const quillet::SkinValue v = quillet::readSkinValue(file, "BUTTONPOS", key, report);
+  for (const char* key : {"0", "1", "2"}) {
+    const quillet::SkinValue v = quillet::cutReadSkinValue(
+        quillet::ini::detail::readString(doc.get(), "BUTTONPOS", key, "", quillet::kSkinValueBufferChars), report);
     for (int f = 0; f < 7; ++f) {
       check(quillet::text::utf16Length(v.fields[f]) < quillet::kSkinValueBufferChars);
     }
-    check(!report.missingFile);
+    (void)quillet::skinButtonFrom(v);
   }
+  check(report.malformedValues <= 3);
   return 0;
 }

@@ -87,9 +87,15 @@ void HidDeviceSession::stopThreads() {
   }
 }
 
-bool HidDeviceSession::open() { return link_.open(); }
+bool HidDeviceSession::open() {
+  link_.open();
+  usable_ = link_.usable();
+  return usable_;
+}
 
 bool HidDeviceSession::isOpen() const { return link_.commandState() == DeviceLink::HandleState::kOpen; }
+
+std::string HidDeviceSession::accessProblem() const { return link_.accessProblem(); }
 
 std::optional<std::uint8_t> HidDeviceSession::readDeviceValue() {
   if (const std::optional<DeviceStatus> status = protocol_.readStatus()) {
@@ -194,13 +200,26 @@ void HidDeviceSession::serviceHotplug() {
     return;
   }
   while (const std::optional<HotplugEvent> event = hotplug_->next(std::chrono::milliseconds(0))) {
+    if (!usable_ && !link_.devicePath().empty() && event->kind == HotplugEvent::Kind::kArrival) {
+      // A mouse that was there but could not be opened may come back under another node once
+      // the rule is in place: every arrival is a reason to look again.
+      if (open() && onArrived) {
+        onArrived();
+      }
+      continue;
+    }
     switch (link_.onDeviceChange(*event)) {
       case DeviceLink::Change::kRemoved:
+        if (!usable_) {
+          break;  // a mouse that could never be written goes without ending the window
+        }
+        usable_ = false;
         if (onRemoved) {
           onRemoved();
         }
         return;  // the window ends; what else waits does not matter
       case DeviceLink::Change::kRediscovered:
+        usable_ = link_.usable();
         if (onArrived) {
           onArrived();
         }

@@ -40,8 +40,12 @@ class DeviceSession {
   virtual void startThreads() {}
   virtual void stopThreads() {}
 
-  // Searches for the mouse and opens it. Returns whether it was found (devicePresent).
+  // Searches for the mouse and opens it. Returns whether it was found and can be written
+  // (devicePresent): a mouse whose command collection cannot be opened does not count.
   virtual bool open() = 0;
+  // Why a mouse that is plugged in cannot be written ("PATH: reason"), after open() or an
+  // arrival; empty when it can be or when there is none.
+  virtual std::string accessProblem() const { return {}; }
   // Whether the command collection is open (HostExit is only sent then).
   virtual bool isOpen() const = 0;
   // The status read's byte 7 & 0x0F; nullopt when the mouse did not answer.
@@ -148,6 +152,7 @@ class HidDeviceSession : public DeviceSession {
   void stopThreads() override;
   bool open() override;
   bool isOpen() const override;
+  std::string accessProblem() const override;
   std::optional<std::uint8_t> readDeviceValue() override;
   void hostExit() override;
   void settingsLoaded(const ProfileSettings& settings, const AppState& app, const MacroLibrary& library) override;
@@ -198,6 +203,7 @@ class HidDeviceSession : public DeviceSession {
   std::uint64_t downloads_ = 0;              // downloads of this run that laid the images out
   std::unique_ptr<DeviceThreads> threads_;
   std::unique_ptr<RunningApply> running_;
+  bool usable_ = false;  // the mouse was found and can be written; only its removal ends the window
 };
 
 }  // namespace quillet

@@ -1,11 +1,14 @@
 // quillet: the K736 configuration utility.
 #include <QApplication>
 
+#include "app/app_id.h"
 #include "app/quillet_app.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillet"));
+  // The desktop entry's name: the Wayland app id, by which the desktop finds the icon and name.
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(quillet::kAppId));
   // The window hides to the notification area; only the window's own shutdown ends the process.
   QApplication::setQuitOnLastWindowClosed(false);
 

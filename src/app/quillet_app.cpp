@@ -19,6 +19,7 @@ CQuilletApp::CQuilletApp(std::vector<std::string> args, QObject* parent) : QObje
 CQuilletApp::~CQuilletApp() {
   // The window goes first: it still uses the message service while it shuts down.
   window_.reset();
+  signals_.reset();
 }
 
 int CQuilletApp::initInstance() {
@@ -35,19 +36,17 @@ int CQuilletApp::initInstance() {
   // A second start brings the first one's window back, even from the notification area, and
   // ends without a word.
   instance_ = std::make_unique<SingleInstance>(QString::fromUtf8(kSingleInstanceName));
-  if (instance_->askRunningInstanceToRestore()) {
-    return 0;
-  }
-  if (!instance_->listen()) {
-    std::fprintf(stderr, "quillet: cannot take the single-instance name; a second start will not find this one\n");
-  }
-
-  const std::filesystem::path appFolder = executableFolder();
-  const std::filesystem::path skins = line.skins.value_or(appFolder / "skins");
-  std::error_code ec;
-  if (!std::filesystem::is_directory(skins, ec)) {
-    std::fprintf(stderr, "quillet: no skins folder at %s\n", skins.string().c_str());
-    return 2;
+  switch (instance_->claim()) {
+    case SingleInstance::Claim::kHandedOver:
+      return 0;
+    case SingleInstance::Claim::kNoAnswer:
+      std::fprintf(stderr, "quillet: another copy is running but does not answer; not starting a second one\n");
+      return 1;
+    case SingleInstance::Claim::kFirst:
+      if (!instance_->listening()) {
+        std::fprintf(stderr, "quillet: cannot take the single-instance name; a second start will not find this one\n");
+      }
+      break;
   }
 
   // Message boxes, or lines on stderr for unattended runs (QUILLET_MESSAGES=stderr).
@@ -55,6 +54,20 @@ int CQuilletApp::initInstance() {
     messages_ = std::make_unique<StderrMessages>();
   } else {
     messages_ = std::make_unique<MessageBoxes>();
+  }
+
+  // The skin beside the executable (a build) or in the install prefix, and the user's data: in
+  // the build's skin folder, or under $XDG_CONFIG_HOME/quillet, made on the first start.
+  const AppFolders folders = locateAppFolders(executableFolder(), line.skins);
+  std::error_code ec;
+  if (!std::filesystem::is_directory(folders.skinFolder, ec)) {
+    std::fprintf(stderr, "quillet: no skins folder at %s\n", folders.skinFolder.string().c_str());
+    return 2;
+  }
+  if (std::string problem; !seedUserData(folders, problem)) {
+    std::fprintf(stderr, "quillet: %s\n", problem.c_str());
+    messages_->show(problem);
+    return 1;
   }
 
   // The mouse: simulated in this process (--simulate), the simulator at QUILLET_SIM's socket,
@@ -70,8 +83,9 @@ int CQuilletApp::initInstance() {
   if (auto* boxes = dynamic_cast<MessageBoxes*>(messages_.get())) {
     boxes->setParent(window_.get());
   }
-  connect(window_.get(), &CQuilletDlg::shutDown, QCoreApplication::instance(), &QCoreApplication::quit,
-          Qt::QueuedConnection);
+  connect(
+      window_.get(), &CQuilletDlg::shutDown, QCoreApplication::instance(),
+      [this] { QCoreApplication::exit(window_->exitCode()); }, Qt::QueuedConnection);
   connect(instance_.get(), &SingleInstance::restoreRequested, window_.get(), [window = window_.get()] {
     // While a modal window is up (the survey form at start-up, a message) it is what comes to
     // the front: the main window behind it may not even be ready yet.
@@ -82,7 +96,13 @@ int CQuilletApp::initInstance() {
     }
     window->restoreFromTray();
   });
-  window_->initDialog(appFolder, skins, line.startHidden);
+  // A kill, the end of the terminal or of the desktop session end the utility as its Close does:
+  // the icon removed, HostExit, the threads joined, exit status 0. A quit that reaches the event
+  // loop some other way (the session manager's) runs the same shutdown first.
+  signals_ = std::make_unique<ShutdownSignals>();
+  connect(signals_.get(), &ShutdownSignals::requested, window_.get(), &CQuilletDlg::onClose);
+  connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, window_.get(), &CQuilletDlg::onClose);
+  window_->initDialog(folders, line.startHidden);
   if (!window_->closing()) {
     window_->show();
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/quillet_dlg.h"
+#include "app/shutdown_signals.h"
 #include "app/single_instance.h"
 #include "platform/messages.h"
 
@@ -30,6 +31,7 @@ class CQuilletApp : public QObject {
   std::vector<std::string> args_;
   std::unique_ptr<MessageService> messages_;
   std::unique_ptr<SingleInstance> instance_;
+  std::unique_ptr<ShutdownSignals> signals_;
   std::unique_ptr<CQuilletDlg> window_;
 };
 

@@ -35,9 +35,6 @@ namespace quillet {
 
 namespace {
 
-// The size of a window whose mask cannot be read: the layout's frame still has to fit.
-constexpr QSize kFallbackWindowSize(1000, 640);
-
 // Regions of the frame that work while a download runs: they change no setting.
 bool allowedWhileApplying(std::int32_t common) {
   return common == frame_region::kMinimize || common == frame_region::kClose ||
@@ -55,6 +52,12 @@ CQuilletDlg::CQuilletDlg(MessageService& messages, std::unique_ptr<DeviceSession
       popups_(this) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
+  // X11 cuts the window to its mask on screen; a Wayland compositor takes the mask as the input
+  // region only, so there the window is translucent and leaves what is outside the shape clear.
+  if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    clearOutsideShape_ = true;
+  }
   setMouseTracking(true);
   // A click on the surface takes the focus, so that an edit in a box or a list ends first.
   setFocusPolicy(Qt::ClickFocus);
@@ -90,8 +93,7 @@ WindowPage& CQuilletDlg::page() {
 QLineEdit* CQuilletDlg::valueBox(int index) const { return advancedPage_->valueBox(index); }
 
 // The initialisation runs in this order, each step relying on the ones before it.
-void CQuilletDlg::initDialog(const std::filesystem::path& appFolder, const std::filesystem::path& skinFolder,
-                             bool startHidden) {
+void CQuilletDlg::initDialog(const AppFolders& folders, bool startHidden) {
   // Device threads first: they cope with a mouse that is not open yet. What they follow from
   // the mouse comes back to this thread through the event loop.
   session_->onRemoved = [this] { onDeviceRemoved(); };
@@ -104,8 +106,7 @@ void CQuilletDlg::initDialog(const std::filesystem::path& appFolder, const std::
   setWindowIcon(appIcon());
 
   // Folders, then the settings file: the current profile, the language, the model.
-  app_.appFolder = appFolder;
-  app_.setSkinFolder(skinFolder);
+  useFolders(app_, folders);
   loadStartupSettings(app_, settings_);
 
   makeFonts();
@@ -132,7 +133,7 @@ void CQuilletDlg::initDialog(const std::filesystem::path& appFolder, const std::
   applyWindowShape();
 
   // The macro library of the language and the built-in macros.
-  library_.start(app_.skinFolder, app_.appFolder, app_.language);
+  library_.start(app_);
   session_->settingsLoaded(settings_, app_, library_);
   app_.popupOpen = 0;
   tray_.setLanguage(app_.language);
@@ -146,6 +147,9 @@ void CQuilletDlg::initDialog(const std::filesystem::path& appFolder, const std::
     }
     tray_.add();
     app_.startMinimized = startHidden ? 1 : 0;
+  } else if (const std::string problem = session_->accessProblem(); !problem.empty()) {
+    // The mouse is there but may not be written: say so, and why, rather than pretend.
+    messages_.show(mouseNotOpenedMessage(app_.language, problem));
   } else {
     messages_.show(noMouseMessage(app_.language));
   }
@@ -181,6 +185,7 @@ bool CQuilletDlg::loadLayouts() {
 }
 
 void CQuilletDlg::onMissingLayoutFile() {
+  exitCode_ = 1;  // a start-up that cannot load its skin has failed
   tray_.remove();
   if (session_->isOpen()) {
     session_->hostExit();
@@ -201,9 +206,8 @@ void CQuilletDlg::shutDownNow() {
 void CQuilletDlg::applyWindowShape() {
   const QImage& mask = pictures_.mask();
   if (mask.isNull()) {
-    // No shape: a plain rectangle of the idle picture's size.
-    const QImage& normal = pictures_.page(0).normal;
-    setFixedSize(normal.isNull() ? kFallbackWindowSize : normal.size());
+    // No shape: a plain rectangle of the size the composition is drawn in.
+    setFixedSize(pictures_.size());
     windowRegion_ = macroRegion_ = advancedRegion_ = QRegion(rect());
     clearMask();
     return;
@@ -258,6 +262,13 @@ void CQuilletDlg::paintEvent(QPaintEvent* event) {
   compose();
   // The one copy of the composition to the window, limited to what needs repainting.
   const QRect area = event->rect();
+  if (clearOutsideShape_ && !mask().isEmpty()) {
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const QRect& r : QRegion(area).subtracted(mask())) {
+      painter.fillRect(r, Qt::transparent);
+    }
+    painter.setClipRegion(mask() & area);
+  }
   painter.drawImage(area.topLeft(), composition_, area);
 }
 
@@ -494,7 +505,9 @@ void CQuilletDlg::onApplied(const DownloadResult& result, bool mouseWasOpen) {
   for (std::unique_ptr<WindowPage>& p : pages_) {
     p->setBusy(false);
   }
-  if (mouseWasOpen && !result.mouseTookAll && !closing_) {
+  if (!result.saved()) {
+    messages_.show(kSettingsSaveError);  // the files are as they were; the model keeps the edits
+  } else if (mouseWasOpen && !result.mouseTookAll && !closing_) {
     messages_.show(applyNotTakenMessage(app_.language));
   }
   // What the mouse reported meanwhile applies to the saved model now.
@@ -535,7 +548,7 @@ void CQuilletDlg::switchLanguage(Language value) {
   if (!loadLayouts()) {
     return;
   }
-  library_.changeLanguage(app_.skinFolder, app_.language);
+  library_.changeLanguage(app_);
   session_->settingsLoaded(settings_, app_, library_);  // the macros of the other language
   tray_.setLanguage(app_.language);
   setWindowTitle(QString::fromUtf8(kWindowTitle));
@@ -603,6 +616,8 @@ void CQuilletDlg::onDeviceArrived() {
       app_.deviceValue = *value;
     }
     tray_.add();
+  } else if (const std::string problem = session_->accessProblem(); !problem.empty()) {
+    messages_.show(mouseNotOpenedMessage(app_.language, problem));
   }
 }
 

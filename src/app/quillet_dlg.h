@@ -20,6 +20,7 @@
 #include "app/device_session.h"
 #include "app/tray_icon.h"
 #include "macro/macro_library.h"
+#include "platform/app_folder.h"
 #include "platform/messages.h"
 #include "settings/app_state.h"
 #include "settings/profile_settings.h"
@@ -51,7 +52,11 @@ class CQuilletDlg : public QWidget {
 
   // The initialisation, in its fixed order (see the definition). `startHidden` is the command
   // line's -HIDE, honoured only when the mouse is found.
-  void initDialog(const std::filesystem::path& appFolder, const std::filesystem::path& skinFolder, bool startHidden);
+  void initDialog(const AppFolders& folders, bool startHidden);
+  // A build's folders: the skin folder holds the user's data too.
+  void initDialog(const std::filesystem::path& appFolder, const std::filesystem::path& skinFolder, bool startHidden) {
+    initDialog(AppFolders{appFolder, skinFolder, skinFolder, false}, startHidden);
+  }
 
   // Shutdown: removes the icon, sends HostExit when the mouse is open, stops the threads and
   // asks the application to end (shutDown). Runs once; a download that runs is finished first.
@@ -102,6 +107,9 @@ class CQuilletDlg : public QWidget {
   WarningDlg* warning() const { return warning_; }
   // Replaces the file, colour and web dialogs (tests answer them from a script).
   void setDialogService(std::unique_ptr<DialogService> dialogs) { dialogs_ = std::move(dialogs); }
+  // The process's exit status once the window has shut down: 0, or 1 when it ended because its
+  // skin could not be loaded.
+  int exitCode() const { return exitCode_; }
   // The three value boxes of the advanced page (null unless that page is shown).
   QLineEdit* valueBox(int index) const;
   MacroPage& macroPage() const { return *macroPage_; }
@@ -187,6 +195,8 @@ class CQuilletDlg : public QWidget {
 
   bool recording_ = false;  // macro recording comes with the macro page
   bool closing_ = false;
+  int exitCode_ = 0;
+  bool clearOutsideShape_ = false;  // the platform does not cut the window to its mask
 };
 
 }  // namespace quillet

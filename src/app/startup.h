@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/app_folder.h"
 #include "settings/app_state.h"
 
 namespace quillet {
@@ -28,5 +29,23 @@ std::string noMouseMessage(Language language);
 // Said when the mouse did not take every block of a download (it went away meanwhile): the
 // settings are saved, and the next Apply writes them.
 std::string applyNotTakenMessage(Language language);
+
+// An installed copy's first start (and every start after an upgrade): what the user's data
+// folder lacks is copied from the skin folder, and nothing that is there is touched. Each file
+// of config/ that is missing is copied; each language's macro folder is copied whole when the
+// folder is missing (a library the user emptied stays empty). A copied macro folder appears in
+// one step, so a start that is killed meanwhile never leaves half a library. Nothing happens
+// when the data folder is the skin folder. False, with `problem` set, when the data folder
+// cannot be made or filled.
+bool seedUserData(const AppFolders& folders, std::string& problem);
+
+// Sets the folders of `app` from `folders`.
+void useFolders(AppState& app, const AppFolders& folders);
+
+// The mouse is plugged in but its nodes may not be opened: `problem` ("PATH: reason"), and the
+// udev rule that gives the mouse to the logged-in user.
+std::string mouseNotOpenedMessage(Language language, std::string_view problem);
+// The same hint for a terminal, in English.
+std::string udevRuleHint();
 
 }  // namespace quillet

@@ -113,6 +113,7 @@ DeviceLink::Change DeviceLink::onDeviceChange(const HotplugEvent& event) {
 }
 
 void DeviceLink::closeHandlesLocked() {
+  reopen_ = false;
   eventHandle_.reset();
   commandHandle_.reset();
   eventState_ = HandleState::kNeverOpened;
@@ -154,6 +155,22 @@ std::string DeviceLink::openError() const {
   return openError_;
 }
 
+bool DeviceLink::usable() const {
+  std::lock_guard lock(mutex_);
+  return devicePresent_ && commandState_ == HandleState::kOpen;
+}
+
+std::string DeviceLink::accessProblem() const {
+  std::lock_guard lock(mutex_);
+  if (!devicePresent_ || commandState_ == HandleState::kOpen) {
+    return {};
+  }
+  if (!openError_.empty()) {
+    return openError_;
+  }
+  return devicePath_ + ": no command interface (usage page FF01) among the mouse's interfaces";
+}
+
 DeviceLink::CommandChannel DeviceLink::commandChannel() const {
   std::lock_guard lock(mutex_);
   return {commandHandle_, commandCaps_.featureReportLength};
@@ -165,6 +182,31 @@ ReadStatus DeviceLink::readEvent(InputReport& report, std::chrono::milliseconds 
   std::size_t length = 0;
   {
     std::unique_lock lock(mutex_);
+    if (!eventHandle_ && !stopped_ && reopen_ && devicePresent_) {
+      // The collection failed a read but the mouse was not reported gone: open it again once
+      // the pause is over (a discovery or a stop ends the wait early).
+      const std::uint64_t seen = generation_;
+      const bool woken = changed_.wait_until(lock, std::min(reopenAt_, std::chrono::steady_clock::now() + timeout),
+                                             [&] { return stopped_ || generation_ != seen; });
+      if (!woken && std::chrono::steady_clock::now() >= reopenAt_) {
+        const std::string path = eventCaps_.path;
+        lock.unlock();
+        OpenResult r = transport_.open(path, HidAccess::kRead);
+        lock.lock();
+        if (generation_ == seen && !stopped_ && devicePresent_ && !eventHandle_) {
+          if (r.handle) {
+            eventHandle_ = std::move(r.handle);
+            eventState_ = HandleState::kOpen;
+            reopen_ = false;
+          } else {
+            reopenAt_ = std::chrono::steady_clock::now() + kReopenPause;
+          }
+        }
+      }
+      if (!eventHandle_ || stopped_) {
+        return ReadStatus::kError;
+      }
+    }
     if (!eventHandle_ && !stopped_) {
       const std::uint64_t seen = generation_;
       changed_.wait_for(lock, timeout, [&] { return stopped_ || generation_ != seen; });
@@ -186,6 +228,8 @@ ReadStatus DeviceLink::readEvent(InputReport& report, std::chrono::milliseconds 
     if (eventHandle_ == handle) {
       eventHandle_.reset();
       eventState_ = HandleState::kFailed;
+      reopen_ = devicePresent_ && length != 0;  // a collection without input reports stays shut
+      reopenAt_ = std::chrono::steady_clock::now() + kReopenPause;
     }
   }
   return r.status;

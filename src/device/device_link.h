@@ -45,6 +45,11 @@ constexpr bool isAcceptedId(std::uint16_t vendorId, std::uint16_t productId) {
 // Discovery looks at the first this many interfaces of the enumeration and no further.
 constexpr std::size_t kDiscoveryAttempts = 50;
 
+// The udev rule that gives the logged-in user the hidraw nodes of the accepted mice, and where
+// the package installs it.
+inline constexpr const char* kUdevRuleName = "70-quillet.rules";
+inline constexpr const char* kUdevRuleFolder = "/usr/lib/udev/rules.d";
+
 class DeviceLink {
  public:
   // What a device change did.
@@ -88,14 +93,22 @@ class DeviceLink {
   HandleState commandState() const;
   // Why the last collection that failed to open did, for a user who waits; empty when none did.
   std::string openError() const;
+  // The mouse is there and its command collection is open: it can be written.
+  bool usable() const;
+  // Why a mouse that is there cannot be written ("PATH: reason"); empty when it can be, or when
+  // no mouse is there.
+  std::string accessProblem() const;
 
   CommandChannel commandChannel() const;
 
   // Reads one input report into `report`, waiting at most `timeout`. Without an open event
-  // collection (before discovery, after removal, after a read error) it waits for a discovery
-  // for at most `timeout` and then fails, so that a reading thread never spins. A read error
-  // drops the event handle: later reads wait for the next discovery.
+  // collection (before discovery, after removal) it waits for a discovery for at most `timeout`
+  // and then fails, so that a reading thread never spins. A read error drops the event handle;
+  // while the mouse is not reported removed (a transient error, a suspend), later reads open the
+  // collection again, kReopenPause after the error and after each open that fails.
   ReadStatus readEvent(InputReport& report, std::chrono::milliseconds timeout);
+
+  static constexpr std::chrono::milliseconds kReopenPause{250};
 
   // Ends every wait in readEvent at once; readEvent fails at once from now on. For shutdown.
   void stopReaders();
@@ -119,6 +132,10 @@ class DeviceLink {
   HandleState eventState_ = HandleState::kNeverOpened;
   HandleState commandState_ = HandleState::kNeverOpened;
   std::string openError_;
+  // Set by a read error while the mouse is present: the event collection is opened again at
+  // reopenAt_ (only readers touch these two, under readMutex_ and mutex_).
+  bool reopen_ = false;
+  std::chrono::steady_clock::time_point reopenAt_;
 };
 
 }  // namespace quillet

@@ -1,5 +1,7 @@
 #include "device/download.h"
 
+#include <algorithm>
+
 #include "settings/settings_file.h"
 #include "macro/block_writer.h"
 #include "device/configuration.h"
@@ -72,12 +74,16 @@ DownloadPlan planDownload(DownloadContext& c) {
   // 1. The macro being edited goes into its group file first, so the mouse gets what the
   //    editor shows.
   if (c.writeFiles && c.library.groups().groupCount > 0) {
-    c.library.saveCurrentMacro();
+    if (!c.library.saveCurrentMacro()) {
+      if (const std::optional<MacroGroup> open = c.library.group(c.library.groups().currentGroup)) {
+        plan.unsaved.push_back(open->file);
+      }
+    }
     c.library.readMacroNames();
   }
   // 2. The current profile, as the mouse will hold it.
-  if (c.writeFiles) {
-    saveCurrentProfile(c.app);
+  if (c.writeFiles && !saveCurrentProfile(c.app)) {
+    plan.unsaved.push_back(c.app.configPath);
   }
   // 3.-5. Device bytes of all four profiles.
   clearDeadMacroAssignments(c.settings, c.library);
@@ -121,6 +127,7 @@ DownloadResult finishDownload(DownloadContext& c, DownloadPlan plan, bool mouseT
   result.completed = plan.completed;
   result.mouseTookAll = mouseTookAll;
   result.layout = std::move(plan.layout);
+  result.unsaved = std::move(plan.unsaved);
   if (!result.completed) {
     return result;
   }
@@ -138,8 +145,10 @@ DownloadResult finishDownload(DownloadContext& c, DownloadPlan plan, bool mouseT
     c.repaint();
   }
   // 13. The save.
-  if (c.writeFiles) {
-    saveSettings(c.app.configPath, c.app.currentProfileNumber, c.settings, c.app);
+  if (c.writeFiles && !saveSettings(c.app.configPath, c.app.currentProfileNumber, c.settings, c.app)) {
+    if (std::find(result.unsaved.begin(), result.unsaved.end(), c.app.configPath) == result.unsaved.end()) {
+      result.unsaved.push_back(c.app.configPath);
+    }
   }
   return result;
 }

@@ -4,6 +4,7 @@
 // the save of the settings file. Runs on the thread that owns the settings model.
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -42,10 +43,15 @@ struct DownloadResult {
   // False when an image's LED data would pass the end of the mouse's memory: the download
   // stopped there, without Finish, desktop settings or save.
   bool completed = true;
-  // False when the mouse did not take every block (it is absent or went away): the settings
-  // are saved all the same, and the next download writes them.
+  // False when the mouse did not take a block or the end of the download (it is absent or went
+  // away): the settings are saved all the same, and the next download writes them.
   bool mouseTookAll = true;
+  // The files the download could not write (the macro being edited, CurConfig, the settings
+  // save), in the order tried. A file that could not be written is as it was before.
+  std::vector<std::filesystem::path> unsaved;
   MacroLayout layout;  // where the images went; the live adjustment rewrites layout.adjustTarget
+
+  bool saved() const { return unsaved.empty(); }
 };
 
 // The whole download, in its order: planDownload, sendDownload, finishDownload.
@@ -64,6 +70,7 @@ struct DownloadPlan {
   std::vector<PlannedBlock> blocks;
   bool completed = true;
   MacroLayout layout;
+  std::vector<std::filesystem::path> unsaved;  // files the work before the mouse could not write
 };
 
 // The download's work before the mouse, on the thread that owns the model: the macro being

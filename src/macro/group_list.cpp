@@ -63,9 +63,9 @@ bool isFile(const fs::path& file) {
 
 }  // namespace
 
-MacroFolders MacroFolders::of(const fs::path& skinFolder, Language language) {
-  const fs::path languageFolder = skinFolder / (language != kChinese ? "INI_EN" : "INI_CN");
-  return MacroFolders{languageFolder / "macro", languageFolder / "macroReset"};
+MacroFolders MacroFolders::of(const fs::path& dataFolder, const fs::path& skinFolder, Language language) {
+  const char* languageFolder = language != kChinese ? "INI_EN" : "INI_CN";
+  return MacroFolders{dataFolder / languageFolder / "macro", skinFolder / languageFolder / "macroReset"};
 }
 
 int MacroGroupList::find(std::string_view name) const {

@@ -43,7 +43,11 @@ struct MacroFolders {
   std::filesystem::path macroFolder;  // skins/INI_EN/macro or skins/INI_CN/macro
   std::filesystem::path resetFolder;  // the factory copies: skins/INI_EN/macroReset, ...
 
-  static MacroFolders of(const std::filesystem::path& skinFolder, Language language);
+  // The user's library from `dataFolder`, the factory set from `skinFolder`.
+  static MacroFolders of(const std::filesystem::path& dataFolder, const std::filesystem::path& skinFolder,
+                         Language language);
+  // Both from one folder (a build's skin folder, --skins).
+  static MacroFolders of(const std::filesystem::path& folder, Language language) { return of(folder, folder, language); }
 };
 
 // The group list in memory. Owned by the user-interface thread.

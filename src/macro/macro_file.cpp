@@ -1,6 +1,7 @@
 #include "macro/macro_file.h"
 
 #include <algorithm>
+#include <cstring>
 #include <system_error>
 
 #include "macro/key_translation.h"
@@ -17,11 +18,13 @@ namespace {
 constexpr std::uint8_t lowByte(std::uint16_t v) { return static_cast<std::uint8_t>(v & 0xFF); }
 constexpr std::uint8_t highByte(std::uint16_t v) { return static_cast<std::uint8_t>((v >> 8) & 0xFF); }
 
-std::uint16_t word(const MacroValues& v, std::size_t at) {
+// Values are read and written through plain pointers: the record's 1,815 values are walked at
+// every read and write of a macro, and the table's checked element access would cost a call each.
+std::uint16_t word(const std::uint8_t* v, std::size_t at) {
   return static_cast<std::uint16_t>(v[at] | (v[at + 1] << 8));
 }
 
-void putWord(MacroValues& v, std::size_t at, std::uint16_t value) {
+void putWord(std::uint8_t* v, std::size_t at, std::uint16_t value) {
   v[at] = lowByte(value);
   v[at + 1] = highByte(value);
 }
@@ -40,29 +43,48 @@ constexpr DigitTable makeDigitTable() {
 }
 constexpr DigitTable kDigitTable = makeDigitTable();
 
-// Cuts `unitCount` code units, given one by one by `digitAt` (0..9 for an ASCII digit, -1 for
-// anything else), into three-unit pieces.
-template <typename DigitAt>
-MacroValues cutPieces(std::size_t unitCount, DigitAt digitAt) {
-  MacroValues values{};
-  const std::size_t pieces = std::min(mv::kCount, (unitCount + mv::kDigits - 1) / mv::kDigits);
-  for (std::size_t p = 0; p < pieces; ++p) {
-    const std::size_t start = p * mv::kDigits;
-    const std::size_t end = std::min(start + mv::kDigits, unitCount);
-    int number = 0;
-    for (std::size_t i = start; i < end; ++i) {
-      const int d = digitAt(i);
-      if (d < 0) {
-        break;  // leading digits only
-      }
-      number = number * 10 + d;
-    }
-    values[p] = static_cast<std::uint8_t>(number & 0xFF);  // above 255: the low byte
+// Per byte: whether it is an ASCII digit, and which.
+struct DigitOf {
+  std::array<std::uint8_t, 256> isDigit{};
+  std::array<std::uint8_t, 256> digit{};
+};
+constexpr DigitOf makeDigitOf() {
+  DigitOf t;
+  for (int c = '0'; c <= '9'; ++c) {
+    t.isDigit[static_cast<std::size_t>(c)] = 1;
+    t.digit[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - '0');
   }
-  return values;
+  return t;
+}
+constexpr DigitOf kDigitOf = makeDigitOf();
+
+// The value of three ASCII bytes as a piece: their leading digits, by table and without a
+// branch per digit, cut to the low byte.
+inline std::uint8_t pieceOf(const unsigned char* p) {
+  const std::uint8_t* isDigit = kDigitOf.isDigit.data();
+  const std::uint8_t* digit = kDigitOf.digit.data();
+  const unsigned lead0 = isDigit[p[0]];
+  const unsigned lead1 = lead0 & isDigit[p[1]];
+  const unsigned lead2 = lead1 & isDigit[p[2]];
+  unsigned n = lead0 * digit[p[0]];
+  n += lead1 * (9 * n + digit[p[1]]);
+  n += lead2 * (9 * n + digit[p[2]]);
+  return static_cast<std::uint8_t>(n & 0xFF);  // above 255: the low byte
 }
 
-int asciiDigit(unsigned unit) { return unit >= '0' && unit <= '9' ? static_cast<int>(unit - '0') : -1; }
+// Whether the `n` bytes at `p` are all ASCII, eight at a time.
+inline bool allAscii(const unsigned char* p, std::size_t n) {
+  std::uint64_t high = 0;
+  for (std::size_t i = 0; i + 8 <= n; i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p + i, 8);
+    high |= w;
+  }
+  for (std::size_t i = n - n % 8; i < n; ++i) {
+    high |= p[i];
+  }
+  return (high & 0x8080808080808080ULL) == 0;
+}
 
 std::string keyOf(int index) { return std::to_string(index); }
 
@@ -74,7 +96,8 @@ bool isFile(const fs::path& file) {
 }  // namespace
 
 MacroValues encodeMacro(const Macro& m) {
-  MacroValues v{};
+  MacroValues values{};
+  std::uint8_t* v = values.data();
   for (int i = 0; i < kMacroNameUnits; ++i) {
     putWord(v, mv::kName + 2 * static_cast<std::size_t>(i), m.name[i]);
   }
@@ -87,8 +110,9 @@ MacroValues encodeMacro(const Macro& m) {
   putWord(v, mv::kReservedFACount, m.reservedFACount);
   v[mv::kLedCount] = m.ledCount;
   v[mv::kReservedFBCount] = m.reservedFBCount;
+  const MacroEvent* events = m.events.data();
   for (std::size_t t = 0; t < kMacroMaxSteps; ++t) {
-    const MacroEvent& e = m.events[t];
+    const MacroEvent& e = events[t];
     const std::size_t at = mv::kSteps + mv::kStepValues * t;
     v[at + mv::kStepType] = e.type;
     v[at + mv::kStepCode] = UsageToVk(e.code);
@@ -97,12 +121,13 @@ MacroValues encodeMacro(const Macro& m) {
     putWord(v, at + mv::kStepDelay, e.delay);
   }
   for (std::size_t r = 0; r < kLedRowCount; ++r) {
-    std::copy(m.ledRows[r].bytes.begin(), m.ledRows[r].bytes.end(), v.begin() + mv::kLedRows + kLedRowBytes * r);
+    std::copy(m.ledRows[r].bytes.begin(), m.ledRows[r].bytes.end(), v + mv::kLedRows + kLedRowBytes * r);
   }
-  return v;
+  return values;
 }
 
-Macro decodeMacro(const MacroValues& v, int maxSteps) {
+Macro decodeMacro(const MacroValues& values, int maxSteps) {
+  const std::uint8_t* v = values.data();
   Macro m;
   for (int i = 0; i < kMacroNameUnits; ++i) {
     m.name[i] = static_cast<char16_t>(word(v, mv::kName + 2 * static_cast<std::size_t>(i)));
@@ -116,8 +141,9 @@ Macro decodeMacro(const MacroValues& v, int maxSteps) {
   m.reservedFACount = word(v, mv::kReservedFACount);
   m.ledCount = v[mv::kLedCount];
   m.reservedFBCount = v[mv::kReservedFBCount];
+  MacroEvent* events = m.events.data();
   for (std::size_t t = 0; t < kMacroMaxSteps; ++t) {
-    MacroEvent& e = m.events[t];
+    MacroEvent& e = events[t];
     const std::size_t at = mv::kSteps + mv::kStepValues * t;
     e.type = v[at + mv::kStepType];
     e.code = VkToUsage(v[at + mv::kStepCode]);
@@ -126,7 +152,7 @@ Macro decodeMacro(const MacroValues& v, int maxSteps) {
     e.delay = word(v, at + mv::kStepDelay);
   }
   for (std::size_t r = 0; r < kLedRowCount; ++r) {
-    const auto from = v.begin() + static_cast<std::ptrdiff_t>(mv::kLedRows + kLedRowBytes * r);
+    const std::uint8_t* from = v + mv::kLedRows + kLedRowBytes * r;
     std::copy(from, from + kLedRowBytes, m.ledRows[r].bytes.begin());
   }
   normaliseMacro(m, maxSteps);
@@ -144,16 +170,60 @@ std::string serialiseMacro(const Macro& macro) {
 }
 
 MacroValues parseMacroValues(std::string_view value) {
-  const bool ascii = std::all_of(value.begin(), value.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (ascii) {
-    return cutPieces(value.size(), [value](std::size_t i) { return asciiDigit(static_cast<unsigned char>(value[i])); });
+  // One walk over the value in UTF-16 code units, as the Windows profile functions hand it over:
+  // an ASCII byte is one unit; a character beyond ASCII one or two units, none of them a digit,
+  // so only how many matters. The walk ends with the last piece.
+  MacroValues values{};
+  std::uint8_t* out = values.data();
+  constexpr std::size_t kUnits = mv::kCount * mv::kDigits;
+  std::size_t unit = 0;
+  std::size_t pos = 0;
+  while (unit < kUnits && pos < value.size()) {
+    // Whole pieces of three ASCII bytes, as every value the utility writes holds only these:
+    // eight pieces at a time while all their bytes are ASCII, then one at a time.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(value.data());
+    constexpr std::size_t kRun = 8 * mv::kDigits;
+    while (kUnits - unit >= kRun && value.size() - pos >= kRun && allAscii(bytes + pos, kRun)) {
+      for (std::size_t k = 0; k < 8; ++k, unit += mv::kDigits, pos += mv::kDigits) {
+        out[unit / mv::kDigits] = pieceOf(bytes + pos);
+      }
+    }
+    while (kUnits - unit >= mv::kDigits && value.size() - pos >= mv::kDigits && allAscii(bytes + pos, mv::kDigits)) {
+      out[unit / mv::kDigits] = pieceOf(bytes + pos);
+      unit += mv::kDigits;
+      pos += mv::kDigits;
+    }
+    // The piece that meets a character beyond ASCII, or the end of the value: unit by unit.
+    unsigned number = 0;
+    bool leading = true;  // still in the piece's leading digits
+    do {
+      if (unit >= kUnits || pos >= value.size()) {
+        return values;
+      }
+      const auto byte = static_cast<unsigned char>(value[pos]);
+      std::size_t units = 1;
+      bool digit = false;
+      if (byte < 0x80) {
+        digit = kDigitOf.isDigit.data()[byte] != 0;
+        ++pos;
+      } else {
+        units = text::nextUtf16Units(value, pos);
+      }
+      for (; units > 0 && unit < kUnits; --units, ++unit) {
+        if (unit % mv::kDigits == 0) {
+          number = 0;
+          leading = true;
+        }
+        if (leading && digit) {
+          number = number * 10 + kDigitOf.digit.data()[byte];
+          out[unit / mv::kDigits] = static_cast<std::uint8_t>(number & 0xFF);
+        } else {
+          leading = false;
+        }
+      }
+    } while (unit % mv::kDigits != 0);
   }
-  // Count in UTF-16 code units, as the Windows profile functions hand the value over. No code
-  // unit of a non-ASCII character is an ASCII digit, so only the positions matter.
-  const std::string units = text::utf8ToUtf16le(value);
-  return cutPieces(units.size() / 2, [&units](std::size_t i) {
-    return asciiDigit(static_cast<unsigned char>(units[2 * i]) | (static_cast<unsigned char>(units[2 * i + 1]) << 8));
-  });
+  return values;
 }
 
 Macro parseMacroValue(std::string_view value, int maxSteps) { return decodeMacro(parseMacroValues(value), maxSteps); }

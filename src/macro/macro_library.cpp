@@ -23,95 +23,35 @@ bool copyFile(const fs::path& from, const fs::path& to) {
   return bytes && fileio::writeFileAtomic(to, *bytes);
 }
 
-std::vector<fs::directory_entry> entriesOf(const fs::path& folder) {
-  std::vector<fs::directory_entry> entries;
+void removeQuietly(const fs::path& file) {
   std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    entries.push_back(*it);
-  }
-  return entries;
-}
-
-fs::file_type typeOf(const fs::directory_entry& entry) {
-  std::error_code ec;
-  return entry.symlink_status(ec).type();
-}
-
-// Copies the regular files and folders below `from` into `to`, creating `to` and replacing what
-// is in the way. Links are not followed, so the copy never reaches outside the factory folder.
-// The group list of a folder is copied after its group files, so that it never names a group
-// whose file is still to come. Single failures go unreported, as the restore asks.
-void copyTree(const fs::path& from, const fs::path& to) {
-  std::error_code ec;
-  if (fs::is_symlink(to, ec) || (fs::exists(to, ec) && !fs::is_directory(to, ec))) {
-    fs::remove_all(to, ec);
-  }
-  fs::create_directories(to, ec);
-  std::vector<fs::directory_entry> entries = entriesOf(from);
-  std::stable_partition(entries.begin(), entries.end(),
-                        [](const fs::directory_entry& e) { return e.path().filename() != kGroupListFileName; });
-  for (const fs::directory_entry& entry : entries) {
-    const fs::path target = to / entry.path().filename();
-    switch (typeOf(entry)) {
-      case fs::file_type::directory:
-        copyTree(entry.path(), target);
-        break;
-      case fs::file_type::regular: {
-        std::error_code targetEc;
-        if (fs::is_directory(target, targetEc) || fs::is_symlink(target, targetEc)) {
-          fs::remove_all(target, targetEc);
-        }
-        copyFile(entry.path(), target);
-        break;
-      }
-      default:
-        break;
-    }
-  }
-}
-
-// Removes everything below `folder` that `model` does not have as the same kind of entry, and
-// keeps the folder. remove_all removes a link, never what it points to, so nothing outside the
-// folder is touched.
-void pruneTo(const fs::path& folder, const fs::path& model) {
-  for (const fs::directory_entry& entry : entriesOf(folder)) {
-    const fs::path counterpart = model / entry.path().filename();
-    std::error_code ec;
-    const fs::file_type want = fs::symlink_status(counterpart, ec).type();
-    const fs::file_type have = typeOf(entry);
-    if (have == fs::file_type::directory && want == fs::file_type::directory) {
-      pruneTo(entry.path(), counterpart);
-    } else if (have != want || have != fs::file_type::regular) {
-      std::error_code removeEc;
-      fs::remove_all(entry.path(), removeEc);
-    }
-  }
+  fs::remove(file, ec);
 }
 
 }  // namespace
 
-MacroLibrary::MacroLibrary(MessageService& messages) : messages_(messages) {}
+MacroLibrary::MacroLibrary(MessageService& messages, LibraryFiles files) : messages_(messages), files_(files) {}
 
-MacroPageView MacroLibrary::start(const fs::path& skinFolder, const fs::path& appFolder, Language language) {
-  setFolders(skinFolder, language);
+MacroPageView MacroLibrary::start(const AppState& app) {
+  setFolders(app);
   loadGroupList();
   openCurrentOrClear();
   readMacroNames();
-  readBuiltinMacros(appFolder / kBuiltinMacroFileName, builtins_, messages_);
+  readBuiltinMacros(app.appFolder / kBuiltinMacroFileName, builtins_, messages_);
   return refreshMacroPage();
 }
 
-MacroPageView MacroLibrary::changeLanguage(const fs::path& skinFolder, Language language) {
+MacroPageView MacroLibrary::changeLanguage(const AppState& app) {
   saveCurrentMacro();
-  setFolders(skinFolder, language);
+  setFolders(app);
   loadGroupList();
   openCurrentOrClear();
   readMacroNames();
   return refreshMacroPage();
 }
 
-void MacroLibrary::setFolders(const fs::path& skinFolder, Language language) {
-  folders_ = MacroFolders::of(skinFolder, language);
+void MacroLibrary::setFolders(const AppState& app) {
+  folders_ = MacroFolders::of(app.dataFolder, app.skinFolder, app.language);
 }
 
 void MacroLibrary::loadGroupList() {
@@ -130,7 +70,7 @@ void MacroLibrary::loadGroupList() {
   }
   const bool dropped = kept.groupCount != listed.groupCount;
   list_ = kept;
-  if (dropped) {
+  if (dropped && files_ == LibraryFiles::ReadWrite) {
     saveGroupList();
   }
 }
@@ -228,7 +168,7 @@ void MacroLibrary::namesFollowOpenGroup() {
 bool MacroLibrary::saveCurrentMacro() {
   const std::optional<fs::path> file = openGroupFile();
   if (!file || open_.current < 0 || open_.current >= open_.count) {
-    return false;  // no group open, or no macro in it to save
+    return true;  // no group open, or no macro in it: nothing to save
   }
   if (!writeMacro(*file, open_, open_.current)) {
     return false;
@@ -271,15 +211,24 @@ LibraryResult MacroLibrary::newGroup() {
     messages_.show(std::string("'") + kNewGroupName + kMsgDoubleNameQuotedEnd);
     return result(LibraryOutcome::Refused);
   }
+  // What is being edited is kept before another group opens.
   saveCurrentMacro();
+  // The file first, then the list that names it: the list never names a file that is not there.
   const std::optional<fs::path> file = groupFilePath(folders_.macroFolder, kNewGroupName);
   if (!file || !fileio::writeFileAtomic(*file, "")) {
     messages_.show(kMsgCreateGroupFileFailed);
+    return result(LibraryOutcome::Failed);
   }
+  const MacroGroupList before = list_;
   list_.names[list_.groupCount] = kNewGroupName;
   list_.currentGroup = list_.groupCount;
   ++list_.groupCount;
-  saveGroupList();
+  if (!saveGroupList()) {
+    list_ = before;
+    removeQuietly(*file);
+    messages_.show(kMsgLibraryError);
+    return result(LibraryOutcome::Failed);
+  }
   clearAllSlots(open_);
   open_.current = 0;
   readMacroNames();
@@ -290,19 +239,24 @@ LibraryResult MacroLibrary::deleteGroup() {
   if (list_.groupCount == 0) {
     return result(LibraryOutcome::Refused);
   }
-  if (const std::optional<MacroGroup> g = group(list_.currentGroup)) {
-    std::error_code ec;
-    if (fs::is_regular_file(g->file, ec)) {
-      fs::remove(g->file, ec);
-    }
-  }
+  // The list first: a group whose file is deleted is never left listed, and a list that cannot
+  // be written keeps both.
+  const std::optional<MacroGroup> g = group(list_.currentGroup);
+  const MacroGroupList before = list_;
   for (int i = list_.currentGroup; i + 1 < list_.groupCount; ++i) {
     list_.names[i] = list_.names[i + 1];
   }
   --list_.groupCount;
   list_.names[list_.groupCount].clear();
   list_.currentGroup = 0;
-  saveGroupList();
+  if (!saveGroupList()) {
+    list_ = before;
+    messages_.show(kMsgLibraryError);
+    return result(LibraryOutcome::Failed);
+  }
+  if (g && isFile(g->file)) {
+    removeQuietly(g->file);
+  }
   openCurrentOrClear();
   readMacroNames();
   refreshMacroPage();
@@ -329,34 +283,30 @@ LibraryResult MacroLibrary::renameGroup(std::string_view text) {
   const int current = list_.currentGroup;
   const std::optional<MacroGroup> old = group(current);
   const std::string oldName = list_.names[current];
-  const std::optional<fs::path> renamedFile = groupFilePath(folders_.macroFolder, text);
-  if (!old || !isFile(old->file)) {
-    list_.names[current] = std::string(text);
-    saveGroupList();
-    messages_.show(kMsgGroupFileNotFound);
-    readMacroNames();
-    return result(LibraryOutcome::Done);
-  }
-  // On a file system that ignores case, "abc" and "ABC" are one file: it is not copied onto
-  // itself, and never deleted.
-  std::error_code ec;
-  const bool sameFile = renamedFile && fs::equivalent(old->file, *renamedFile, ec);
-  if (!renamedFile || (!sameFile && !copyFile(old->file, *renamedFile))) {
+  const std::optional<fs::path> renamed = groupFilePath(folders_.macroFolder, text);
+  // Staged: the copy under the new name, then the list that names it, then the old file goes.
+  // At every step the listed name has its file; what fails is undone and said.
+  const bool hadFile = old && isFile(old->file);
+  if (hadFile && (!renamed || !copyFile(old->file, *renamed))) {
     messages_.show(kMsgInvalidGroupName);
     return result(LibraryOutcome::Failed);
   }
+  // On a file system that ignores case, "abc" and "ABC" are one file: never delete the copy.
+  std::error_code ec;
+  const bool sameFile = hadFile && fs::equivalent(old->file, *renamed, ec);
   list_.names[current] = std::string(text);
   if (!saveGroupList()) {
-    // The list still names the old file, which is still there: the copy goes again.
     list_.names[current] = oldName;
-    if (!sameFile) {
-      fs::remove(*renamedFile, ec);
+    if (hadFile && !sameFile) {
+      removeQuietly(*renamed);
     }
-    messages_.show(kMsgInvalidGroupName);
+    messages_.show(kMsgLibraryError);
     return result(LibraryOutcome::Failed);
   }
-  if (!sameFile) {
-    fs::remove(old->file, ec);
+  if (!hadFile) {
+    messages_.show(kMsgGroupFileNotFound);
+  } else if (!sameFile) {
+    removeQuietly(old->file);
   }
   readMacroNames();
   return result(LibraryOutcome::Done);
@@ -410,7 +360,12 @@ LibraryResult MacroLibrary::importGroup(const fs::path& chosen) {
     return result(LibraryOutcome::Failed);
   }
   list_.names[list_.groupCount++] = name;
-  saveGroupList();
+  if (!saveGroupList()) {
+    list_.names[--list_.groupCount].clear();
+    removeQuietly(target);
+    messages_.show(kMsgLibraryError);
+    return result(LibraryOutcome::Failed);
+  }
   loadGroupList();
   list_.currentGroup = list_.groupCount > 0 ? static_cast<std::uint8_t>(list_.groupCount - 1) : 0;
   openCurrentOrClear();
@@ -438,8 +393,16 @@ LibraryResult MacroLibrary::restoreFactorySet() {
     messages_.show(kMsgLibraryError);
     return result(LibraryOutcome::Failed);
   }
-  copyTree(folders_.resetFolder, folders_.macroFolder);
-  pruneTo(folders_.macroFolder, folders_.resetFolder);
+  // Staged beside the library and swapped in whole: a copy that fails, or a process that dies
+  // on the way, leaves the library as it was.
+  const fs::path parent = folders_.macroFolder.parent_path();
+  fileio::removeStaleTemporaryFolders(parent);
+  const fs::path staged = fileio::temporarySibling(folders_.macroFolder);
+  if (!fileio::copyTree(folders_.resetFolder, staged) || !fileio::replaceFolder(folders_.macroFolder, staged)) {
+    fs::remove_all(staged, ec);
+    messages_.show(kMsgLibraryError);
+    return result(LibraryOutcome::Failed);
+  }
   loadGroupList();
   openCurrentOrClear();
   readMacroNames();

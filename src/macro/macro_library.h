@@ -53,6 +53,10 @@ struct MacroPageView {
   bool operator==(const MacroPageView&) const = default;
 };
 
+// Whether the library may write its files. A read-only library (quilletctl plan) loads as the
+// utility does but keeps macroGrp.ini as it is when it lists groups it drops.
+enum class LibraryFiles : std::uint8_t { ReadWrite, ReadOnly };
+
 enum class LibraryOutcome : std::uint8_t {
   Done,     // the operation ran (it may have shown a message on the way, as the rename does)
   Refused,  // nothing changed: a limit, a name or the state refused it
@@ -66,17 +70,17 @@ struct LibraryResult {
 
 class MacroLibrary {
  public:
-  explicit MacroLibrary(MessageService& messages);
+  explicit MacroLibrary(MessageService& messages, LibraryFiles files = LibraryFiles::ReadWrite);
 
-  // Start-up, once the language is known: the folders, the group list, the first group and the
-  // name table, and the built-in macros from appFolder / constMacro.dat.
-  MacroPageView start(const std::filesystem::path& skinFolder, const std::filesystem::path& appFolder,
-                      Language language);
-  // A language change: the macro being edited is written into its group file, then the other
-  // language's library is loaded.
-  MacroPageView changeLanguage(const std::filesystem::path& skinFolder, Language language);
+  // Start-up, once the language is known: the folders of app.language (the library in
+  // app.dataFolder, the factory set in app.skinFolder), the group list, the first group and the
+  // name table, and the built-in macros from app.appFolder / constMacro.dat.
+  MacroPageView start(const AppState& app);
+  // A language change to app.language: the macro being edited is written into its group file,
+  // then the other language's library is loaded.
+  MacroPageView changeLanguage(const AppState& app);
 
-  void setFolders(const std::filesystem::path& skinFolder, Language language);
+  void setFolders(const AppState& app);
   // Reads macroGrp.ini ("Can't find the file." when it is missing) and drops every listed group
   // whose file is missing, whose name is not a safe file name, or which is listed twice; the
   // others move up in order and macroGrp.ini is rewritten. currentGroup becomes 0.
@@ -93,7 +97,8 @@ class MacroLibrary {
   // Makes macro `index` of the open group current (a selection in the macro list).
   MacroPageView selectMacro(int index);
   // Writes the macro being edited into the open group's file (macroNum and its key); the macro
-  // menus' name table follows. False when there is none to save or the write failed.
+  // menus' name table follows. False when that write failed (the file is then as it was); true
+  // when it succeeded or there is no macro being edited.
   bool saveCurrentMacro();
   // Writes the whole open group into its file, as it is in memory (macroNum and keys 0..count-1,
   // nothing left of earlier saves); the name table follows.
@@ -107,18 +112,21 @@ class MacroLibrary {
   bool mayExport();
 
   // "More than limit!" with 10 groups; "'New' Double name!" when a group New exists;
-  // otherwise the macro being edited is saved and a group New with an empty file opens empty
-  // ("Create new mac_file Fail!" when the file cannot be made; the group stays listed). The file
-  // is made before the list names it, so the list never names a file that is not there.
+  // otherwise the macro being edited is saved and a group New with an empty file opens empty.
+  // The file is made before the list names it: "Create new mac_file Fail!" when it cannot be
+  // made, "Error!" when the list cannot be written (the file is removed again); nothing changes
+  // then.
   LibraryResult newGroup();
-  // Deletes the open group and its file and opens the first group. No confirmation.
+  // Deletes the open group and its file and opens the first group. No confirmation. The list is
+  // written first; "Error!" when it cannot be, and the group and its file stay.
   LibraryResult deleteGroup();
   // Renames the open group and its file. An empty name, " " or a listed name is refused
   // silently (the view gives the box the current name back), as is a name longer than the box
   // takes; a name that is not a safe file name is refused with "Invalid: Delete Invalid
   // character". The page calls this when editing the box ends, so the file is renamed once.
-  // The file is copied under the new name before the list names it, and the old file goes
-  // only after the list is saved: at every moment the list names a file that holds the group.
+  // The file is copied under the new name before the list names it and the old file goes only
+  // after: a failed copy is "Invalid: Delete Invalid character", a list that cannot be written
+  // "Error!", and both leave the group under its old name with its file.
   LibraryResult renameGroup(std::string_view text);
   // Item `item` (1..groupCount) of the group popup: the macro being edited is written into the
   // group that was open, then the chosen group opens. Items beyond the list do nothing.
@@ -128,9 +136,8 @@ class MacroLibrary {
   LibraryResult importGroup(const std::filesystem::path& chosen);
   // Writes the open group as it is in memory, unsaved edits included, into `target`.
   LibraryResult exportGroup(const std::filesystem::path& target);
-  // Replaces the macro folder's content with the factory set. The factory files are copied
-  // over first (macroGrp.ini last), then what the factory set does not have is removed: a stop
-  // half-way leaves a library that reads, never an empty or half-listed folder.
+  // Replaces the macro folder's content with the factory set: the copy is made beside the
+  // folder and swapped in whole. "Error!" when it cannot be made (the library stays as it was).
   LibraryResult restoreFactorySet();
 
   const MacroFolders& folders() const { return folders_; }
@@ -149,6 +156,7 @@ class MacroLibrary {
   void namesFollowOpenGroup();
 
   MessageService& messages_;
+  LibraryFiles files_;
   MacroFolders folders_;
   MacroGroupList list_;
   OpenGroup open_;

@@ -1,16 +1,70 @@
 #include "platform/app_folder.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <system_error>
 
 namespace quillet {
+namespace fs = std::filesystem;
 
-std::filesystem::path executableFolder() {
+namespace {
+
+bool isFolder(const fs::path& path) {
   std::error_code ec;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return fs::is_directory(path, ec);
+}
+
+}  // namespace
+
+fs::path executableFolder() {
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   if (ec) {
-    return std::filesystem::current_path(ec);
+    return fs::current_path(ec);
   }
   return exe.parent_path();
+}
+
+fs::path installedDataFolder(const fs::path& exeFolder) {
+  return (exeFolder.parent_path() / "share" / "quillet").lexically_normal();
+}
+
+AppFolders locateAppFolders(const fs::path& exeFolder, const std::optional<fs::path>& skins) {
+  AppFolders f;
+  f.appFolder = exeFolder;
+  const fs::path installed = installedDataFolder(exeFolder);
+  if (!isFolder(exeFolder / "skins") && isFolder(installed / "skins")) {
+    f.appFolder = installed;
+    f.installed = true;
+  }
+  f.skinFolder = f.appFolder / "skins";
+  f.dataFolder = f.installed ? userDataFolder() : f.skinFolder;
+  if (skins) {
+    // A folder chosen by hand (tests use copies) is a complete skin with its own settings.
+    f.skinFolder = f.dataFolder = *skins;
+    f.installed = false;
+  }
+  return f;
+}
+
+fs::path userConfigHome() {
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && fs::path(xdg).is_absolute()) {
+    return xdg;
+  }
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+    return fs::path(home) / ".config";
+  }
+  if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr) {
+    return fs::path(entry->pw_dir) / ".config";
+  }
+  return {};
+}
+
+fs::path userDataFolder() {
+  const fs::path home = userConfigHome();
+  return home.empty() ? fs::path() : home / "quillet";
 }
 
 }  // namespace quillet

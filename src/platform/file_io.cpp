@@ -1,12 +1,17 @@
 #include "platform/file_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <system_error>
+#include <vector>
 
 namespace quillet::fileio {
 namespace fs = std::filesystem;
@@ -60,6 +65,8 @@ bool writeAll(int fd, std::string_view bytes) {
   }
   return true;
 }
+
+constexpr const char* kTemporaryMark = ".tmp";
 
 fs::path resolveLinks(const fs::path& path) {
   std::error_code ec;
@@ -119,8 +126,64 @@ std::optional<std::string> readFile(const fs::path& path) {
   return bytes;
 }
 
+namespace {
+
+bool isReadOnly(const fs::path& path, const struct stat& st) {
+  // No write bit at all is the read-only attribute, which no user, root included, writes
+  // through. Otherwise the file must be writable for this user: the folder's permission alone
+  // would let a rename replace a file that belongs to someone else.
+  return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0;
+}
+
+std::string temporaryPrefix(const fs::path& path) { return "." + path.filename().string() + kTemporaryMark; }
+
+// `name` is ".<file>.tmp<pid>-<n>": the pid of the writer that made it, when it is one of ours.
+std::optional<pid_t> writerOf(std::string_view name) {
+  if (name.empty() || name.front() != '.') {
+    return std::nullopt;
+  }
+  const std::size_t mark = name.rfind(kTemporaryMark);
+  if (mark == std::string_view::npos || mark == 0) {
+    return std::nullopt;
+  }
+  std::string_view rest = name.substr(mark + std::string_view(kTemporaryMark).size());
+  const std::size_t dash = rest.find('-');
+  if (dash == 0 || dash == std::string_view::npos || dash + 1 == rest.size()) {
+    return std::nullopt;
+  }
+  const auto digits = [](std::string_view t) {
+    return std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if (!digits(rest.substr(0, dash)) || !digits(rest.substr(dash + 1)) || dash > 9) {
+    return std::nullopt;
+  }
+  pid_t pid = 0;
+  for (char c : rest.substr(0, dash)) {
+    pid = pid * 10 + (c - '0');
+  }
+  return pid;
+}
+
+// A named temporary file is there only between its link and its rename; a writer killed in
+// that moment leaves it. Such files of writers that are no longer alive are removed.
+void removeStaleTemporaries(const fs::path& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) {
+    return;
+  }
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::optional<pid_t> pid = writerOf(entry->d_name);
+    // A live writer (or one of another user, which kill may not ask about) keeps its file.
+    if (pid && *pid > 0 && *pid != ::getpid() && ::kill(*pid, 0) != 0 && errno == ESRCH) {
+      ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+  }
+  ::closedir(dir);
+}
+
+}  // namespace
+
 bool writeFileAtomic(const fs::path& requested, std::string_view bytes) {
-  static std::atomic<unsigned> counter{0};
   const fs::path path = resolveLinks(requested);
   const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
 
@@ -129,30 +192,57 @@ bool writeFileAtomic(const fs::path& requested, std::string_view bytes) {
   if (hadFile && !S_ISREG(old.st_mode)) {
     return false;  // never replace a folder or a device
   }
+  if (hadFile && isReadOnly(path, old)) {
+    errno = EACCES;
+    return false;
+  }
+  removeStaleTemporaries(folder);
 
-  // A fresh name in the same folder, so the rename stays on one file system.
+  // The new content goes into a file without a name, which vanishes with the process should it
+  // be killed while writing; it gets a name only for the rename. Where the file system offers
+  // no such file, a named one is used from the start.
+  Descriptor fd(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+  const bool unnamed = fd.valid();
+  const auto freshName = [&] { return temporarySibling(path); };
   fs::path temp;
-  Descriptor fd(-1);
-  for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
-    temp = folder / ("." + path.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
-                     std::to_string(counter.fetch_add(1)));
-    fd = Descriptor(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!fd.valid() && errno != EEXIST) {
+  if (!unnamed) {
+    for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
+      temp = freshName();
+      fd = Descriptor(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+      if (!fd.valid() && errno != EEXIST) {
+        return false;
+      }
+    }
+    if (!fd.valid()) {
       return false;
     }
-  }
-  if (!fd.valid()) {
-    return false;
   }
   bool ok = writeAll(fd.get(), bytes);
   if (ok && hadFile) {
     ok = ::fchmod(fd.get(), old.st_mode & 07777) == 0;
   }
   ok = ok && ::fsync(fd.get()) == 0;
+  if (ok && unnamed) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd.get());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      temp = freshName();
+      if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        break;
+      }
+      if (errno != EEXIST) {
+        ok = false;
+        break;
+      }
+      temp.clear();
+    }
+    ok = ok && !temp.empty();
+  }
   ok = fd.close() && ok;
   ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
   if (!ok) {
-    ::unlink(temp.c_str());
+    if (!temp.empty()) {
+      ::unlink(temp.c_str());
+    }
     return false;
   }
   // Make the rename itself durable.
@@ -160,6 +250,79 @@ bool writeFileAtomic(const fs::path& requested, std::string_view bytes) {
   if (dir.valid()) {
     ::fsync(dir.get());
   }
+  return true;
+}
+
+bool isOurTemporaryName(std::string_view name) { return writerOf(name).has_value(); }
+
+fs::path temporarySibling(const fs::path& path) {
+  static std::atomic<unsigned> counter{0};
+  const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+  return folder / (temporaryPrefix(path) + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)));
+}
+
+void removeStaleTemporaryFolders(const fs::path& parent) {
+  std::error_code ec;
+  std::vector<fs::path> stale;
+  for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::optional<pid_t> pid = writerOf(it->path().filename().string());
+    std::error_code typeEc;
+    if (pid && *pid > 0 && *pid != ::getpid() && it->symlink_status(typeEc).type() == fs::file_type::directory &&
+        ::kill(*pid, 0) != 0 && errno == ESRCH) {
+      stale.push_back(it->path());
+    }
+  }
+  for (const fs::path& folder : stale) {
+    std::error_code removeEc;
+    fs::remove_all(folder, removeEc);
+  }
+}
+
+bool copyTree(const fs::path& from, const fs::path& to) {
+  std::error_code ec;
+  if (!fs::create_directories(to, ec) && ec) {
+    return false;
+  }
+  bool ok = true;
+  fs::directory_iterator it(from, ec);
+  for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+    std::error_code typeEc;
+    const fs::file_status status = it->symlink_status(typeEc);
+    const fs::path target = to / it->path().filename();
+    if (fs::is_directory(status)) {
+      ok = copyTree(it->path(), target) && ok;
+    } else if (fs::is_regular_file(status)) {
+      const std::optional<std::string> bytes = readFile(it->path());
+      ok = bytes && writeFileAtomic(target, *bytes) && ok;
+    }
+  }
+  return ok && !ec;
+}
+
+bool replaceFolder(const fs::path& folder, const fs::path& staged) {
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(folder, ec))) {
+    return ::rename(staged.c_str(), folder.c_str()) == 0;
+  }
+  // The exchange swaps the two names in one step; `staged` then names the old folder.
+  if (::renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, folder.c_str(), RENAME_EXCHANGE) != 0) {
+    if (errno != EINVAL && errno != ENOSYS) {
+      return false;
+    }
+    // A file system without the exchange: two renames, the old folder kept aside until the new
+    // one is in place.
+    const fs::path aside = temporarySibling(folder);
+    if (::rename(folder.c_str(), aside.c_str()) != 0) {
+      return false;
+    }
+    if (::rename(staged.c_str(), folder.c_str()) != 0) {
+      ::rename(aside.c_str(), folder.c_str());
+      return false;
+    }
+    fs::remove_all(aside, ec);
+    return true;
+  }
+  fs::remove_all(staged, ec);
   return true;
 }
 

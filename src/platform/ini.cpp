@@ -122,8 +122,8 @@ std::shared_ptr<const Document> load(const fs::path& file, LoadStatus* status = 
 
 }  // namespace
 
-std::string readString(const fs::path& file, std::string_view section, std::string_view key,
-                       std::string_view defaultValue, std::size_t bufferChars) {
+std::string detail::readString(const Document* doc, std::string_view section, std::string_view key,
+                               std::string_view defaultValue, std::size_t bufferChars) {
   if (bufferChars == 0) {
     return {};
   }
@@ -131,8 +131,7 @@ std::string readString(const fs::path& file, std::string_view section, std::stri
   while (!value.empty() && isBlank(value.back())) {
     value.remove_suffix(1);
   }
-  const std::shared_ptr<const Document> doc = load(file);
-  if (const std::string* found = doc ? doc->value(section, key) : nullptr) {
+  if (const std::string* found = doc != nullptr ? doc->value(section, key) : nullptr) {
     value = *found;
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
       value = value.substr(1, value.size() - 2);
@@ -141,21 +140,39 @@ std::string readString(const fs::path& file, std::string_view section, std::stri
   return std::string(text::truncateUtf16Units(value, bufferChars - 1));
 }
 
+std::vector<std::string> detail::sectionNames(const Document& doc) {
+  std::vector<std::string> names;
+  for (const detail::Section& section : doc.sections) {
+    if (doc.findSection(section.name) == &section) {
+      names.push_back(section.name);
+    }
+  }
+  return names;
+}
+
+std::string readString(const fs::path& file, std::string_view section, std::string_view key,
+                       std::string_view defaultValue, std::size_t bufferChars) {
+  if (bufferChars == 0) {
+    return {};  // nothing is read for a read that can return nothing
+  }
+  const std::shared_ptr<const Document> doc = load(file);
+  return detail::readString(doc.get(), section, key, defaultValue, bufferChars);
+}
+
+bool isReadable(const fs::path& file) {
+  LoadStatus status = LoadStatus::Missing;
+  load(file, &status);
+  return status == LoadStatus::Loaded;
+}
+
 bool hasSection(const fs::path& file, std::string_view section) {
   const std::shared_ptr<const Document> doc = load(file);
   return doc && doc->findSection(section) != nullptr;
 }
 
 std::vector<std::string> sectionNames(const fs::path& file) {
-  std::vector<std::string> names;
-  if (const std::shared_ptr<const Document> doc = load(file)) {
-    for (const detail::Section& section : doc->sections) {
-      if (doc->findSection(section.name) == &section) {
-        names.push_back(section.name);
-      }
-    }
-  }
-  return names;
+  const std::shared_ptr<const Document> doc = load(file);
+  return doc ? detail::sectionNames(*doc) : std::vector<std::string>{};
 }
 
 std::int32_t toInt(std::string_view text) {

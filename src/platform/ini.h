@@ -37,6 +37,10 @@ namespace quillet::ini {
 std::string readString(const std::filesystem::path& file, std::string_view section, std::string_view key,
                        std::string_view defaultValue, std::size_t bufferChars);
 
+// True when the file is there and could be read (a missing file, a folder, a file that may not
+// be read or is too large to be read is not).
+bool isReadable(const std::filesystem::path& file);
+
 // True when the file has a section of that name.
 bool hasSection(const std::filesystem::path& file, std::string_view section);
 

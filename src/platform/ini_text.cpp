@@ -33,11 +33,12 @@ std::string fold(std::string_view s) {
   return out;
 }
 
-std::string decodeLine(Encoding encoding, std::string_view raw) {
+// The line as UTF-8 when that differs from its bytes; nullopt when the bytes are the text.
+std::optional<std::string> decodeLine(Encoding encoding, std::string_view raw) {
   // Plain ASCII reads the same in every byte encoding.
   if (encoding != Encoding::Utf16le &&
       std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-    return std::string(raw);
+    return std::nullopt;
   }
   switch (encoding) {
     case Encoding::Utf16le:
@@ -46,7 +47,20 @@ std::string decodeLine(Encoding encoding, std::string_view raw) {
       return text::cp936ToUtf8(raw);
     default:
       // A file with a UTF-8 BOM may still hold broken sequences; show them as U+FFFD.
-      return text::isValidUtf8(raw) ? std::string(raw) : text::utf16leToUtf8(text::utf8ToUtf16le(raw));
+      if (text::isValidUtf8(raw)) {
+        return std::nullopt;
+      }
+      return text::utf16leToUtf8(text::utf8ToUtf16le(raw));
+  }
+}
+
+// Gives `line` the text `utf8`, in the file's encoding.
+void setText(const Document& doc, Line& line, std::string utf8) {
+  line.raw = doc.encode(utf8);
+  if (line.raw == utf8) {
+    line.decoded.reset();
+  } else {
+    line.decoded = std::move(utf8);
   }
 }
 
@@ -56,9 +70,8 @@ bool breaksStructure(std::string_view s) {
 
 Line makeLine(const Document& doc, std::string text) {
   Line line;
-  line.raw = doc.encode(text);
+  setText(doc, line, std::move(text));
   line.eol = doc.newLineBreak();
-  line.text = std::move(text);
   return line;
 }
 
@@ -68,6 +81,41 @@ void insertLine(Document& doc, std::size_t at, Line line) {
     doc.lines[at - 1].eol = doc.newLineBreak();
   }
   doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+}
+
+// Moves the index of every line from `from` on by `by` lines (a line was inserted or removed).
+void shiftLines(Document& doc, std::size_t from, std::ptrdiff_t by) {
+  for (Section& section : doc.sections) {
+    if (section.headerLine >= from) {
+      section.headerLine = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(section.headerLine) + by);
+    }
+    for (Key& key : section.keys) {
+      if (key.line >= from) {
+        key.line = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(key.line) + by);
+      }
+    }
+  }
+}
+
+void reindexKeys(Section& section) {
+  section.firstKey.clear();
+  for (std::size_t k = 0; k < section.keys.size(); ++k) {
+    section.firstKey.try_emplace(fold(section.keys[k].name), k);
+  }
+}
+
+void reindexSections(Document& doc) {
+  doc.firstSection.clear();
+  for (std::size_t s = 0; s < doc.sections.size(); ++s) {
+    doc.firstSection.try_emplace(fold(doc.sections[s].name), s);
+  }
+}
+
+// Whether a line of this text is read as a plain key (not a section header or a comment), as
+// index() reads it.
+bool readsAsKey(std::string_view text) {
+  const std::string_view t = trim(text);
+  return !t.empty() && t.front() != ';' && !(t.front() == '[' && t.rfind(']') != std::string_view::npos);
 }
 
 }  // namespace
@@ -128,12 +176,28 @@ std::string Document::serialise() const {
   return out;
 }
 
-// Rebuilds the section and key index from the lines' text.
+// Rebuilds the section and key index from the lines' text. A first walk counts the sections and
+// their keys, so that the tables are made once at their size.
 void Document::index() {
   sections.clear();
   firstSection.clear();
+  const auto isHeader = [](std::string_view t) { return t.front() == '[' && t.rfind(']') != std::string_view::npos; };
+  std::vector<std::size_t> keyCounts;
+  for (const Line& line : lines) {
+    const std::string_view t = trim(line.text());
+    if (t.empty() || t.front() == ';') {
+      continue;
+    }
+    if (isHeader(t)) {
+      keyCounts.push_back(0);
+    } else if (!keyCounts.empty()) {
+      ++keyCounts.back();
+    }
+  }
+  sections.reserve(keyCounts.size());
+  firstSection.reserve(keyCounts.size());
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::string_view t = trim(lines[i].text);
+    const std::string_view t = trim(lines[i].text());
     if (t.empty() || t.front() == ';') {
       continue;
     }
@@ -141,6 +205,8 @@ void Document::index() {
       const std::size_t close = t.rfind(']');
       if (close != std::string_view::npos) {
         Section section;
+        section.keys.reserve(keyCounts[sections.size()]);
+        section.firstKey.reserve(keyCounts[sections.size()]);
         section.name = std::string(trim(t.substr(1, close - 1)));
         section.headerLine = i;
         firstSection.try_emplace(fold(section.name), sections.size());
@@ -195,6 +261,8 @@ std::shared_ptr<Document> parse(std::string_view bytes) {
     }
     return static_cast<unsigned char>(bytes[pos]);
   };
+  // As many lines as line feeds, give or take one (CR-only files grow the table once or twice).
+  doc->lines.reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
   std::size_t start = 0;
   std::size_t pos = 0;
   while (pos < bytes.size()) {
@@ -220,7 +288,7 @@ std::shared_ptr<Document> parse(std::string_view bytes) {
     doc->lines.push_back(std::move(line));
   }
   for (Line& line : doc->lines) {
-    line.text = decodeLine(doc->encoding, line.raw);
+    line.decoded = decodeLine(doc->encoding, line.raw);
   }
   doc->index();
   return doc;
@@ -239,31 +307,54 @@ bool validEdit(const Edit& edit) {
   return !breaksStructure(edit.value);
 }
 
+// Each edit keeps the index as index() would rebuild it from the edited lines, changing only
+// what the edit moves: a write of many keys would otherwise rebuild it once per key.
 void apply(Document& doc, const Edit& edit) {
   using Kind = Edit::Kind;
   const std::string sectionName(trim(edit.section));
   const std::string keyName(trim(edit.key));
   Section* section = doc.findSection(sectionName);
+  const std::string keyLine = keyName + "=" + edit.value;
+  if (edit.kind == Kind::Set && !readsAsKey(keyLine)) {
+    // A key the index would read as something else ("[a]", ";x"): done the long way.
+    if (section == nullptr) {
+      insertLine(doc, doc.lines.size(), makeLine(doc, "[" + sectionName + "]"));
+      insertLine(doc, doc.lines.size(), makeLine(doc, keyLine));
+    } else if (const Key* found = Document::findKey(*section, keyName)) {
+      setText(doc, doc.lines[found->line], found->name + "=" + edit.value);
+    } else {
+      const std::size_t after = section->keys.empty() ? section->headerLine : section->keys.back().line;
+      insertLine(doc, after + 1, makeLine(doc, keyLine));
+    }
+    doc.index();
+    return;
+  }
   switch (edit.kind) {
     case Kind::Set: {
       if (section == nullptr) {
         insertLine(doc, doc.lines.size(), makeLine(doc, "[" + sectionName + "]"));
-        insertLine(doc, doc.lines.size(), makeLine(doc, keyName + "=" + edit.value));
-        doc.index();
+        insertLine(doc, doc.lines.size(), makeLine(doc, keyLine));
+        Section added;
+        added.name = sectionName;
+        added.headerLine = doc.lines.size() - 2;
+        added.keys.push_back(Key{keyName, std::string(trim(edit.value)), doc.lines.size() - 1});
+        added.firstKey.try_emplace(fold(keyName), 0);
+        doc.firstSection.try_emplace(fold(sectionName), doc.sections.size());
+        doc.sections.push_back(std::move(added));
         return;
       }
       if (const Key* found = Document::findKey(*section, keyName)) {
         // In place: the structure does not change, so the index needs only the new value.
         Key& key = section->keys[static_cast<std::size_t>(found - section->keys.data())];
-        Line& line = doc.lines[key.line];
-        line.text = key.name + "=" + edit.value;
-        line.raw = doc.encode(line.text);
+        setText(doc, doc.lines[key.line], key.name + "=" + edit.value);
         key.value = std::string(trim(edit.value));
         return;
       }
-      const std::size_t after = section->keys.empty() ? section->headerLine : section->keys.back().line;
-      insertLine(doc, after + 1, makeLine(doc, keyName + "=" + edit.value));
-      doc.index();
+      const std::size_t at = (section->keys.empty() ? section->headerLine : section->keys.back().line) + 1;
+      insertLine(doc, at, makeLine(doc, keyLine));
+      shiftLines(doc, at, 1);
+      section->keys.push_back(Key{keyName, std::string(trim(edit.value)), at});
+      section->firstKey.try_emplace(fold(keyName), section->keys.size() - 1);
       return;
     }
     case Kind::RemoveKey: {
@@ -271,8 +362,11 @@ void apply(Document& doc, const Edit& edit) {
         return;
       }
       if (const Key* key = Document::findKey(*section, keyName)) {
-        doc.lines.erase(doc.lines.begin() + static_cast<std::ptrdiff_t>(key->line));
-        doc.index();
+        const std::size_t line = key->line;
+        section->keys.erase(section->keys.begin() + (key - section->keys.data()));
+        doc.lines.erase(doc.lines.begin() + static_cast<std::ptrdiff_t>(line));
+        shiftLines(doc, line, -1);
+        reindexKeys(*section);
       }
       return;
     }
@@ -285,7 +379,9 @@ void apply(Document& doc, const Edit& edit) {
       const std::size_t end = index + 1 < doc.sections.size() ? doc.sections[index + 1].headerLine : doc.lines.size();
       doc.lines.erase(doc.lines.begin() + static_cast<std::ptrdiff_t>(first),
                       doc.lines.begin() + static_cast<std::ptrdiff_t>(end));
-      doc.index();
+      doc.sections.erase(doc.sections.begin() + static_cast<std::ptrdiff_t>(index));
+      shiftLines(doc, first, -static_cast<std::ptrdiff_t>(end - first));
+      reindexSections(doc);
       return;
     }
   }

@@ -17,9 +17,13 @@ namespace quillet::ini::detail {
 enum class Encoding : std::uint8_t { Utf8, Utf8Bom, Utf16le, Cp936 };
 
 struct Line {
-  std::string raw;   // bytes in the file's encoding, without the line break
-  std::string eol;   // the line break's bytes as found (empty on a last line without one)
-  std::string text;  // the line as UTF-8
+  std::string raw;  // bytes in the file's encoding, without the line break
+  std::string eol;  // the line break's bytes as found (empty on a last line without one)
+  // The line as UTF-8 where that differs from `raw` (another encoding, broken bytes); for most
+  // lines of most files it does not, and `raw` is the text.
+  std::optional<std::string> decoded;
+
+  std::string_view text() const { return decoded ? std::string_view(*decoded) : std::string_view(raw); }
 };
 
 struct Key {
@@ -60,6 +64,12 @@ struct Document {
 };
 
 std::shared_ptr<Document> parse(std::string_view bytes);
+
+// What readString returns for this document (null: the file is missing or unreadable).
+std::string readString(const Document* doc, std::string_view section, std::string_view key,
+                       std::string_view defaultValue, std::size_t bufferChars);
+// What sectionNames returns for this document.
+std::vector<std::string> sectionNames(const Document& doc);
 
 // False for an edit whose names or value would break the file's structure.
 bool validEdit(const Edit& edit);

@@ -140,7 +140,8 @@ class SimSocketTransport final : public HidTransport {
     const auto reply = socket.request(FrameType::kOpen, simwire::encodeOpen({access, path}), FrameType::kResult, kReplyTimeout);
     const auto status = reply ? simwire::decodeResult(reply->payload) : std::nullopt;
     if (!status || !status->ok) {
-      result.error = "the simulated mouse has no device " + path;
+      result.error = status && !status->data.empty() ? std::string(status->data.begin(), status->data.end())
+                                                     : "the simulated mouse has no device " + path;
       return result;
     }
     result.handle = std::make_unique<SocketHandle>(std::move(socket));

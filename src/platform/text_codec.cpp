@@ -204,12 +204,16 @@ std::string utf8ToCp936(std::string_view utf8) {
   return convert(converter, utf8, "?", 0);
 }
 
+std::size_t nextUtf16Units(std::string_view utf8, std::size_t& pos) {
+  const auto cp = decodeUtf8(utf8, pos);
+  return (cp && *cp >= 0x10000) ? 2 : 1;
+}
+
 std::size_t utf16Length(std::string_view utf8) {
   std::size_t units = 0;
   std::size_t pos = 0;
   while (pos < utf8.size()) {
-    const auto cp = decodeUtf8(utf8, pos);
-    units += (cp && *cp >= 0x10000) ? 2 : 1;
+    units += nextUtf16Units(utf8, pos);
   }
   return units;
 }

@@ -34,6 +34,10 @@ std::string decodeFileText(std::string_view bytes);
 // characters of a wide-character buffer.
 std::size_t utf16Length(std::string_view utf8);
 
+// The UTF-16 code units of the character of `utf8` at `pos` (1 or 2; a broken byte counts as one
+// replacement character), with `pos` moved past it. `pos` must be inside `utf8`.
+std::size_t nextUtf16Units(std::string_view utf8, std::size_t& pos);
+
 // The longest prefix of `utf8` that fits in `maxUnits` UTF-16 code units, never splitting
 // a character.
 std::string_view truncateUtf16Units(std::string_view utf8, std::size_t maxUnits);

@@ -27,11 +27,19 @@ struct AppState {
   std::uint8_t deviceValue = 0;  // low four bits of status byte 7
   std::int32_t startMinimized = 0;
 
+  // The shipped data: constMacro.dat and skins/. The executable's folder in a build; the
+  // install prefix's share/quillet for an installed copy.
   std::filesystem::path appFolder;
-  std::filesystem::path skinFolder;  // appFolder / "skins" unless chosen otherwise
-  std::filesystem::path configPath;  // skinFolder / "config" / "config.ini"
-  std::filesystem::path surveyRecordPath;  // skinFolder / "config" / "ConfigFile.ini"
-  std::filesystem::path countryListPath;   // skinFolder / "config" / "country.ini"
+  // The skin: layouts, pictures and the factory macro sets. appFolder / "skins" unless chosen
+  // otherwise; read only.
+  std::filesystem::path skinFolder;
+  // The user's writable data: config/ (the settings file, the survey record) and the macro
+  // folders. The skin folder itself in a build or with --skins; $XDG_CONFIG_HOME/quillet for an
+  // installed copy, seeded from the skin folder on first start.
+  std::filesystem::path dataFolder;
+  std::filesystem::path configPath;        // dataFolder / "config" / "config.ini"
+  std::filesystem::path surveyRecordPath;  // dataFolder / "config" / "ConfigFile.ini"
+  std::filesystem::path countryListPath;   // skinFolder / "config" / "country.ini": shipped, read only
 
   std::string sectionName;  // settings-file section last selected
   std::string profileText;  // its profile number as text
@@ -43,13 +51,18 @@ struct AppState {
 
   bool isEnglish() const { return language != kChinese; }
 
-  // Sets the folders from the skin folder.
-  void setSkinFolder(const std::filesystem::path& folder) {
-    skinFolder = folder;
-    configPath = folder / "config" / "config.ini";
-    surveyRecordPath = folder / "config" / "ConfigFile.ini";
-    countryListPath = folder / "config" / "country.ini";
+  // The skin folder holds the writable data too (a build, --skins).
+  void setSkinFolder(const std::filesystem::path& folder) { setFolders(folder, folder); }
+  // The skin from `skin`, the settings, survey record and macro folders from `data`.
+  void setFolders(const std::filesystem::path& skin, const std::filesystem::path& data) {
+    skinFolder = skin;
+    dataFolder = data;
+    configPath = configFolder() / "config.ini";
+    surveyRecordPath = configFolder() / "ConfigFile.ini";
+    countryListPath = skin / "config" / "country.ini";
   }
+  // The writable config folder: the settings file and the survey record.
+  std::filesystem::path configFolder() const { return dataFolder / "config"; }
 };
 
 }  // namespace quillet

@@ -20,6 +20,8 @@ class MessageService;
 
 // The message shown when an import or export fails.
 inline constexpr const char* kSettingsCopyError = "Error!";
+// The message shown when an apply could not save what it wrote into the mouse.
+inline constexpr const char* kSettingsSaveError = "Error!";
 
 using IniEntries = std::vector<std::pair<std::string, std::string>>;
 

@@ -15,6 +15,13 @@ QImage decode(const std::filesystem::path& file) {
 
 }  // namespace
 
+QSize SkinPictures::size() const {
+  if (!mask_.isNull()) {
+    return mask_.size();
+  }
+  return pages_[0].normal.isNull() ? kFallbackSize : pages_[0].normal.size();
+}
+
 std::array<const char*, 3> SkinPictures::pageFiles(std::uint8_t page) {
   switch (page) {
     case 1:

@@ -48,8 +48,10 @@ class SkinPictures {
   const QImage& lightingBlank() const { return ledNull_; }
   const PopupPictures& popup(PopupPictureSet set) const { return popups_[static_cast<std::size_t>(set)]; }
   const WarningPictures& warning() const { return warning_; }
-  // The window's drawing size: the mask's size.
-  QSize size() const { return mask_.size(); }
+  // The window's drawing size: the mask's size; without a mask the idle main picture's, and
+  // without that too kFallbackSize. The window's shape and its composition both take it.
+  QSize size() const;
+  static constexpr QSize kFallbackSize{1000, 640};
   // How often load() ran; painting never decodes.
   int loads() const { return loads_; }
 

@@ -34,8 +34,7 @@ std::int32_t skinNumber(std::string_view field) { return ini::toInt(field); }
 
 SkinValue readSkinValue(const std::filesystem::path& file, std::string_view section, int index,
                         SkinReadReport& report) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) {
+  if (!ini::isReadable(file)) {
     if (!report.missingFile) {
       report.missingFile = true;
       report.messages.show(kSkinFileMissingText);
@@ -45,8 +44,10 @@ SkinValue readSkinValue(const std::filesystem::path& file, std::string_view sect
     }
     return {};
   }
-  const std::string value =
-      ini::readString(file, section, std::to_string(index), "", kSkinValueBufferChars);
+  return cutReadSkinValue(ini::readString(file, section, std::to_string(index), "", kSkinValueBufferChars), report);
+}
+
+SkinValue cutReadSkinValue(std::string_view value, SkinReadReport& report) {
   SkinValue out = splitSkinValue(value);
   if (out.commas > kSkinValueMaxCommas) {
     ++report.malformedValues;

@@ -62,9 +62,13 @@ struct SkinReadReport {
   int malformedValues = 0;   // values with more than six commas seen
 };
 
+// Cuts a value as read from a layout file and reports it through `report` when it holds more than
+// six commas.
+SkinValue cutReadSkinValue(std::string_view value, SkinReadReport& report);
+
 // Reads key `index` (decimal, no leading zeros) of `section` from the layout file `file` and cuts
-// it into fields. A missing file is reported through `report` and reads as empty; an absent or
-// empty key reads as empty without a message.
+// it into fields. A missing or unreadable file is reported through `report` and reads as empty;
+// an absent or empty key reads as empty without a message.
 SkinValue readSkinValue(const std::filesystem::path& file, std::string_view section, int index,
                         SkinReadReport& report);
 

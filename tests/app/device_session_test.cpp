@@ -32,7 +32,7 @@ class DeviceSessionTest : public ::testing::Test {
     app_.appFolder = QUILLET_BIN_DIR;
     app_.setSkinFolder(dir_ / "skins");
     loadStartupSettings(app_, settings_);
-    library_.start(app_.skinFolder, app_.appFolder, app_.language);
+    library_.start(app_);
     sim::SimOptions options;
     options.deviceValue = 5;
     mouse_ = sim::SimMouse::create(options);
@@ -113,6 +113,51 @@ TEST_F(DeviceSessionTest, RemovalAndArrivalReachTheWindow) {
   EXPECT_EQ(arrived_, 1);
   EXPECT_TRUE(session_->isOpen()) << "the arrival ran discovery again";
   EXPECT_EQ(session_->readDeviceValue(), 5);
+}
+
+TEST_F(DeviceSessionTest, AMouseThatMayNotBeOpenedIsNoMouseButSaysWhy) {
+  mouse_->denyOpens(true);
+  ASSERT_GE(session_->hotplugDescriptor(), 0);
+  EXPECT_FALSE(session_->open()) << "a mouse that cannot be written is not taken for present";
+  EXPECT_FALSE(session_->isOpen());
+  const std::string problem = session_->accessProblem();
+  EXPECT_NE(problem.find(mouse_->nodePath(sim::NodeRole::kCommands)), std::string::npos) << problem;
+  EXPECT_NE(problem.find("Permission denied"), std::string::npos) << problem;
+
+  // Its removal does not end the window; once it may be opened, its return is an arrival.
+  mouse_->unplug();
+  session_->serviceHotplug();
+  EXPECT_EQ(removed_, 0);
+  mouse_->denyOpens(false);
+  mouse_->plug();
+  session_->serviceHotplug();
+  EXPECT_EQ(arrived_, 1);
+  EXPECT_TRUE(session_->isOpen());
+  EXPECT_TRUE(session_->accessProblem().empty());
+  mouse_->unplug();
+  session_->serviceHotplug();
+  EXPECT_EQ(removed_, 1) << "a mouse that was usable ends the window when it goes";
+}
+
+TEST_F(DeviceSessionTest, ADownloadSaysWhatTheMouseAndTheFilesDidNotTake) {
+  ASSERT_TRUE(session_->open());
+  // The mouse goes away between the Finish and the end of the download.
+  mouse_->unplugAfterFinish();
+  settings_.dpiStep[0] = 7;
+  DownloadResult result = session_->apply(settings_, app_, library_);
+  EXPECT_TRUE(result.completed);
+  EXPECT_FALSE(result.mouseTookAll);
+  EXPECT_TRUE(result.saved());
+  EXPECT_EQ(ini::readString(app_.configPath, "Config1", "DPI_SET0", "", 16), "7");
+
+  // A settings file that may not be written: the save is named, the file and the model stay.
+  std::filesystem::permissions(app_.configPath, std::filesystem::perms::owner_read);
+  const std::string before = test::readBytes(app_.configPath);
+  settings_.dpiStep[0] = 3;
+  result = session_->apply(settings_, app_, library_);
+  EXPECT_EQ(result.unsaved, std::vector<std::filesystem::path>{app_.configPath});
+  EXPECT_EQ(test::readBytes(app_.configPath), before);
+  EXPECT_EQ(settings_.dpiStep[0], 3);
 }
 
 TEST_F(DeviceSessionTest, StartUpDerivesTheButtonFlagsWithoutADownload) {

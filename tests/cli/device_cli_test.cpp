@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ini.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -273,6 +275,79 @@ TEST_F(DeviceCliTest, ApplyLeavesTheMemoryThePlanPrints) {
   ASSERT_GE(log.size(), 2u);
   EXPECT_NE(log[log.size() - 2].find("SET 07 18 10 00 00 00 00 00"), std::string::npos);
   EXPECT_NE(log.back().find("SET 07 18 00 00 00 00 00 00"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DeviceCliTest, AMouseThatMayNotBeOpenedIsNamedWithItsNodeAndReason) {
+  const fs::path skins = dir / "skins";
+  fs::copy(fs::path(QUILLET_SOURCE_DIR) / "skins", skins, fs::copy_options::recursive);
+  const std::string config = readAll(skins / "config" / "config.ini");
+  startSim();
+  ASSERT_EQ(send("deny").exitCode, 0);
+
+  const Outcome list = ctl("list");
+  EXPECT_EQ(list.exitCode, 4) << list.err;
+  EXPECT_EQ(list.out,
+            "sim://18f8:0cc0/0 18F8:0CC0 usage 0001:0002 input 4 output 0 feature 0\n"
+            "sim://18f8:0cc0/1 18F8:0CC0 usage FF00:0001 input 8 output 0 feature 0 not opened: Permission denied\n"
+            "sim://18f8:0cc0/2 18F8:0CC0 usage FF01:0001 input 0 output 0 feature 8 not opened: Permission denied\n");
+  // Every command that needs the mouse names the node, the reason and the rule that fixes it.
+  for (const char* command : {"list", "status", "apply"}) {
+    const Outcome r = ctl("--skins " + quote(skins.string()) + " " + command);
+    EXPECT_EQ(r.exitCode, 4) << command;
+    EXPECT_NE(r.err.find("sim://18f8:0cc0/"), std::string::npos) << command << ": " << r.err;
+    EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << command << ": " << r.err;
+    EXPECT_NE(r.err.find("70-quillet.rules"), std::string::npos) << command << ": " << r.err;
+  }
+  EXPECT_EQ(readAll(skins / "config" / "config.ini"), config) << "an apply that reached no mouse saved nothing";
+
+  ASSERT_EQ(send("allow").exitCode, 0);
+  EXPECT_EQ(ctl("list").exitCode, 0);
+  EXPECT_EQ(ctl("status").exitCode, 0);
+}
+
+TEST_F(DeviceCliTest, ApplyCountsEveryReportAndEverySave) {
+  // What goes wrong on the way, and what apply must say about it.
+  struct Case {
+    const char* name;
+    const char* simCommand;  // sent to the mouse before the apply
+    bool readOnlySettings;
+    int exitCode;
+    const char* says;
+    bool saved;
+  };
+  for (const Case c : {Case{"all well", nullptr, false, 0, "", true},
+                       Case{"the mouse goes after the finish", "unplug after-finish", false, 1,
+                            "the mouse did not take every report", true},
+                       Case{"the settings file is read-only", nullptr, true, 1, "config.ini", false}}) {
+    SCOPED_TRACE(c.name);
+    const fs::path skins = dir / "skins";
+    fs::remove_all(skins);
+    fs::copy(fs::path(QUILLET_SOURCE_DIR) / "skins", skins, fs::copy_options::recursive);
+    const fs::path config = skins / "config" / "config.ini";
+    // A button on a macro whose group is gone: the apply gives it 0, so the save has to write.
+    ASSERT_TRUE(quillet::ini::writeString(config, "Config1", "K0", "2304"));
+    const std::string before = readAll(config);
+    if (c.readOnlySettings) {
+      ::chmod(config.c_str(), 0444);
+    }
+    startSim();
+    if (c.simCommand != nullptr) {
+      ASSERT_EQ(send(c.simCommand).exitCode, 0);
+    }
+    const Outcome r = run("XDG_CURRENT_DESKTOP= QUILLET_SIM=" + quote(socket) + " " +
+                          quote((kBin / "quilletctl").string()) + " --skins " + quote(skins.string()) + " apply");
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    EXPECT_EQ(readAll(config) != before, c.saved);
+    // The mouse got the configuration either way: its log shows the Finish.
+    EXPECT_NE(readAll(logFile).find("SET 07 18 10 00 00 00 00 00"), std::string::npos);
+    stopSim();
+    fs::remove(logFile);
+  }
 }
 
 }  // namespace

@@ -168,6 +168,25 @@ TEST_F(ListenCliTest, WaitsForAMouseThatComesLater) {
   listen = -1;
 }
 
+TEST_F(ListenCliTest, AReadErrorThatIsNoRemovalDoesNotEndTheServing) {
+  startSim();
+  startListen();
+  ASSERT_TRUE(waitForText(dir / "listen.err", "mouse found")) << readBytes(dir / "listen.err");
+  send("click 7");
+  ASSERT_TRUE(waitForText(dir / "listen.out", "consumer 00E2 button 7\n")) << out();
+  // The event node fails one read, as after a suspend, and stays: the listener opens it again
+  // and the buttons are served as before (clicked until the reopened node hears one).
+  send("glitch");
+  const auto deadline = std::chrono::steady_clock::now() + kPatience;
+  while (readBytes(dir / "listen.out").find("consumer 00E2 button 7\nconsumer 00E2 button 7\n") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline) {
+    send("click 7");
+    std::this_thread::sleep_for(100ms);
+  }
+  EXPECT_NE(out().find("consumer 00E2 button 7\nconsumer 00E2 button 7\n"), std::string::npos) << out();
+  EXPECT_EQ(readBytes(dir / "listen.err").find("removed"), std::string::npos) << "no removal was seen";
+}
+
 TEST_F(ListenCliTest, RefusesArgumentsAndAMissingSettingsFile) {
   const std::string ctl = "'" + (kBin / "quilletctl").string() + "'";
   EXPECT_EQ(WEXITSTATUS(std::system((ctl + " --skins '" + skins.string() + "' listen now 2>/dev/null").c_str())), 2);

@@ -1,6 +1,9 @@
 // quilletctl show and reset, run as a user runs them.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <utility>
+
 #include "platform/ini.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -42,6 +45,42 @@ TEST_F(Quilletctl, ShowPrintsWhatTheUtilityLoadsAndWritesNothing) {
   EXPECT_TRUE(r.out.ends_with("FIRE_TIME=50\n"));
   // 3 lines of Init, then 4 sections of a header and 101 keys.
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3 + 4 * 102);
+}
+
+// Every file below `root` with its bytes and its modification time.
+std::map<std::string, std::pair<std::string, std::filesystem::file_time_type>> stateOf(const std::filesystem::path& root) {
+  std::map<std::string, std::pair<std::string, std::filesystem::file_time_type>> files;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+    files[std::filesystem::relative(e.path(), root).string()] = {e.is_regular_file() ? readBytes(e.path()) : "<dir>",
+                                                                 e.last_write_time()};
+  }
+  return files;
+}
+
+TEST_F(Quilletctl, CommandsThatOnlyReadWriteNothing) {
+  // A library whose list names a group that is gone and a profile number out of range: what a
+  // start-up would mend, a command that only reads must leave.
+  const auto list = skins_ / "INI_EN" / "macro" / "macroGrp.ini";
+  ini::WriteBatch(list).set("MACRO_GROUP_NUM", "macGrpNum", "4").set("MACRO_GROUP_NAME", "3", "Gone").commit();
+  ini::writeString(config(), "Init", "CurConfig", "9");
+  ini::writeString(config(), "Config1", "K0", std::to_string(256 * 4 + 0));  // the macro of the gone group
+  const auto before = stateOf(skins_);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"show"}, {"plan"}, {"macros", (skins_ / "INI_EN" / "macro" / "Office.dat").string()}}) {
+    std::vector<std::string> full = {"--skins", skins_.string()};
+    full.insert(full.end(), args.begin(), args.end());
+    const auto r = runProgram("quilletctl", full);
+    EXPECT_EQ(r.exitCode, 0) << args[0] << ": " << r.err;
+    std::vector<std::string> changed;
+    const auto after = stateOf(skins_);
+    for (const auto& [path, state] : after) {
+      if (!before.count(path) || before.at(path) != state) {
+        changed.push_back(path);
+      }
+    }
+    EXPECT_EQ(changed, std::vector<std::string>{}) << args[0] << " wrote";
+    EXPECT_EQ(after.size(), before.size());
+  }
 }
 
 TEST_F(Quilletctl, ResetRestoresTheFactoryButtons) {

@@ -135,7 +135,7 @@ TEST_F(DiscoveryTest, EventReadsAndTheirFailures) {
   EXPECT_EQ(report.bytes[8], 0x00);
   EXPECT_EQ(link.readEvent(report, std::chrono::milliseconds(0)), ReadStatus::kTimeout);
 
-  // A read error drops the handle: later reads wait for a discovery instead of failing in a loop.
+  // A read error drops the handle: the next reads wait instead of failing in a loop.
   device.readError = true;
   EXPECT_EQ(link.readEvent(report, std::chrono::milliseconds(0)), ReadStatus::kError);
   EXPECT_EQ(link.eventState(), DeviceLink::HandleState::kFailed);
@@ -145,6 +145,63 @@ TEST_F(DiscoveryTest, EventReadsAndTheirFailures) {
 
   link.stopReaders();
   EXPECT_EQ(link.readEvent(report, std::chrono::hours(1)), ReadStatus::kError);  // returns at once
+}
+
+// Reads until one gives a report or `deadline` passes; how many reads were asked for.
+int readUntilReport(DeviceLink& link, InputReport& report, std::chrono::milliseconds deadline) {
+  const auto end = std::chrono::steady_clock::now() + deadline;
+  int calls = 0;
+  while (std::chrono::steady_clock::now() < end) {
+    ++calls;
+    if (link.readEvent(report, std::chrono::milliseconds(50)) == ReadStatus::kReport) {
+      return calls;
+    }
+  }
+  return -calls;
+}
+
+int opensOf(FakeDevice& device, const std::string& path) {
+  int n = 0;
+  for (const std::string& e : device.entries()) {
+    n += e == "open " + path + " r" ? 1 : 0;
+  }
+  return n;
+}
+
+TEST_F(DiscoveryTest, AReadErrorThatIsNoRemovalOpensTheCollectionAgain) {
+  transport.interfaces = {eventInterface("/dev/e"), commandInterface("/dev/c")};
+  ASSERT_TRUE(link.open());
+  InputReport report;
+  device.readError = true;  // a suspend, a transient error: the node stays
+  ASSERT_EQ(link.readEvent(report, std::chrono::milliseconds(0)), ReadStatus::kError);
+
+  // While the node cannot be opened either, the reopen is tried again after each pause, not in
+  // a loop.
+  transport.failingPaths.insert("/dev/e");
+  EXPECT_LT(readUntilReport(link, report, 3 * DeviceLink::kReopenPause), 0);
+  EXPECT_GE(opensOf(device, "/dev/e"), 2);
+  EXPECT_LE(opensOf(device, "/dev/e"), 4);
+
+  // Once it opens, the events come again.
+  transport.failingPaths.clear();
+  device.readError = false;
+  device.inputs.push_back({0x06, 0xF1, 0x80, 0, 0, 0, 0, 0});
+  EXPECT_GT(readUntilReport(link, report, std::chrono::seconds(10)), 0);
+  EXPECT_EQ(report.bytes[1], 0xF1);
+  EXPECT_EQ(link.eventState(), DeviceLink::HandleState::kOpen);
+}
+
+TEST_F(DiscoveryTest, AfterARemovalNothingIsOpenedAgain) {
+  transport.interfaces = {eventInterface("/dev/e"), commandInterface("/dev/c")};
+  ASSERT_TRUE(link.open());
+  InputReport report;
+  device.readError = true;
+  ASSERT_EQ(link.readEvent(report, std::chrono::milliseconds(0)), ReadStatus::kError);
+  ASSERT_EQ(link.onDeviceChange({HotplugEvent::Kind::kRemoval, link.devicePath()}), DeviceLink::Change::kRemoved);
+  device.readError = false;
+  device.inputs.push_back({0x06, 0xF1, 0x80, 0, 0, 0, 0, 0});
+  EXPECT_LT(readUntilReport(link, report, 2 * DeviceLink::kReopenPause), 0);
+  EXPECT_EQ(opensOf(device, "/dev/e"), 1) << "only the discovery opened it";
 }
 
 }  // namespace

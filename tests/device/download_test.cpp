@@ -67,7 +67,7 @@ class Download : public ::testing::Test {
     loadStartupSettings(app_, settings_);
     startLibrary();
   }
-  void startLibrary() { library_.start(app_.skinFolder, app_.appFolder, app_.language); }
+  void startLibrary() { library_.start(app_); }
   DownloadResult run(bool writeFiles = true) {
     DownloadContext context{settings_, app_, state_, library_, writer_,
                             [this] {

@@ -28,6 +28,7 @@ class FakeSession : public NullDeviceSession {
   // Whether the next discovery finds the mouse: a test plugs it in after the start with true.
   void setPresent(bool present) { present_ = present; }
   bool open() override { return present_; }
+  std::string accessProblem() const override { return problem; }
   bool isOpen() const override { return present_; }
   std::optional<std::uint8_t> readDeviceValue() override { return present_ ? std::optional<std::uint8_t>(5) : std::nullopt; }
   void hostExit() override { ++hostExits; }
@@ -60,6 +61,7 @@ class FakeSession : public NullDeviceSession {
   int applies = 0;
   bool holdApplies = false;
   bool mouseTakesAll = true;  // false: the mouse went away during the download
+  std::string problem;        // a mouse that is there but may not be opened
 
  private:
   bool present_;
@@ -102,7 +104,8 @@ class ScriptedDialogs : public DialogService {
 
 class WindowTest : public ::testing::Test {
  protected:
-  void start(bool present = false, const std::function<void(const std::filesystem::path&)>& prepare = {}) {
+  void start(bool present = false, const std::function<void(const std::filesystem::path&)>& prepare = {},
+             const std::string& problem = {}) {
     std::filesystem::copy(std::filesystem::path(QUILLET_BIN_DIR) / "skins", skins_,
                           std::filesystem::copy_options::recursive);
     // Answered, so that the window starts without the survey form.
@@ -111,6 +114,7 @@ class WindowTest : public ::testing::Test {
       prepare(skins_);
     }
     auto session = std::make_unique<FakeSession>(messages_, present);
+    session->problem = problem;
     session_ = session.get();
     dlg_ = std::make_unique<CQuilletDlg>(messages_, std::move(session));
     auto dialogs = std::make_unique<ScriptedDialogs>();

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 
 #include "app/quillet_dlg.h"
 #include "gui/window_fixture.h"
@@ -14,6 +15,7 @@
 #include "app/single_instance.h"
 #include "app/startup.h"
 #include "device/configuration.h"
+#include "platform/file_io.h"
 #include "platform/ini.h"
 #include "support/shipped_configuration.h"
 #include "support/temp_dir.h"
@@ -250,29 +252,93 @@ TEST_F(WindowTest, LanguageSwitchReloadsNamesTrayMenuAndStoresTheChoice) {
   EXPECT_EQ(dlg_->windowTitle(), QString::fromUtf8(kWindowTitle));
 }
 
-TEST_F(WindowTest, AMissingLayoutFileEndsTheWindow) {
-  start(true, [](const std::filesystem::path& skins) {
-    std::filesystem::remove(skins / "INI_EN" / "skin_mac_en.ini");
-    std::filesystem::remove(skins / "INI_CN" / "skin_mac.ini");
-  });
-  QSignalSpy ended(dlg_.get(), &CQuilletDlg::shutDown);
-  QApplication::processEvents();
-  ASSERT_FALSE(messages_.texts.empty());
-  EXPECT_EQ(messages_.texts[0], std::string(kSkinFileMissingText));
-  EXPECT_EQ(session_->hostExits, 1) << "one goodbye, however many files are missing";
+TEST_F(WindowTest, AMissingOrUnreadableLayoutFileEndsTheWindowAsAFailure) {
+  for (const bool missing : {true, false}) {
+    SCOPED_TRACE(missing ? "missing" : "unreadable");
+    dlg_.reset();
+    std::filesystem::remove_all(skins_);
+    messages_.texts.clear();
+    start(true, [missing](const std::filesystem::path& skins) {
+      for (const auto& file : {skins / "INI_EN" / "skin_mac_en.ini", skins / "INI_CN" / "skin_mac.ini"}) {
+        std::filesystem::remove(file);
+        if (!missing) {
+          // Too large to be read: a read of it fails as an unreadable file's does, even for root.
+          { std::ofstream create(file); }
+          std::filesystem::resize_file(file, fileio::kMaxReadBytes + 1);
+        }
+      }
+    });
+    QApplication::processEvents();
+    ASSERT_FALSE(messages_.texts.empty());
+    EXPECT_EQ(messages_.texts[0], std::string(kSkinFileMissingText));
+    EXPECT_EQ(session_->hostExits, 1) << "one goodbye, however many files are missing";
+    EXPECT_FALSE(dlg_->tray().added());
+    EXPECT_TRUE(dlg_->closing());
+    EXPECT_EQ(dlg_->exitCode(), 1) << "a start-up that fails ends with a failure";
+  }
+}
+
+TEST_F(WindowTest, AMouseThatMayNotBeOpenedIsSaidSoAndNotPretended) {
+  start(false, {}, "/dev/hidraw3: Permission denied");
+  ASSERT_EQ(messages_.texts.size(), 1u);
+  EXPECT_EQ(messages_.texts[0], mouseNotOpenedMessage(dlg_->app().language, "/dev/hidraw3: Permission denied"));
+  EXPECT_NE(messages_.texts[0].find("70-quillet.rules"), std::string::npos);
+  EXPECT_EQ(dlg_->app().devicePresent, 0);
   EXPECT_FALSE(dlg_->tray().added());
-  EXPECT_TRUE(dlg_->closing());
+}
+
+TEST_F(WindowTest, AnApplyThatCannotSaveSaysErrorAndKeepsTheEdits) {
+  const std::filesystem::path config = skins_ / "config" / "config.ini";
+  start(false, [&config](const std::filesystem::path&) {
+    // A button on a macro whose group is gone: the apply gives it 0, so its save must write.
+    ini::writeString(config, "Config1", "K0", "2304");
+    std::filesystem::permissions(config, std::filesystem::perms::owner_read);
+  });
+  messages_.texts.clear();
+  const std::string before = test::readBytes(config);
+  dlg_->settings().pointerSpeed = 9;
+  clickMain(frame_region::kApply);
+  EXPECT_EQ(session_->applies, 1);
+  EXPECT_EQ(messages_.texts, std::vector<std::string>{kSettingsSaveError});
+  EXPECT_EQ(test::readBytes(config), before);
+  EXPECT_EQ(dlg_->settings().pointerSpeed, 9) << "the edits stay in memory for the next apply";
+}
+
+TEST_F(WindowTest, WithoutItsMaskTheWindowIsStillDrawn) {
+  start(false, [](const std::filesystem::path& skins) { std::filesystem::remove(skins / "main_mask.jpg"); });
+  EXPECT_TRUE(dlg_->pictures().mask().isNull());
+  const QSize size = dlg_->pictures().page(0).normal.size();
+  ASSERT_FALSE(size.isEmpty());
+  EXPECT_EQ(dlg_->size(), size);
+  const QImage& drawn = dlg_->compose();
+  EXPECT_EQ(drawn.size(), size) << "the composition takes the same size as the window";
+  // Away from every label and region, the idle picture shows through.
+  const QPoint spot(size.width() / 2, size.height() - 3);
+  EXPECT_EQ(drawn.pixel(spot), dlg_->pictures().page(0).normal.pixel(spot));
 }
 
 TEST(SingleInstance, ASecondStartAsksTheFirstToRestore) {
   SingleInstance first(QStringLiteral("QuilletTest"));
   SingleInstance second(QStringLiteral("QuilletTest"));
   EXPECT_FALSE(first.askRunningInstanceToRestore(200)) << "nobody runs yet";
-  ASSERT_TRUE(first.listen());
+  ASSERT_EQ(first.claim(), SingleInstance::Claim::kFirst);
+  EXPECT_TRUE(first.listening());
   QSignalSpy restore(&first, &SingleInstance::restoreRequested);
-  EXPECT_TRUE(second.askRunningInstanceToRestore());
+  EXPECT_EQ(second.claim(), SingleInstance::Claim::kHandedOver);
   EXPECT_TRUE(restore.wait(2000));
   EXPECT_TRUE(SingleInstance::socketPath("X").startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR")));
+}
+
+TEST(SingleInstance, AHolderThatDoesNotListenIsNeverDisplaced) {
+  // The holder of the guard has not listened yet (or hangs): a later start neither takes its
+  // place nor runs beside it; it gives up after its patience.
+  const QString name = QStringLiteral("QuilletTestHeld");
+  SingleInstance holder(name);
+  ASSERT_EQ(holder.claim(), SingleInstance::Claim::kFirst);
+  QLocalServer::removeServer(SingleInstance::socketPath(name));  // as if it did not listen yet
+  SingleInstance late(name);
+  EXPECT_EQ(late.claim(300), SingleInstance::Claim::kNoAnswer);
+  EXPECT_FALSE(late.listening());
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ class GroupEditorTest : public ::testing::Test {
     group.slots[1] = makeMacro("other", {press(5, 5)});
     group.count = 2;
     EXPECT_TRUE(writeAllMacros(file(), group));
-    library.start(temp / "skins", temp.path(), kEnglish);
+    library.start(test::appIn(temp / "skins", temp.path(), kEnglish));
     messages.texts.clear();  // constMacro.dat is not there
     editor.macroShown();
   }

@@ -3,11 +3,16 @@
 
 #include <cstdio>
 #include <initializer_list>
+#include <random>
+#include <string>
+#include <vector>
+
 #include <string>
 #include <utility>
 
 #include "macro/key_translation.h"
 #include "macro/macro_file.h"
+#include "platform/text_codec.h"
 #include "macro/macro_test_support.h"
 #include "platform/ini.h"
 #include "platform/messages.h"
@@ -235,6 +240,44 @@ TEST(MacroValue, CountsPiecesInUtf16CodeUnits) {
   v = parseMacroValues("😀1002");
   EXPECT_EQ(v[0], 0);
   EXPECT_EQ(v[1], 2);
+  // A broken byte is one replacement unit, and a non-digit ends a piece's leading digits.
+  v = parseMacroValues("1\xFF" "2003" "7中9");
+  EXPECT_EQ(v[0], 1);
+  EXPECT_EQ(v[1], 3);
+  EXPECT_EQ(v[2], 7);
+}
+
+TEST(MacroValue, TheCutAgreesWithACutOfTheValueConvertedToUtf16) {
+  // The reference: the whole value as UTF-16 code units, cut into pieces of three whose leading
+  // ASCII digits count. Random values of digits, letters, characters of one and two units and
+  // broken bytes, of every length around the full 5,445 units.
+  const auto reference = [](std::string_view value) {
+    const std::string units = text::utf8ToUtf16le(value);
+    MacroValues v{};
+    for (std::size_t p = 0; p < v.size() && 3 * p * 2 < units.size(); ++p) {
+      int n = 0;
+      for (std::size_t i = 3 * p; i < 3 * p + 3 && 2 * i + 1 < units.size(); ++i) {
+        const unsigned u = static_cast<unsigned char>(units[2 * i]) | static_cast<unsigned char>(units[2 * i + 1]) << 8;
+        if (u < '0' || u > '9') {
+          break;
+        }
+        n = n * 10 + static_cast<int>(u - '0');
+      }
+      v[p] = static_cast<std::uint8_t>(n & 0xFF);
+    }
+    return v;
+  };
+  const std::vector<std::string> pieces = {"0", "1", "7", "9", "a", " ", "中", "😀", "\xFF", "\xE4\xB8", "é", "255", "999"};
+  std::mt19937 random(736);
+  for (int round = 0; round < 300; ++round) {
+    std::string value;
+    const std::size_t length = round < 100 ? random() % 40 : 5400 + random() % 200;
+    while (value.size() < length) {
+      // Mostly digits, as real values are.
+      value += random() % 4 != 0 ? std::string(1, static_cast<char>('0' + random() % 10)) : pieces[random() % pieces.size()];
+    }
+    ASSERT_EQ(parseMacroValues(value), reference(value)) << "round " << round;
+  }
 }
 
 TEST(MacroValue, HeaderOnlyValueKeepsStepsZeroAndRecountsCounters) {

@@ -1,8 +1,14 @@
 // The macro library: macroGrp.ini, the group operations and the safety of group names.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <fstream>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -11,6 +17,7 @@
 #include "macro/macro_file.h"
 #include "macro/macro_library.h"
 #include "macro/macro_test_support.h"
+#include "platform/file_io.h"
 #include "platform/ini.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"
@@ -63,7 +70,7 @@ class LibraryTest : public ::testing::Test {
       writeGroup(folders.macroFolder, n, {n + "1", n + "2"});
     }
     listGroups(folders.macroFolder, names);
-    library.start(skins(), temp.path(), kEnglish);
+    library.start(test::appIn(skins(), temp.path(), kEnglish));
     messages.texts.clear();  // constMacro.dat is absent here
   }
 
@@ -91,7 +98,7 @@ TEST_F(LibraryTest, LoadDropsGroupsThatAreNotThere) {
       .set(kGroupNameSection, "5", "A")
       .commit();
 
-  const MacroPageView view = library.start(skins(), temp.path(), kEnglish);
+  const MacroPageView view = library.start(test::appIn(skins(), temp.path(), kEnglish));
   EXPECT_EQ(view.groupNames, (std::vector<std::string>{"A", "D"}));
   EXPECT_EQ(view.currentGroup, 0);
   EXPECT_EQ(view.macroNames, std::vector<std::string>{"a"});
@@ -116,7 +123,7 @@ TEST_F(LibraryTest, NamesComeBackThroughTheTwentyCharacterRead) {
 }
 
 TEST_F(LibraryTest, MissingGroupListLoadsEmpty) {
-  const MacroPageView view = library.start(skins(), temp.path(), kEnglish);
+  const MacroPageView view = library.start(test::appIn(skins(), temp.path(), kEnglish));
   EXPECT_EQ(messages.texts.front(), kMsgGroupListMissing);
   EXPECT_EQ(view, MacroPageView{});
   EXPECT_EQ(library.openMacros().count, 0);
@@ -155,12 +162,14 @@ TEST_F(LibraryTest, NewGroupAndItsLimits) {
   EXPECT_EQ(listedNames().size(), 10u);
 }
 
-TEST_F(LibraryTest, NewGroupWhoseFileCannotBeMadeStaysListed) {
+TEST_F(LibraryTest, NewGroupWhoseFileCannotBeMadeIsNotListed) {
   makeLibrary({"A"});
   fs::create_directory(folders.macroFolder / "New.dat");
   const LibraryResult r = library.newGroup();
+  EXPECT_EQ(r.outcome, LibraryOutcome::Failed);
   EXPECT_EQ(messages.texts, std::vector<std::string>{kMsgCreateGroupFileFailed});
-  EXPECT_EQ(r.view.groupNames, (std::vector<std::string>{"A", "New"}));
+  EXPECT_EQ(r.view.groupNames, std::vector<std::string>{"A"});
+  EXPECT_EQ(listedNames(), std::vector<std::string>{"A"});
 }
 
 TEST_F(LibraryTest, DeleteOpensTheFirstGroupAndEmptiesAtTheEnd) {
@@ -200,7 +209,7 @@ TEST_F(LibraryTest, RenameMovesTheFile) {
   EXPECT_EQ(library.renameGroup(nineteen).outcome, LibraryOutcome::Done);
   EXPECT_EQ(library.renameGroup(nineteen + "x").outcome, LibraryOutcome::Refused);
   MacroLibrary again(messages);
-  EXPECT_EQ(again.start(skins(), temp.path(), kEnglish).groupNames, (std::vector<std::string>{nineteen, "B"}));
+  EXPECT_EQ(again.start(test::appIn(skins(), temp.path(), kEnglish)).groupNames, (std::vector<std::string>{nineteen, "B"}));
 }
 
 TEST_F(LibraryTest, RenameRefusalsPutTheNameBack) {
@@ -291,20 +300,6 @@ TEST_F(LibraryTest, EveryCommandThatLeavesTheOpenGroupSavesItsEditFirst) {
     EXPECT_EQ(readMacro(folders.macroFolder, 0, 1).events[0].delay, 444) << what;
     EXPECT_TRUE(messages.texts.empty()) << what;
   }
-}
-
-TEST_F(LibraryTest, RenameThatCannotBeListedKeepsTheOldFileListed) {
-  makeLibrary({"A", "B"});
-  const std::string content = test::readText(folders.macroFolder / "A.dat");
-  // The list cannot be written any more.
-  fs::remove(folders.macroFolder / kGroupListFileName);
-  fs::create_directory(folders.macroFolder / kGroupListFileName);
-  const LibraryResult r = library.renameGroup("C");
-  EXPECT_EQ(r.outcome, LibraryOutcome::Failed);
-  EXPECT_EQ(r.view.groupNameText, "A");
-  EXPECT_EQ(messages.texts, std::vector<std::string>{kMsgInvalidGroupName});
-  EXPECT_EQ(test::readText(folders.macroFolder / "A.dat"), content) << "the file the list names is still there";
-  EXPECT_FALSE(fs::exists(folders.macroFolder / "C.dat")) << "and the copy is gone";
 }
 
 TEST_F(LibraryTest, ImportAndExportAskForNoFileTheyCannotTake) {
@@ -402,6 +397,94 @@ TEST_F(LibraryTest, RestoreReplacesOnlyTheMacroFolderContent) {
   EXPECT_EQ(r.view.macroNames, std::vector<std::string>{"f1"});
 }
 
+// Every file of the tree with its bytes.
+std::map<std::string, std::string> contentsOf(const fs::path& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    files[fs::relative(entry.path(), root).string()] = entry.is_regular_file() ? test::readText(entry.path()) : "<dir>";
+  }
+  return files;
+}
+
+TEST_F(LibraryTest, AGroupListThatCannotBeWrittenUndoesEveryOperation) {
+  // macroGrp.ini read-only: every operation that must change the list fails, says so, and
+  // leaves the files and the page as they were; a renamed file never drops out of the list.
+  struct Case {
+    const char* name;
+    std::function<LibraryResult(MacroLibrary&, const fs::path&)> run;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"new", [](MacroLibrary& l, const fs::path&) { return l.newGroup(); }, kMsgLibraryError},
+      {"rename", [](MacroLibrary& l, const fs::path&) { return l.renameGroup("Renamed"); }, kMsgLibraryError},
+      {"delete", [](MacroLibrary& l, const fs::path&) { return l.deleteGroup(); }, kMsgLibraryError},
+      {"import", [](MacroLibrary& l, const fs::path& chosen) { return l.importGroup(chosen); }, kMsgLibraryError},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(folders.macroFolder);
+    fs::create_directories(folders.macroFolder);
+    makeLibrary({"A", "B"});
+    library.switchGroup(2);
+    writeGroup(temp.path(), "Imported", {"i1"});
+    ::chmod(groupListPath(folders.macroFolder).c_str(), 0444);
+    const auto before = contentsOf(folders.macroFolder);
+    const MacroPageView view = library.view();
+    messages.texts.clear();
+
+    const LibraryResult r = c.run(library, temp / "Imported.dat");
+    EXPECT_EQ(r.outcome, LibraryOutcome::Failed);
+    EXPECT_EQ(messages.texts, std::vector<std::string>{c.message});
+    EXPECT_EQ(r.view, view);
+    EXPECT_EQ(contentsOf(folders.macroFolder), before);
+    ::chmod(groupListPath(folders.macroFolder).c_str(), 0644);
+  }
+}
+
+TEST_F(LibraryTest, ARestoreThatCannotCopyEverythingLeavesTheLibrary) {
+  writeGroup(folders.resetFolder, "Factory", {"f1"});
+  listGroups(folders.resetFolder, {"Factory"});
+  // A factory file too large to be read: its copy fails after the others were made.
+  {
+    std::ofstream huge(folders.resetFolder / "zz.dat", std::ios::binary);
+  }
+  fs::resize_file(folders.resetFolder / "zz.dat", fileio::kMaxReadBytes + 1);
+  makeLibrary({"Mine", "Yours"});
+  const auto before = contentsOf(folders.macroFolder);
+  const auto entriesBeside = [&] {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(folders.macroFolder.parent_path())) {
+      names.insert(e.path().filename().string());
+    }
+    return names;
+  };
+  const std::set<std::string> siblings = entriesBeside();
+
+  const LibraryResult r = library.restoreFactorySet();
+  EXPECT_EQ(r.outcome, LibraryOutcome::Failed);
+  EXPECT_EQ(messages.texts, std::vector<std::string>{kMsgLibraryError});
+  EXPECT_EQ(contentsOf(folders.macroFolder), before);
+  EXPECT_EQ(r.view.groupNames, (std::vector<std::string>{"Mine", "Yours"}));
+  EXPECT_EQ(entriesBeside(), siblings) << "no staged copy is left";
+
+  // Once the factory set can be read, the restore swaps it in and leaves nothing beside it; a
+  // staged copy that a killed restore left is removed on the way.
+  fs::remove(folders.resetFolder / "zz.dat");
+  const pid_t gone = ::fork();
+  if (gone == 0) {
+    ::_exit(0);
+  }
+  ::waitpid(gone, nullptr, 0);
+  const fs::path leftover = folders.macroFolder.parent_path() / (".macro.tmp" + std::to_string(gone) + "-0");
+  test::writeText(leftover / "Half.dat", "half");
+  messages.texts.clear();
+  EXPECT_EQ(library.restoreFactorySet().outcome, LibraryOutcome::Done);
+  EXPECT_TRUE(messages.texts.empty());
+  EXPECT_EQ(contentsOf(folders.macroFolder), contentsOf(folders.resetFolder));
+  EXPECT_FALSE(fs::exists(leftover));
+  EXPECT_EQ(entriesBeside(), siblings);
+}
+
 TEST_F(LibraryTest, RestoreWithoutAFactorySetDeletesNothing) {
   makeLibrary({"Mine"});
   fs::remove_all(folders.resetFolder);
@@ -419,7 +502,7 @@ TEST_F(LibraryTest, LanguageChangeSavesTheEditedMacroAndLoadsTheOtherLibrary) {
   listGroups(chinese.macroFolder, {"中文"});
   setMacroName(library.openMacros().slots[0], "edited");
 
-  const MacroPageView view = library.changeLanguage(skins(), kChinese);
+  const MacroPageView view = library.changeLanguage(test::appIn(skins(), temp.path(), kChinese));
   EXPECT_EQ(view.groupNames, std::vector<std::string>{"中文"});
   EXPECT_EQ(view.macroNames, std::vector<std::string>{"宏"});
   EXPECT_EQ(library.macroNames().groups[0].names[0], "宏");

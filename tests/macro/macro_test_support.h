@@ -8,6 +8,7 @@
 #include <string>
 
 #include "macro/macro_record.h"
+#include "settings/app_state.h"
 #include "support/temp_dir.h"
 
 namespace quillet::test {
@@ -16,6 +17,15 @@ namespace quillet::test {
 using TempFolder = TempDir;
 inline void writeText(const std::filesystem::path& file, const std::string& text) { writeBytes(file, text); }
 inline std::string readText(const std::filesystem::path& file) { return readBytes(file); }
+
+// The folders of a library kept in one skin folder, with the built-in macros in `appFolder`.
+inline AppState appIn(const std::filesystem::path& skins, const std::filesystem::path& appFolder, Language language) {
+  AppState app;
+  app.appFolder = appFolder;
+  app.setSkinFolder(skins);
+  app.language = language;
+  return app;
+}
 
 // A macro made of the given steps, with its counters kept right.
 inline Macro makeMacro(const std::string& name, std::initializer_list<MacroEvent> steps, std::uint8_t playMode = 0,

@@ -61,7 +61,7 @@ TEST_P(ShippedLibrary, LoadsAndBuildsCleanImages) {
   fs::copy_file(kSource / "data" / kBuiltinMacroFileName, app / kBuiltinMacroFileName);
   RecordedMessages messages;
   MacroLibrary library(messages);
-  const MacroPageView view = library.start(app / "skins", app.path(), GetParam());
+  const MacroPageView view = library.start(test::appIn(app / "skins", app.path(), GetParam()));
   EXPECT_TRUE(messages.texts.empty());
   ASSERT_EQ(view.groupNames.size(), 3u);
   EXPECT_EQ(view.macroNames.size(), 8u);

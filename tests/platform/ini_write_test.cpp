@@ -3,12 +3,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/file_io.h"
 #include "platform/ini.h"
+#include "platform/ini_text.h"
 #include "support/temp_dir.h"
 
 namespace quillet {
@@ -207,6 +209,54 @@ TEST(FileIo, ReadRefusesWhatIsNotARegularFile) {
   EXPECT_FALSE(fileio::readFile("/dev/zero"));
   writeBytes(dir / "f", "abc");
   EXPECT_EQ(fileio::readFile(dir / "f"), "abc");
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+// What the index holds, for comparing two of them.
+std::string indexOf(const ini::detail::Document& doc) {
+  std::string out;
+  for (const ini::detail::Section& s : doc.sections) {
+    out += "[" + s.name + "]@" + std::to_string(s.headerLine) + " first=" +
+           std::to_string(doc.findSection(s.name) - doc.sections.data()) + "\n";
+    for (const ini::detail::Key& k : s.keys) {
+      out += "  " + k.name + (k.value ? "=" + *k.value : "") + "@" + std::to_string(k.line) + " first=" +
+             std::to_string(ini::detail::Document::findKey(s, k.name) - s.keys.data()) + "\n";
+    }
+  }
+  return out;
+}
+
+TEST(IniEdits, EveryEditLeavesTheIndexARebuildWouldMake) {
+  // Random files and random edits of a few names (in any case), checked against the index built
+  // from scratch from the edited lines.
+  const std::vector<std::string> names = {"A", "a", "Config1", "config1", "B", "K0", "k0", " x ", "[y]", ";z"};
+  const std::vector<std::string> lines = {"[A]", "[a]", "[Config1]", "K0=1", "k0 = 2", "x=", "; note", "", "B",
+                                          "[B] tail", "junk=[1]", "[c"};
+  std::mt19937 random(20241209);
+  for (int round = 0; round < 400; ++round) {
+    std::string text;
+    for (int n = static_cast<int>(random() % 12); n > 0; --n) {
+      text += lines[random() % lines.size()] + (random() % 5 == 0 ? "\r\n" : "\n");
+    }
+    auto doc = ini::detail::parse(text);
+    for (int e = 0; e < 8; ++e) {
+      const auto kind = static_cast<ini::Edit::Kind>(random() % 3);
+      const ini::Edit edit{kind, names[random() % 5], names[random() % names.size()], std::to_string(random() % 100)};
+      if (!ini::detail::validEdit(edit)) {
+        continue;
+      }
+      ini::detail::apply(*doc, edit);
+      ini::detail::Document rebuilt = *doc;
+      rebuilt.index();
+      ASSERT_EQ(indexOf(*doc), indexOf(rebuilt)) << "round " << round << " edit " << e << " of\n" << text;
+      ASSERT_EQ(ini::detail::parse(doc->serialise())->serialise(), doc->serialise());
+    }
+  }
 }
 
 }  // namespace

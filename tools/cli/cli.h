@@ -19,7 +19,8 @@ namespace quillet::cli {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-constexpr int kExitNoMouse = 3;  // no mouse was found
+constexpr int kExitNoMouse = 3;    // no mouse was found
+constexpr int kExitNoAccess = 4;   // a mouse is plugged in but its nodes may not be opened
 
 // What the global options and the folders give every command.
 struct Context {
@@ -34,6 +35,7 @@ struct Command {
   const char* summary;
   const char* usage;  // full --help text of the command
   int (*run)(Context& context, const std::vector<std::string>& args);
+  bool usesSettings = true;  // reads the user's data (an installed copy makes it on first use)
 };
 
 // Prints "quilletctl: <text>" on stderr.
@@ -45,6 +47,10 @@ bool requireSettingsFile(const Context& context);
 // With QUILLET_HID_LOG set (not empty), every report `protocol` sends or reads goes to stderr.
 void traceReportsIfAsked(DeviceProtocol& protocol);
 
+// Says on stderr which node could not be opened and why, and the udev rule that fixes it;
+// returns kExitNoAccess.
+int noAccess(const std::string& problem);
+
 int runShow(Context& context, const std::vector<std::string>& args);
 int runReset(Context& context, const std::vector<std::string>& args);
 int runMacros(Context& context, const std::vector<std::string>& args);
@@ -53,5 +59,6 @@ int runApply(Context& context, const std::vector<std::string>& args);
 int runList(Context& context, const std::vector<std::string>& args);
 int runStatus(Context& context, const std::vector<std::string>& args);
 int runListen(Context& context, const std::vector<std::string>& args);
+int runAutostart(Context& context, const std::vector<std::string>& args);
 
 }  // namespace quillet::cli

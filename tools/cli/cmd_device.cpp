@@ -28,18 +28,34 @@ int runList(Context& context, const std::vector<std::string>& args) {
   }
   const sim::TransportChoice choice = sim::chooseTransport(context.simulate);
   int found = 0;
+  std::string problem;  // the first vendor collection that could not be opened
   for (const HidInterfaceInfo& i : choice.transport->enumerate()) {
     if (!isAcceptedId(i.vendorId, i.productId)) {
       continue;
     }
     ++found;
-    std::printf("%s %04X:%04X usage %04X:%04X input %u output %u feature %u\n", i.path.c_str(), i.vendorId,
-                i.productId, i.usagePage, i.usage, i.inputReportLength, i.outputReportLength, i.featureReportLength);
+    std::printf("%s %04X:%04X usage %04X:%04X input %u output %u feature %u", i.path.c_str(), i.vendorId, i.productId,
+                i.usagePage, i.usage, i.inputReportLength, i.outputReportLength, i.featureReportLength);
+    // The vendor collections are the ones the utility opens: whether it may is part of the list.
+    if (i.usage == kVendorUsage && (i.usagePage == kEventUsagePage || i.usagePage == kCommandUsagePage)) {
+      const OpenResult opened = choice.transport->open(
+          i.path, i.usagePage == kEventUsagePage ? HidAccess::kRead : HidAccess::kWrite);
+      if (!opened.handle) {
+        std::printf(" not opened: %s", opened.error.c_str());
+        if (problem.empty()) {
+          problem = i.path + ": " + opened.error;
+        }
+      }
+    }
+    std::printf("\n");
   }
   if (found == 0) {
     return noMouse(*choice.transport);
   }
-  return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+  if (std::fflush(stdout) != 0) {
+    return kExitFailed;
+  }
+  return problem.empty() ? kExitOk : noAccess(problem);
 }
 
 int runStatus(Context& context, const std::vector<std::string>& args) {
@@ -55,15 +71,8 @@ int runStatus(Context& context, const std::vector<std::string>& args) {
   SteadyClock clock;
   DeviceProtocol protocol(link, clock);
   traceReportsIfAsked(protocol);
-  if (link.commandState() != DeviceLink::HandleState::kOpen) {
-    std::string text = "cannot open the mouse's command interface";
-    if (const std::string why = link.openError(); !why.empty()) {
-      text += " (" + why + "); is the udev rule installed?";
-    } else {
-      text += ": the mouse at " + link.devicePath() + " shows none";
-    }
-    error(text);
-    return kExitFailed;
+  if (!link.usable()) {
+    return noAccess(link.accessProblem());
   }
   const auto status = protocol.readStatus();
   if (!status) {

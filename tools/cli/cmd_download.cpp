@@ -30,9 +30,9 @@ class PrintingWriter final : public BlockWriter {
 };
 
 struct Loaded {
-  explicit Loaded(Context& context) : library(context.messages) {
+  Loaded(Context& context, LibraryFiles files) : library(context.messages, files) {
     loadStartupSettings(context.app, context.settings);
-    library.start(context.app.skinFolder, context.app.appFolder, context.app.language);
+    library.start(context.app);
   }
   MacroLibrary library;
   DownloadState state;
@@ -48,14 +48,15 @@ int runPlan(Context& context, const std::vector<std::string>& args) {
   if (!requireSettingsFile(context)) {
     return kExitUsage;
   }
-  Loaded loaded(context);
-  context.app.deviceValue = 0;  // no mouse is asked
+  Loaded loaded(context, LibraryFiles::ReadOnly);  // a plan only reads
+  context.app.deviceValue = 0;                     // no mouse is asked
   PrintingWriter writer;
   DownloadContext download{context.settings, context.app, loaded.state, loaded.library, writer,
                            [] {
                              std::printf("finish\n");
                              return true;
-                           }, nullptr, context.messages, {}, false};
+                           },
+                           nullptr, context.messages, {}, false};
   const DownloadResult result = downloadSettings(download);
   if (std::fflush(stdout) != 0) {
     return kExitFailed;
@@ -71,10 +72,13 @@ int runApply(Context& context, const std::vector<std::string>& args) {
   if (!requireSettingsFile(context)) {
     return kExitUsage;
   }
-  Loaded loaded(context);
+  Loaded loaded(context, LibraryFiles::ReadWrite);
   const sim::TransportChoice choice = sim::chooseTransport(context.simulate);
   DeviceLink link(*choice.transport);
-  if (!link.open() || link.commandState() != DeviceLink::HandleState::kOpen) {
+  if (link.open() && !link.usable()) {
+    return noAccess(link.accessProblem());
+  }
+  if (!link.usable()) {
     if (const std::string problem = choice.transport->enumerateProblem(); !problem.empty()) {
       error(problem);
     }
@@ -91,11 +95,14 @@ int runApply(Context& context, const std::vector<std::string>& args) {
   DownloadContext download{context.settings, context.app, loaded.state, loaded.library, protocol,
                            [&protocol] { return protocol.endDownload(); }, desktop.get(), context.messages, {}, true};
   const DownloadResult result = downloadSettings(download);
-  if (!result.mouseTookAll) {
-    error("the mouse did not take every block; the settings are saved, apply again once it is back");
-    return kExitFailed;
+  for (const std::filesystem::path& file : result.unsaved) {
+    error("could not write " + file.string() + "; it is as it was before this apply");
   }
-  return result.completed ? kExitOk : kExitFailed;
+  if (!result.mouseTookAll) {
+    error(std::string("the mouse did not take every report of the download; ") +
+          (result.saved() ? "the settings are saved, " : "") + "apply again once it is back");
+  }
+  return result.completed && result.mouseTookAll && result.saved() ? kExitOk : kExitFailed;
 }
 
 }  // namespace quillet::cli

@@ -130,7 +130,7 @@ int runListen(Context& context, const std::vector<std::string>& args) {
   // mouse holds what the last download wrote from them.
   loadStartupSettings(context.app, context.settings);
   MacroLibrary library(context.messages);
-  library.start(context.app.skinFolder, context.app.appFolder, context.app.language);
+  library.start(context.app);
   DownloadState state;
   deriveDownloadState(context.settings, library, state);
   // No download in this process: where the images lie in the mouse is not known, so the live
@@ -157,8 +157,10 @@ int runListen(Context& context, const std::vector<std::string>& args) {
     if (link.open()) {
       error("mouse found at " + link.devicePath());
     }
-    if (const std::string problem = link.openError(); !problem.empty()) {
-      error(problem);  // a node the user may not open: the udev rule is missing
+    if (link.devicePresent() && !link.usable()) {
+      noAccess(link.accessProblem());  // a node the user may not open: the udev rule is missing
+    } else if (const std::string problem = link.openError(); !problem.empty()) {
+      error(problem);
     }
   };
   // The watch first, then the search: a mouse that arrives in between is seen by one of them.

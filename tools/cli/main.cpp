@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
+#include "app/startup.h"
 #include "cli.h"
 #include "device/device_protocol.h"
 #include "platform/app_folder.h"
@@ -36,22 +38,26 @@ constexpr std::array kCommands = {
             "usage: quilletctl [--skins DIR] [--simulate] apply\n\n"
             "The full download into the mouse (the real one, the simulator at $QUILLET_SIM, or with\n"
             "--simulate the built-in one), the desktop's pointer speed and wheel lines, then the\n"
-            "save of the settings file: what the window's apply does. Exit code 3 when no mouse is\n"
-            "found.\n",
+            "save of the settings file: what the window's apply does. Exit code 1 when the mouse did\n"
+            "not take the whole download or a file could not be written (each is named), 3 when no\n"
+            "mouse is found, 4 when it is plugged in but may not be opened.\n",
             runApply},
     Command{"list", "list the HID interfaces of the mouse",
             "usage: quilletctl [--simulate] list\n\n"
             "Prints one line per HID interface of an accepted mouse: path, vendor:product ID,\n"
-            "usage page:usage, and the input, output and feature report lengths in bytes.\n"
+            "usage page:usage, and the input, output and feature report lengths in bytes; a vendor\n"
+            "collection that may not be opened ends its line with \"not opened: REASON\".\n"
             "Talks to the real mouse, to the simulator at $QUILLET_SIM, or with --simulate to the\n"
-            "built-in one. Exit code 3 when no mouse is found.\n",
-            runList},
+            "built-in one. Exit code 3 when no mouse is found, 4 when one of its vendor collections\n"
+            "may not be opened (the udev rule is missing).\n",
+            runList, false},
     Command{"status", "read the mouse's status: active profile and device value",
             "usage: quilletctl [--simulate] status\n\n"
             "Finds the mouse, reads its status report and prints \"profile N\" (1..4) and\n"
             "\"device-value V\" on two lines. QUILLET_HID_LOG=1 traces the reports on stderr.\n"
-            "Exit code 3 when no mouse is found, 1 when it does not answer.\n",
-            runStatus},
+            "Exit code 3 when no mouse is found, 4 when it may not be opened, 1 when it does not\n"
+            "answer.\n",
+            runStatus, false},
     Command{"listen", "serve the mouse's hold, multimedia, DPI and profile buttons",
             "usage: quilletctl [--skins DIR] [--simulate] listen\n\n"
             "Does for the mouse's own buttons what the window does while it runs, for a desktop\n"
@@ -78,7 +84,14 @@ constexpr std::array kCommands = {
             "play mode, loop count and number of steps, then each step on its own line: type,\n"
             "code (keyboard usage ID in memory form), x, y and delay in milliseconds.\n"
             "Writes nothing.\n",
-            runMacros},
+            runMacros, false},
+    Command{"autostart", "start the utility at login, hidden in the notification area",
+            "usage: quilletctl autostart [on|off]\n\n"
+            "on writes the desktop's autostart entry for this copy of quillet\n"
+            "($XDG_CONFIG_HOME/autostart/org.quillet.Quillet.desktop), which starts it hidden in\n"
+            "the notification area (-HIDE) at every login, so that the mouse's buttons are served;\n"
+            "off removes it. Without an argument prints on or off. Off unless turned on.\n",
+            runAutostart, false},
 };
 
 void printUsage(std::FILE* out) {
@@ -115,6 +128,12 @@ bool requireSettingsFile(const Context& context) {
   return true;
 }
 
+int noAccess(const std::string& problem) {
+  error("the mouse is plugged in but may not be opened: " + problem);
+  error(udevRuleHint());
+  return kExitNoAccess;
+}
+
 void traceReportsIfAsked(DeviceProtocol& protocol) {
   if (const char* trace = std::getenv("QUILLET_HID_LOG"); trace != nullptr && *trace != '\0') {
     protocol.setTrace([](std::string_view line) { error("hid: " + std::string(line)); });
@@ -123,8 +142,7 @@ void traceReportsIfAsked(DeviceProtocol& protocol) {
 
 int run(int argc, char** argv) {
   Context context;
-  context.app.appFolder = executableFolder();
-  std::filesystem::path skins = context.app.appFolder / "skins";
+  std::optional<std::filesystem::path> skins;
   const Command* command = nullptr;
   std::vector<std::string> args;
   bool help = false;
@@ -173,12 +191,19 @@ int run(int argc, char** argv) {
     printUsage(stderr);
     return kExitUsage;
   }
+  // The same folders as the window's: the build's, or an installed copy's skin and the user's
+  // data under $XDG_CONFIG_HOME/quillet.
+  const AppFolders folders = locateAppFolders(executableFolder(), skins);
   std::error_code ec;
-  if (!std::filesystem::is_directory(skins, ec)) {
-    error("no skins folder at " + skins.string());
+  if (!std::filesystem::is_directory(folders.skinFolder, ec)) {
+    error("no skins folder at " + folders.skinFolder.string());
     return kExitUsage;
   }
-  context.app.setSkinFolder(skins);
+  if (std::string problem; command->usesSettings && !seedUserData(folders, problem)) {
+    error(problem);
+    return kExitUsage;
+  }
+  useFolders(context.app, folders);
   return command->run(context, args);
 }
 

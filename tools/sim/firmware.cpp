@@ -217,7 +217,7 @@ void Firmware::playMacro(int button, std::uint8_t function) {
   int played = 0;
   for (int r = 0; r < rounds; ++r) {
     for (const ImageStep& step : walk.steps) {
-      if (played == kMaxStepsPerPress) {
+      if (played == maxStepsPerPress_) {
         play("cut after " + std::to_string(played) + " steps");
         return;
       }

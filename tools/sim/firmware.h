@@ -22,6 +22,7 @@
 // at the press and is stopped by the release. No press plays more than kMaxStepsPerPress steps.
 // A damaged image (an address past the memory, a step that runs past it, an LED block that
 // claims more than 16 entries) ends the playback with a "PLAY error ..." line.
+#include <algorithm>
 #include <array>
 #include <bitset>
 #include <cstdint>
@@ -43,7 +44,10 @@ using StatusReport = std::array<std::uint8_t, kFeatureReportBytes>;
 
 class Firmware {
  public:
-  explicit Firmware(std::uint8_t deviceValue = 0) : deviceValue_(static_cast<std::uint8_t>(deviceValue & 0x0F)) {}
+  // `maxStepsPerPress` bounds each press's playback (a fuzzer gives a small one, so that it
+  // reaches the bound often and cheaply).
+  explicit Firmware(std::uint8_t deviceValue = 0, int maxStepsPerPress = kMaxStepsPerPress)
+      : deviceValue_(static_cast<std::uint8_t>(deviceValue & 0x0F)), maxStepsPerPress_(maxStepsPerPress) {}
 
   // One feature report from the host, report ID first.
   void receive(std::span<const std::uint8_t> report);
@@ -63,6 +67,11 @@ class Firmware {
   static EventReport adjustEvent(bool up);
 
   const std::array<std::uint8_t, kMemoryBytes>& memory() const { return memory_; }
+  // Puts `bytes` into the memory from address 0 (the rest stays), as if downloaded: for tests
+  // and fuzzing, which need a memory without the reports that write it.
+  void loadMemory(std::span<const std::uint8_t> bytes) {
+    std::copy_n(bytes.begin(), std::min(bytes.size(), memory_.size()), memory_.begin());
+  }
   int activeProfile() const { return activeProfile_; }
   std::uint8_t deviceValue() const { return deviceValue_; }
   int dpiLevel() const { return dpiLevel_; }
@@ -107,6 +116,7 @@ class Firmware {
   bool finishPending_ = false;
   int activeProfile_ = 0;
   std::uint8_t deviceValue_ = 0;
+  int maxStepsPerPress_ = kMaxStepsPerPress;
   int dpiLevel_ = 0;
   std::uint8_t macroCpi_ = 0;
   std::array<bool, kButtons> running_{};   // a toggle or while-held macro started on the button

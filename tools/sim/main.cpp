@@ -31,7 +31,10 @@ constexpr const char* kUsage =
     "send   drives the mouse served at PATH. COMMAND is one of:\n"
     "       press B, release B, click B (button 0..7), profile N (1..4), adjust up, adjust down,\n"
     "       unplug, plug, dump (the memory), state (what the mouse holds and the settings,\n"
-    "       key functions and macros its memory configures).\n";
+    "       key functions and macros its memory configures); and the failures of a real mouse:\n"
+    "       deny / allow (opens of its vendor nodes fail with \"Permission denied\", as without\n"
+    "       the udev rule), unplug after-finish (it goes away after the next Finish report),\n"
+    "       glitch (the next read on its event node fails once, the node stays).\n";
 
 int usageError(const std::string& text) {
   std::fprintf(stderr, "quillet-sim: %s\n%s", text.c_str(), kUsage);

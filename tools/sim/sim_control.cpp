@@ -59,6 +59,14 @@ simwire::ControlReply runControl(SimMouse& mouse, std::string_view line) {
       mouse.plug();
       return done(true, "");
     }
+    if (name == "deny" || name == "allow") {
+      mouse.denyOpens(name == "deny");
+      return done(true, "");
+    }
+    if (name == "glitch") {
+      mouse.glitchReads();
+      return done(true, "");
+    }
     if (name == "dump") {
       return {kControlOk, mouse.dump()};
     }
@@ -90,6 +98,10 @@ simwire::ControlReply runControl(SimMouse& mouse, std::string_view line) {
         return usage("profiles are 1..4");
       }
       return done(mouse.switchProfile(*n, error), error);
+    }
+    if (name == "unplug" && w[1] == "after-finish") {
+      mouse.unplugAfterFinish();
+      return done(true, "");
     }
     if (name == "adjust" && (w[1] == "up" || w[1] == "down")) {
       return done(mouse.adjust(w[1] == "up", error), error);

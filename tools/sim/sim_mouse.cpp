@@ -58,8 +58,15 @@ std::optional<HotplugEvent> HotplugQueue::next(std::chrono::milliseconds timeout
 
 // Handles ----------------------------------------------------------------------------------
 
+namespace {
+// 07 18 10 ...: Finish, the report before the end of a download.
+constexpr std::uint8_t kFinishCommandByte = 0x18;
+constexpr std::uint8_t kFinishOperationByte = 0x10;
+}  // namespace
+
 struct SimMouse::Reader {
   std::deque<std::vector<std::uint8_t>> reports;
+  bool glitch = false;  // the next read fails
 };
 
 class SimMouse::Handle final : public HidHandle {
@@ -75,6 +82,11 @@ class SimMouse::Handle final : public HidHandle {
     mouse_->logLocked("SET", report);
     mouse_->firmware_.receive(report);
     mouse_->drainPlayLogLocked();  // a download that switches the profile stops running macros
+    if (mouse_->unplugAfterFinish_ && report.size() >= 3 && report[1] == kFinishCommandByte &&
+        report[2] == kFinishOperationByte) {
+      mouse_->unplugAfterFinish_ = false;
+      mouse_->unplugLocked();  // the Finish was taken; what follows is not
+    }
     return true;
   }
 
@@ -93,8 +105,13 @@ class SimMouse::Handle final : public HidHandle {
   ReadResult readInputReport(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override {
     std::unique_lock lock(mouse_->mutex_);
     auto ready = [&] { return !aliveLocked() || (reader_ && !reader_->reports.empty()); };
-    mouse_->inputArrived_.wait_for(lock, timeout, ready);
+    auto glitched = [&] { return reader_ && reader_->glitch; };
+    mouse_->inputArrived_.wait_for(lock, timeout, [&] { return ready() || glitched(); });
     if (!aliveLocked()) {
+      return {ReadStatus::kError, 0};
+    }
+    if (glitched()) {
+      reader_->glitch = false;
       return {ReadStatus::kError, 0};
     }
     if (!reader_ || reader_->reports.empty()) {
@@ -152,6 +169,10 @@ std::unique_ptr<HidHandle> SimMouse::open(const std::string& path, std::string& 
   }
   for (NodeRole role : {NodeRole::kMouse, NodeRole::kEvents, NodeRole::kCommands}) {
     if (samePath(path, nodePath(role))) {
+      if (denyOpens_ && role != NodeRole::kMouse) {
+        error = "Permission denied";
+        return nullptr;
+      }
       std::shared_ptr<Reader> reader;
       if (role == NodeRole::kEvents) {
         reader = std::make_shared<Reader>();
@@ -296,6 +317,30 @@ void SimMouse::notifyHotplugLocked(HotplugEvent::Kind kind) {
 
 void SimMouse::unplug() {
   std::lock_guard lock(mutex_);
+  unplugLocked();
+}
+
+void SimMouse::denyOpens(bool deny) {
+  std::lock_guard lock(mutex_);
+  denyOpens_ = deny;
+}
+
+void SimMouse::unplugAfterFinish() {
+  std::lock_guard lock(mutex_);
+  unplugAfterFinish_ = true;
+}
+
+void SimMouse::glitchReads() {
+  std::lock_guard lock(mutex_);
+  for (const auto& weak : readers_) {
+    if (auto reader = weak.lock()) {
+      reader->glitch = true;
+    }
+  }
+  inputArrived_.notify_all();
+}
+
+void SimMouse::unplugLocked() {
   if (!plugged_) {
     return;
   }

@@ -72,6 +72,17 @@ class SimMouse : public std::enable_shared_from_this<SimMouse> {
   void plug();
   bool plugged() const;
 
+  // The failures a real mouse brings, on demand:
+  // - denyOpens(true): the vendor nodes are there but opens of them fail with "Permission
+  //   denied", as hidraw nodes do for a user the udev rule does not cover;
+  // - unplugAfterFinish(): the mouse goes away right after the next Finish report it receives,
+  //   before the end of that download;
+  // - glitchReads(): the next read of every open handle on the event node fails, as a transient
+  //   error or a suspend does, while the node stays.
+  void denyOpens(bool deny);
+  void unplugAfterFinish();
+  void glitchReads();
+
   // Memory 0x0000-0x3FFF, sixteen bytes a line: "AAAA: HH HH …".
   std::string dump() const;
   // "key value" lines: the device and what the firmware holds.
@@ -95,6 +106,7 @@ class SimMouse : public std::enable_shared_from_this<SimMouse> {
   void drainPlayLogLocked();
   bool emitLocked(std::span<const std::uint8_t> report, std::string& error);
   void notifyHotplugLocked(HotplugEvent::Kind kind);
+  void unplugLocked();
 
   const SimOptions options_;
   const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
@@ -103,6 +115,8 @@ class SimMouse : public std::enable_shared_from_this<SimMouse> {
   Firmware firmware_;
   bool plugged_ = true;
   bool shutdown_ = false;
+  bool denyOpens_ = false;
+  bool unplugAfterFinish_ = false;
   std::uint64_t generation_ = 0;  // bumped on unplug: handles of an earlier generation are dead
   std::vector<std::weak_ptr<Reader>> readers_;
   std::vector<std::weak_ptr<HotplugQueue>> watchers_;

@@ -177,7 +177,11 @@ void SimServer::serve(UnixSocket socket) {
         if (request && !handle) {
           handle = mouse_->open(request->path, error);
         }
-        sent = socket.sendFrame(FrameType::kResult, simwire::encodeResult({request && handle, {}}));
+        // A refused open says why, as the system's open would.
+        sent = socket.sendFrame(FrameType::kResult,
+                                simwire::encodeResult({request && handle, handle ? std::vector<std::uint8_t>{}
+                                                                                  : std::vector<std::uint8_t>(
+                                                                                        error.begin(), error.end())}));
         break;
       }
       case FrameType::kSetFeature: {
