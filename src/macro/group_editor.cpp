@@ -68,6 +68,9 @@ bool GroupEditor::saveCurrent() { return library_.saveCurrentMacro(); }
 // ---- the macro list and the boxes ----
 
 bool GroupEditor::selectMacro(int index) {
+  if (refusedWhileRecording(true)) {
+    return false;
+  }
   const OpenGroup& open = library_.openMacros();
   if (library_.groups().groupCount == 0 || index < 0 || index >= std::min<int>(open.count, kGroupMaxMacros)) {
     return false;
@@ -81,6 +84,9 @@ bool GroupEditor::selectMacro(int index) {
 void GroupEditor::macroShown() { selectedLine_ = std::max(lineCount() - 1, 0); }
 
 bool GroupEditor::newMacro() {
+  if (refusedWhileRecording()) {
+    return false;
+  }
   if (library_.groups().groupCount == 0) {
     return false;
   }
@@ -109,6 +115,9 @@ bool GroupEditor::newMacro() {
 }
 
 bool GroupEditor::deleteMacro() {
+  if (refusedWhileRecording()) {
+    return false;
+  }
   OpenGroup& open = library_.openMacros();
   const int count = std::min<int>(open.count, kGroupMaxMacros);
   if (library_.groups().groupCount == 0 || count == 0) {
@@ -125,6 +134,9 @@ bool GroupEditor::deleteMacro() {
 }
 
 bool GroupEditor::renameInList(int index, std::string_view text) {
+  if (refusedWhileRecording()) {
+    return false;
+  }
   OpenGroup& open = library_.openMacros();
   if (index < 0 || index >= std::min<int>(open.count, kGroupMaxMacros)) {
     return false;
@@ -142,7 +154,7 @@ std::string GroupEditor::nameBoxEdited(std::string_view text) {
     return "";
   }
   const std::string now = macroName(*m);
-  if (text.empty() || text == " ") {
+  if (refusedWhileRecording() || text.empty() || text == " ") {
     return now;
   }
   const OpenGroup& open = library_.openMacros();
@@ -159,6 +171,9 @@ std::string GroupEditor::nameBoxEdited(std::string_view text) {
 }
 
 std::optional<std::string> GroupEditor::loopBoxEdited(std::string_view text) {
+  if (refusedWhileRecording()) {
+    return std::nullopt;
+  }
   Macro* m = current();
   if (m == nullptr || play_mode::modeOf(m->playMode) != play_mode::kLoopCount) {
     return std::nullopt;
@@ -182,6 +197,9 @@ LoopCountBox GroupEditor::loopBox() const {
 }
 
 void GroupEditor::setPlayMode(PlayModeChoice choice) {
+  if (refusedWhileRecording()) {
+    return;
+  }
   Macro* m = current();
   if (m == nullptr) {
     return;
@@ -199,6 +217,38 @@ void GroupEditor::setPlayMode(PlayModeChoice choice) {
       m->playMode = static_cast<std::uint8_t>(m->playMode & 0xF4);
       break;
   }
+}
+
+// ---- recording ----
+
+bool GroupEditor::refusedWhileRecording(bool say) const {
+  if (!recording()) {
+    return false;
+  }
+  if (say) {
+    messages_.show(kMsgRecording);
+  }
+  return true;
+}
+
+bool GroupEditor::startRecording() {
+  Macro* m = current();
+  if (m == nullptr || recording()) {
+    return false;
+  }
+  recorder_.start(*m);
+  selectedLine_ = 0;
+  return true;
+}
+
+void GroupEditor::stopRecording() { recorder_.stop(); }
+
+MacroRecorder::Outcome GroupEditor::recordKey(unsigned message, std::uint8_t vkCode, std::uint32_t timeOfDayMs) {
+  const MacroRecorder::Outcome outcome = recorder_.key(message, vkCode, timeOfDayMs);
+  if (outcome == MacroRecorder::Outcome::Recorded) {
+    selectedLine_ = lineCount() - 1;
+  }
+  return outcome;
 }
 
 // ---- the step list ----
@@ -244,6 +294,13 @@ StepCommandResult GroupEditor::runCommand(int command) {
   StepCommandResult result;
   Macro* m = current();
   if (m == nullptr) {
+    return result;
+  }
+  if (recording()) {
+    // The LED insert checks its limit before anything else, also while recording.
+    if (command == step_command::kLed && m->ledCount >= kMacroMaxLedSteps) {
+      messages_.show(kMsgMoreThanLimit);
+    }
     return result;
   }
   if (const std::optional<StepInsertCommand> insertion = stepInsertOf(command)) {
@@ -302,6 +359,9 @@ bool GroupEditor::insert(const StepInsertCommand& command) {
 }
 
 bool GroupEditor::stepLineEdited(int line, std::string_view text) {
+  if (refusedWhileRecording()) {
+    return false;
+  }
   Macro* m = current();
   if (m == nullptr || m->eventCount == 0) {
     return false;
@@ -372,6 +432,9 @@ bool GroupEditor::editStep(int step, std::string_view text) {
 }
 
 bool GroupEditor::ledLineEdited(int ledLine, std::string_view text) {
+  if (refusedWhileRecording()) {
+    return false;
+  }
   const int r = ledRowShown();
   if (ledLine != kLedTimeLine || r < 0) {
     return false;
@@ -391,6 +454,9 @@ bool GroupEditor::ledPopupOpens(int ledLine) const {
 }
 
 void GroupEditor::ledEffectChosen(int row) {
+  if (refusedWhileRecording()) {
+    return;
+  }
   const int r = ledRowShown();
   if (r < 0 || row < 0) {
     return;
@@ -402,6 +468,9 @@ void GroupEditor::ledEffectChosen(int row) {
 }
 
 void GroupEditor::ledColourChosen(int row) {
+  if (refusedWhileRecording()) {
+    return;
+  }
   const int r = ledRowShown();
   if (r < 0 || row < 1 || row > kLedColourRows) {
     return;

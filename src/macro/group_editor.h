@@ -11,6 +11,9 @@
 // page, shutdown). Step edits, play-mode changes and renames in the list stay in memory until
 // then. Deleting a macro rewrites the group file at once.
 //
+// While a macro is recorded the editor's commands are ignored (the macro list's selection is
+// refused with "Recording"); only the LED insert still answers its limit.
+//
 // Owned by the user-interface thread, like the library.
 #include <cstdint>
 #include <optional>
@@ -18,6 +21,7 @@
 #include <string_view>
 
 #include "macro/macro_record.h"
+#include "macro/macro_recorder.h"
 #include "macro/step_commands.h"
 
 namespace quillet {
@@ -64,7 +68,7 @@ class GroupEditor {
   // ---- the macro list and the boxes ----
 
   // The user selected macro `index`: the macro being left is saved first. False when the index
-  // is not a macro of the group.
+  // is not a macro of the group, and while recording ("Recording": the selection goes back).
   bool selectMacro(int index);
   // Another macro is shown (a new group, a switch, a reload): the step list's selection goes
   // to its last line, the LED list to none.
@@ -92,6 +96,18 @@ class GroupEditor {
   // Regions 10, 11, 12: the play mode of the current macro. The continuous modes play one
   // round per start (loop count 1); mode 0 clears the continuous modes' flag too.
   void setPlayMode(PlayModeChoice choice);
+
+  // ---- recording ----
+
+  bool recording() const { return recorder_.recording(); }
+  // Region 5 while not recording: the current macro becomes the blank record that the keys
+  // played fill. False (nothing starts) when the open group has no macro.
+  bool startRecording();
+  // Region 5 while recording, and whatever ends the recording (the window hides or closes).
+  void stopRecording();
+  // A keyboard message while recording; a recorded step selects the step list's last line.
+  MacroRecorder::Outcome recordKey(unsigned message, std::uint8_t vkCode, std::uint32_t timeOfDayMs);
+  const MacroRecorder& recorder() const { return recorder_; }
 
   // ---- the step list ----
 
@@ -129,8 +145,12 @@ class GroupEditor {
   bool editStep(int step, std::string_view text);
   bool saveCurrent();
 
+  // True (and "Recording" shown when `say`) while recording: the command is ignored.
+  bool refusedWhileRecording(bool say = false) const;
+
   MacroLibrary& library_;
   MessageService& messages_;
+  MacroRecorder recorder_;
   int selectedLine_ = 0;
 };
 

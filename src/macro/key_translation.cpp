@@ -26,7 +26,7 @@ constexpr std::array<KeyRun, 5> kKeyRuns = {{
     {97, 105, 89},   // numeric pad 1-9
 }};
 
-constexpr std::array<KeyPair, 54> kKeyPairs = {{
+constexpr std::array<KeyPair, 55> kKeyPairs = {{
     {8, 42},     // Backspace
     {9, 43},     // Tab
     {12, 156},   // Clear
@@ -79,6 +79,9 @@ constexpr std::array<KeyPair, 54> kKeyPairs = {{
     {220, 49},   // \ |
     {221, 48},   // ] }
     {222, 52},   // ' "
+    // The key beside the left Shift of ISO keyboards (< > |). Without its pair it would read as
+    // the left Alt's usage; no file holds 226 for anything else, as no usage is written as 226.
+    {226, 100},  // < > |
     {240, 241},  // left mouse button
     {241, 243},  // right mouse button
 }};

@@ -48,6 +48,11 @@ class GroupEditorTest : public ::testing::Test {
   }
 
   fs::path file() const { return folders.macroFolder / "G.dat"; }
+  Macro fileMacro(int index) {
+    OpenGroup group;
+    EXPECT_TRUE(readGroupFile(file(), group, messages));
+    return group.slots[static_cast<std::size_t>(index)];
+  }
   Macro& macro() { return *editor.current(); }
   const MacroEvent& step(int t) { return macro().events[static_cast<std::size_t>(t)]; }
   // Replaces the current macro's steps.
@@ -543,6 +548,40 @@ TEST_F(GroupEditorTest, AnySequenceOfEditsKeepsTheRecordWholeAndReadsBack) {
     }
     messages.texts.clear();
   }
+}
+
+// ---- recording ----
+
+TEST_F(GroupEditorTest, RecordingFillsTheCurrentMacroAndEveryEditWaitsForItsEnd) {
+  ASSERT_TRUE(editor.startRecording());
+  EXPECT_FALSE(editor.startRecording()) << "once";
+  EXPECT_EQ(macro().eventCount, 0);
+  EXPECT_EQ(macroName(macro()), "keys");
+  EXPECT_EQ(editor.recordKey(key_message::kKeyDown, 'A', 1000), MacroRecorder::Outcome::Recorded);
+  EXPECT_EQ(editor.recordKey(key_message::kKeyUp, 'A', 1250), MacroRecorder::Outcome::Recorded);
+  EXPECT_EQ(editor.selectedLine(), 2) << "the last line";
+
+  const Macro recorded = macro();
+  EXPECT_FALSE(editor.selectMacro(1));
+  EXPECT_EQ(said(), (std::vector<std::string>{"Recording"}));
+  EXPECT_FALSE(editor.newMacro());
+  EXPECT_FALSE(editor.deleteMacro());
+  EXPECT_FALSE(editor.renameInList(0, "x"));
+  EXPECT_EQ(editor.nameBoxEdited("renamed"), "keys");
+  EXPECT_EQ(editor.loopBoxEdited("9"), std::nullopt);
+  editor.setPlayMode(PlayModeChoice::Toggle);
+  EXPECT_FALSE(editor.stepLineEdited(1, "500ms"));
+  for (const int command : {sc::kDeleteStep, sc::kLeftPressAfter, sc::kLed, sc::kPause, sc::kModifyDelay}) {
+    EXPECT_EQ(editor.runCommand(command).changed, false) << command;
+  }
+  EXPECT_EQ(macro(), recorded) << "nothing changed while recording";
+  EXPECT_TRUE(said().empty());
+  EXPECT_EQ(fileMacro(0).eventCount, 2) << "nor was the file written";
+
+  editor.stopRecording();
+  EXPECT_EQ(macro().events[0], (MacroEvent{1, 4, 0, 0, 250}));
+  EXPECT_TRUE(editor.selectMacro(1)) << "the edits answer again";
+  EXPECT_EQ(fileMacro(0).events[0], (MacroEvent{1, 4, 0, 0, 250})) << "saved when left, as every edit";
 }
 
 }  // namespace
