@@ -20,8 +20,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # fuzzing (libFuzzer comes with clang)
   clang libclang-rt-14-dev
-  # GUI tests under a virtual display, screenshots, a notification area
-  xvfb xauth xdotool imagemagick x11-utils trayer dbus-x11
+  # GUI tests under a virtual display, screenshots, a notification area, raw key events (XTest)
+  xvfb xauth xdotool imagemagick x11-utils trayer dbus-x11 libxtst-dev
   # Wayland: Qt's wayland platform, and a headless compositor for the end-to-end test
   qt6-wayland weston
   # the install: validators of the desktop entry and the AppStream component, the package tools
