@@ -3,8 +3,10 @@
 
 #include "app/app_id.h"
 #include "app/quillet_app.h"
+#include "platform/http_client.h"
 
 int main(int argc, char** argv) {
+  quillet::http::initialiseHttp();  // before the toolkit starts its threads
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillet"));
   // The desktop entry's name: the Wayland app id, by which the desktop finds the icon and name.

@@ -154,4 +154,6 @@ class CurlClient final : public Client {
 
 std::unique_ptr<Client> makeCurlClient(Timeouts timeouts) { return std::make_unique<CurlClient>(timeouts); }
 
+void initialiseHttp() { initialiseCurl(); }
+
 }  // namespace quillet::http

@@ -44,4 +44,10 @@ struct Timeouts {
 // name, the proxy of the environment (http_proxy, no_proxy), bodies up to kMaxBodyBytes.
 std::unique_ptr<Client> makeCurlClient(Timeouts timeouts = {});
 
+// Initialises libcurl and the libraries under it (TLS, SSH, name resolution). Their
+// initialisation is not safe while other threads run, and a GUI program has threads as soon as
+// its toolkit starts: programs call this first thing in main(). A client made without it
+// initialises the library itself, once.
+void initialiseHttp();
+
 }  // namespace quillet::http
