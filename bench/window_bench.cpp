@@ -2,7 +2,8 @@
 // with the pictures kept (as the window paints) and with them decoded at every paint, start-up
 // to the first paint, the resident memory after start-up, the window's paints while Apply
 // writes eight macro buttons into the simulated mouse, and the processor time of the lighting
-// page left open, per period.
+// page left open, per period, the step list's rebuild, and the time from a key event to its
+// step while recording.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPaintEvent>
@@ -27,6 +28,7 @@
 #include "full_macro.h"
 #include "macro/macro_text.h"
 #include "platform/messages.h"
+#include <QKeyEvent>
 #include "sim_mouse.h"
 #include "sim_transport.h"
 #include "survey/survey_record.h"
@@ -218,6 +220,55 @@ void BM_RebuildStepListOfFullMacro(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_RebuildStepListOfFullMacro)->Unit(benchmark::kMillisecond);
+
+// Recording: from a key event delivered to the window to its step in the macro and its lines
+// in the step list, for every step of a full recording (55 keys pressed and released, the
+// 110 steps a recording holds). Reported: the mean, and the 99th percentile over all events.
+void BM_KeyEventToRecordedStep(benchmark::State& state) {
+  auto dlg = startWindow();
+  dlg->switchPage(pageNumber(Page::Macro));
+  MacroPage& page = dlg->macroPage();
+  std::vector<double> micros;
+  std::uint32_t stamp = 1000;
+  bool recorded = true;
+  for (auto _ : state) {
+    page.toggleRecording();
+    if (!page.recording()) {
+      state.SkipWithError("the recording did not start");
+      return;
+    }
+    for (int k = 0; k < kRecordMaxPresses; ++k) {
+      for (const bool down : {true, false}) {
+        // Letters and digits in turn: evdev 16..25 (Q..P) and 30..38 (A..L).
+        const unsigned evdev = k % 2 ? 16 + static_cast<unsigned>(k % 10) : 30 + static_cast<unsigned>(k % 9);
+        QKeyEvent event(down ? QEvent::KeyPress : QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, evdev + 8, 0, 0,
+                        QString());
+        event.setTimestamp(stamp += 37);
+        const auto before = std::chrono::steady_clock::now();
+        QApplication::sendEvent(dlg.get(), &event);
+        const auto after = std::chrono::steady_clock::now();
+        micros.push_back(std::chrono::duration<double, std::micro>(after - before).count());
+      }
+    }
+    recorded = recorded && page.editor().recorder().recordedCount() == kRecordMaxSteps &&
+               page.stepList()->count() == stepLineCount(kRecordMaxSteps);
+    page.toggleRecording();
+  }
+  if (!recorded) {
+    state.SkipWithError("not every key became a step");
+    return;
+  }
+  std::sort(micros.begin(), micros.end());
+  double sum = 0;
+  for (const double m : micros) {
+    sum += m;
+  }
+  state.counters["events"] = static_cast<double>(micros.size());
+  state.counters["mean_us"] = sum / static_cast<double>(micros.size());
+  state.counters["p99_us"] = micros[micros.size() * 99 / 100];
+  state.counters["max_us"] = micros.back();
+}
+BENCHMARK(BM_KeyEventToRecordedStep)->Iterations(20)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace quillet

@@ -238,7 +238,7 @@ RenderInput CQuilletDlg::renderInput() const {
   if (open.count > 0 && open.current >= 0 && open.current < open.count) {
     playMode = open.slots[static_cast<std::size_t>(open.current)].playMode;
   }
-  RenderInput input{app_, settings_, layouts_, library_.macroNames(), hover_, uiFont(), recording_, playMode, {}};
+  RenderInput input{app_, settings_, layouts_, library_.macroNames(), hover_, uiFont(), macroPage_->recording(), playMode, {}};
   if (applying_) {
     input.applyProgress = ApplyProgressView{progress_.sent, progress_.total};
   }
@@ -312,6 +312,29 @@ void CQuilletDlg::startWindowDrag(QPoint globalPos) {
   moveOffset_ = globalPos - pos();
 }
 
+std::int32_t CQuilletDlg::ownRegion() const {
+  switch (static_cast<Page>(app_.currentPage)) {
+    case Page::Main:
+      break;  // the main page's own regions are in the main layout
+    case Page::Advanced:
+      return hover_.advanced;
+    case Page::Macro:
+      return hover_.macro;
+    case Page::Lighting:
+      return hover_.lighting;
+  }
+  return kNoRegion;
+}
+
+bool CQuilletDlg::refusedWhileRecording(std::int32_t common, std::int32_t own) const {
+  if (!macroPage_->recording()) {
+    return false;
+  }
+  const bool empty = common == kNoRegion && own == kNoRegion;
+  const bool recorder = common == kNoRegion && own == macro_region::kRecord;
+  return !(empty || recorder || common == frame_region::kMinimize || common == frame_region::kClose);
+}
+
 void CQuilletDlg::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) {
     QWidget::mousePressEvent(event);
@@ -320,28 +343,17 @@ void CQuilletDlg::mousePressEvent(QMouseEvent* event) {
   // Clicks act on the regions the last pointer move found; a press that no move preceded
   // (the window appeared under the pointer) is tracked first, as a move there would have been.
   trackPointer(event->position().toPoint());
-  // While recording, only the recorder's button, minimise, close and empty spots react; the
-  // recorder comes with the macro page.
+  const std::int32_t common = hover_.main;
+  const std::int32_t own = ownRegion();
+  // While recording, only the recorder's button, minimise, close and empty spots react.
+  if (refusedWhileRecording(common, own)) {
+    messages_.show(kMsgRecording);
+    return;
+  }
 
   // An open popup closes on any press in the window, and the press still acts.
   popups_.closeAll();
   app_.popupOpen = 0;
-
-  const std::int32_t common = hover_.main;
-  std::int32_t own = kNoRegion;
-  switch (static_cast<Page>(app_.currentPage)) {
-    case Page::Main:
-      break;  // the main page's own regions are in the main layout
-    case Page::Advanced:
-      own = hover_.advanced;
-      break;
-    case Page::Macro:
-      own = hover_.macro;
-      break;
-    case Page::Lighting:
-      own = hover_.lighting;
-      break;
-  }
   // While a download runs nothing may change the settings: only the frame's harmless regions
   // and the page tabs answer.
   const bool busy = applying_ && (!allowedWhileApplying(common) || (common == kNoRegion && own != kNoRegion));
@@ -365,6 +377,9 @@ void CQuilletDlg::mouseReleaseEvent(QMouseEvent* event) {
   movingWindow_ = false;
   update();
   const std::int32_t common = hover_.main;
+  if (refusedWhileRecording(common, ownRegion())) {
+    return;  // the press said so
+  }
   switch (common) {
     case frame_region::kMinimize:
     case frame_region::kHideToTray:
@@ -389,11 +404,7 @@ void CQuilletDlg::mouseReleaseEvent(QMouseEvent* event) {
       break;
     default:
       if (!applying_) {
-        const std::int32_t own = app_.currentPage == pageNumber(Page::Advanced) ? hover_.advanced
-                                 : app_.currentPage == pageNumber(Page::Macro)  ? hover_.macro
-                                 : app_.currentPage == pageNumber(Page::Lighting) ? hover_.lighting
-                                                                                 : kNoRegion;
-        page().release(common, own);
+        page().release(common, ownRegion());
       }
       break;
   }

@@ -149,6 +149,11 @@ class CQuilletDlg : public QWidget {
   void onApplied(const DownloadResult& result, bool mouseWasOpen);
   void shutDownNow();
   WindowPage& page();
+  // The region of the shown page's own layer under the pointer.
+  std::int32_t ownRegion() const;
+  // While a macro is recorded a click is refused unless it is on the recorder's button, on
+  // minimise or close, or on no region at all.
+  bool refusedWhileRecording(std::int32_t common, std::int32_t own) const;
   RenderInput renderInput() const;
 
   MessageService& messages_;
@@ -193,7 +198,6 @@ class CQuilletDlg : public QWidget {
   bool closeAfterApply_ = false;
   std::vector<FollowedChange> followedMeanwhile_;
 
-  bool recording_ = false;  // macro recording comes with the macro page
   bool closing_ = false;
   int exitCode_ = 0;
   bool clearOutsideShape_ = false;  // the platform does not cut the window to its mask

@@ -473,5 +473,91 @@ TEST_F(MacroPageTest, WhileADownloadRunsThePageTakesNoInput) {
   EXPECT_TRUE(page().loopCountBox()->isEnabled());
 }
 
+// ---- recording ----
+
+// A key event as the window system delivers it: its key code (evdev + 8) and its time stamp.
+void playKey(QWidget* to, bool down, unsigned evdev, std::uint32_t ms, bool repeat = false) {
+  QKeyEvent event(down ? QEvent::KeyPress : QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, evdev + 8, 0, 0,
+                  QString(), repeat);
+  event.setTimestamp(ms);
+  QApplication::sendEvent(to, &event);
+}
+
+TEST_F(MacroPageTest, RecordingTakesTheKeysPlayedAndTheWindowRefusesEverythingElse) {
+  open();
+  EXPECT_EQ(page().macroNameBox()->text(), "Copy");
+  const Macro before = inFile(0, 0);
+  clickMacroRegion(macro_region::kRecord);
+  ASSERT_TRUE(page().recording());
+  EXPECT_EQ(page().stepList()->count(), 0);
+  EXPECT_EQ(page().loopCountBox()->text(), "1");
+  EXPECT_FALSE(page().loopCountBox()->isEnabled());
+  EXPECT_FALSE(page().macroNameBox()->isEnabled());
+
+  // Keys reach the recorder whichever widget has the focus, and no widget sees them.
+  QWidget* anywhere = page().stepList();
+  playKey(anywhere, true, 30, 10'000);          // A, held until it repeats
+  playKey(anywhere, false, 30, 10'500, true);    // the releases between repeats never happened
+  playKey(anywhere, true, 30, 10'500, true);
+  playKey(anywhere, true, 30, 10'533, true);
+  playKey(anywhere, false, 30, 10'700);
+  playKey(anywhere, true, 54, 10'750);          // right Shift
+  playKey(anywhere, true, 79, 10'760);          // keypad 1, Shift held
+  playKey(anywhere, false, 79, 10'800);
+  playKey(anywhere, false, 54, 10'900);
+  playKey(anywhere, true, 183, 11'000);         // F13
+  playKey(anywhere, false, 183, 11'020);
+  playKey(anywhere, true, 0x2ff, 11'100);       // no key of the table: not recorded
+  playKey(anywhere, false, 0x2ff, 11'200);
+  playKey(anywhere, true, 28, 11'300);          // Return: recorded, the window does not act on it
+  playKey(anywhere, false, 28, 11'400);
+  EXPECT_EQ(linesOf(page().stepList()),
+            (QStringList{"[↓]A", "    700ms", "[↑]A", "    50ms", "[↓]RSHIFT", "    10ms", "[↓]NUMPAD1", "    40ms", "[↑]NUMPAD1",
+                         "    100ms", "[↑]RSHIFT", "    100ms", "[↓]F13", "    20ms", "[↑]F13", "    280ms",
+                         "[↓]RETURN", "    100ms", "[↑]RETURN"}));
+  EXPECT_EQ(page().stepList()->currentRow(), page().stepList()->count() - 1) << "the last line is selected";
+  EXPECT_EQ(page().pressLines(), 5);
+
+  // Everything but the recorder's button, minimise, close and empty spots says "Recording".
+  messages_.texts.clear();
+  clickMacroRegion(macro_region::kNewMacro);
+  clickMain(frame_region::kApply);
+  clickMain(frame_region::kFirstTab);
+  selectLine(page().macroList(), 1);
+  EXPECT_EQ(messages_.texts, (std::vector<std::string>(4, "Recording")));
+  EXPECT_EQ(session_->applies, 0);
+  EXPECT_EQ(dlg_->app().currentPage, pageNumber(Page::Macro));
+  EXPECT_EQ(page().macroList()->currentRow(), 0) << "the selection goes back";
+  EXPECT_EQ(inFile(0, 0), before) << "nothing is written while recording";
+
+  clickMacroRegion(macro_region::kRecord);
+  EXPECT_FALSE(page().recording());
+  EXPECT_TRUE(page().macroNameBox()->isEnabled());
+  const Macro recorded = current();
+  EXPECT_EQ(recorded.eventCount, 10);
+  EXPECT_EQ(recorded.loopCount, 1);
+  EXPECT_EQ(macroName(recorded), "Copy");
+  EXPECT_EQ(recorded.events[9], (MacroEvent{2, 40, 0, 0, 20}));
+  playKey(anywhere, true, 30, 12'000);
+  EXPECT_EQ(current().eventCount, 10) << "the keys are the widgets' again";
+
+  // The macro reaches its file when it is left, like every edit.
+  selectLine(page().macroList(), 1);
+  EXPECT_EQ(inFile(0, 0), recorded);
+}
+
+TEST_F(MacroPageTest, HidingTheWindowEndsTheRecordingAndKeepsIt) {
+  open();
+  clickMacroRegion(macro_region::kRecord);
+  ASSERT_TRUE(page().recording());
+  playKey(page().stepList(), true, 44, 5'000);  // Z, pressed and never released
+  clickMain(frame_region::kMinimize);
+  EXPECT_FALSE(page().recording());
+  EXPECT_TRUE(messages_.texts.empty());
+  const Macro saved = inFile(0, 0);
+  EXPECT_EQ(saved.eventCount, 1);
+  EXPECT_EQ(saved.events[0], (MacroEvent{1, 29, 0, 0, 0}));
+}
+
 }  // namespace
 }  // namespace quillet

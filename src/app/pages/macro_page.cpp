@@ -4,9 +4,13 @@
 #include <QRegularExpressionValidator>
 #include <QTimer>
 
+#include <cstdio>
+#include <set>
+
 #include "app/quillet_dlg.h"
 #include "macro/macro_library.h"
 #include "macro/macro_text.h"
+#include "platform/keyboard_capture.h"
 #include "ui/popup_menu.h"
 #include "ui/step_menu.h"
 
@@ -49,7 +53,8 @@ QRect rectOf(const SkinRect& r) { return QRect(r.left, r.top, r.width(), r.heigh
 
 }  // namespace
 
-MacroPage::MacroPage(CQuilletDlg& window) : WindowPage(window), editor_(window.library(), window.messages()) {}
+MacroPage::MacroPage(CQuilletDlg& window)
+    : WindowPage(window), editor_(window.library(), window.messages()), capture_(new KeyboardCapture(window)) {}
 
 MacroPage::~MacroPage() { destroyControls(); }
 
@@ -72,6 +77,7 @@ void MacroPage::leave() {
 }
 
 void MacroPage::saveEdits() {
+  stopRecording();
   for (CEditableListBox* list : {macros_.data(), steps_.data(), leds_.data()}) {
     if (list != nullptr) {
       list->endEdit(true);
@@ -238,7 +244,7 @@ void MacroPage::showLoopCount() {
   }
   const LoopCountBox box = editor_.loopBox();
   loopCount_->setText(QString::fromStdString(box.text));
-  loopCount_->setEnabled(box.enabled && !window_.applying());
+  loopCount_->setEnabled(box.enabled && !window_.applying() && !recording());
 }
 
 void MacroPage::showSteps() {
@@ -312,9 +318,11 @@ void MacroPage::press(QPoint, std::int32_t common, std::int32_t own) {
     case mr::kLoopCount:
       setPlayMode(PlayModeChoice::LoopCount);
       break;
-    default:
-      // Region 5, the recorder's, comes with the recorder; the rest are labels.
+    case mr::kRecord:
+      toggleRecording();
       break;
+    default:
+      break;  // labels
   }
 }
 
@@ -458,7 +466,86 @@ void MacroPage::onMacroChosen(int row) {
   if (editor_.selectMacro(row)) {
     showNames();
     showSteps();
+  } else if (macros_) {
+    macros_->selectSilently(editor_.currentIndex());  // refused while recording
   }
+}
+
+// ---- recording ----
+
+void MacroPage::toggleRecording() {
+  if (recording()) {
+    stopRecording();
+    return;
+  }
+  if (editor_.current() == nullptr) {
+    return;  // the macro list is empty
+  }
+  saveEdits();  // what was being typed is kept before the macro is replaced
+  if (!capture_->start([this](const CapturedKey& key) { onKey(key); })) {
+    window_.messages().show(window_.app().isEnglish() ? kMsgKeyboardTakenEn : kMsgKeyboardTakenCn);
+    return;
+  }
+  timeline_.restart();
+  editor_.startRecording();
+  enableBoxes();
+  showSteps();
+  window_.update(window_.pageRegion(RepaintArea::MacroPage));
+}
+
+void MacroPage::stopRecording() {
+  if (!recording()) {
+    return;
+  }
+  capture_->stop();  // the keyboard goes back to the desktop first
+  editor_.stopRecording();
+  enableBoxes();
+  window_.update(window_.pageRegion(RepaintArea::MacroPage));
+}
+
+void MacroPage::enableBoxes() {
+  // Nothing is typed into the boxes while the keys are the recording's.
+  for (QWidget* w : std::initializer_list<QWidget*>{groupName_, macroName_}) {
+    if (w != nullptr) {
+      w->setEnabled(!recording() && !window_.applying());
+    }
+  }
+  showLoopCount();
+}
+
+void MacroPage::onKey(const CapturedKey& key) {
+  if (!recording()) {
+    return;
+  }
+  if (key.vk == 0) {
+    // A key the virtual-key table does not have is not recorded; its code is said once, so
+    // that it can be added.
+    static std::set<unsigned> said;
+    if (said.insert(key.nativeCode).second) {
+      std::fprintf(stderr, "quillet: key code %u has no virtual-key code: not recorded\n", key.nativeCode);
+    }
+    return;
+  }
+  const unsigned message = keyMessageOf(key.down, key.vk, key.altHeld, key.controlHeld);
+  if (editor_.recordKey(message, key.vk, timeline_.timeOfDay(key.stamp)) != MacroRecorder::Outcome::Recorded) {
+    return;
+  }
+  const Macro* m = editor_.current();
+  const int q = editor_.recorder().recordedCount() - 1;
+  if (m == nullptr || !steps_) {
+    return;
+  }
+  // The new step's lines are added; the lines shown already do not change (the pause line of
+  // the step before is the one added with this step).
+  if (q > 0) {
+    steps_->addItem(QString::fromStdString(pauseLineText(m->events[static_cast<std::size_t>(q - 1)].delay)));
+  }
+  const MacroEvent& step = m->events[static_cast<std::size_t>(q)];
+  steps_->addItem(QString::fromStdString(stepLineText(step)));
+  if (step.type == step_type::kPress) {
+    ++pressLines_;
+  }
+  steps_->selectSilently(steps_->count() - 1);
 }
 
 void MacroPage::onMacroEdited(int row) {

@@ -17,6 +17,7 @@
 
 #include "app/pages/window_page.h"
 #include "macro/group_editor.h"
+#include "macro/macro_recorder.h"
 #include "ui/editable_list_box.h"
 #include "ui/mac_group_edit.h"
 #include "ui/tolvar_menu.h"
@@ -24,6 +25,13 @@
 class QLineEdit;
 
 namespace quillet {
+
+class KeyboardCapture;
+struct CapturedKey;
+
+// Shown when the keyboard cannot be taken for a recording (another program holds it).
+inline constexpr const char* kMsgKeyboardTakenEn = "Another program holds the keyboard: recording cannot start.";
+inline constexpr const char* kMsgKeyboardTakenCn = "其他程序占用了键盘，无法开始录制。";
 
 // The main window's messages from the macro page's popups, by their numbers.
 namespace macro_message {
@@ -62,9 +70,20 @@ class MacroPage : public QObject, public WindowPage {
   // A command of the step list's menu.
   void runStepCommand(int command);
 
-  // Ends the in-place edits and box edits under way, keeping them, and saves the macro being
-  // edited: the page is left, the window hides or shuts down.
+  // Ends a recording, the in-place edits and box edits under way, keeping them, and saves the
+  // macro being edited: the page is left, the window hides or shuts down.
   void saveEdits();
+
+  // ---- recording ----
+
+  // Region 5: starts recording into the current macro (the keyboard is captured first; when
+  // it cannot be, nothing starts and the user is told), or stops it.
+  void toggleRecording();
+  // Ends a recording under way: the keyboard is released first.
+  void stopRecording();
+  bool recording() const { return editor_.recording(); }
+  // A key of the capture (tests hand them in as the capture would).
+  void onKey(const CapturedKey& key);
 
   // ---- what the page shows (tests) ----
   GroupEditor& editor() { return editor_; }
@@ -107,6 +126,7 @@ class MacroPage : public QObject, public WindowPage {
 
   void importGroup();
   void exportGroup();
+  void enableBoxes();
 
   GroupEditor editor_;
   std::unique_ptr<CTolvarMenu> stepMenu_;  // in the language it was built in
@@ -118,6 +138,9 @@ class MacroPage : public QObject, public WindowPage {
   QPointer<CEditableListBox> steps_;
   QPointer<CEditableListBox> leds_;
   int pressLines_ = 0;
+  KeyboardCapture* capture_ = nullptr;  // a child of the window
+  SystemTimeOfDay timeOfDay_;
+  KeyTimeline timeline_{timeOfDay_};
 };
 
 }  // namespace quillet
