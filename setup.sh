@@ -6,8 +6,8 @@ set -euo pipefail
 PACKAGES=(
   # build
   build-essential cmake ninja-build pkg-config
-  # Qt 6 base: widgets, test, D-Bus
-  qt6-base-dev qt6-base-dev-tools libqt6dbus6 libqt6test6
+  # Qt 6 base: widgets, test, D-Bus; XKB of X11's client library (detectable auto-repeat)
+  qt6-base-dev qt6-base-dev-tools libqt6dbus6 libqt6test6 libxcb-xkb-dev
   # device access and hotplug
   libhidapi-dev libudev-dev
   # desktop mouse settings (GSettings) and the schema of the mouse keys

@@ -5,7 +5,16 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <cstdlib>
+
 #include "platform/evdev_keys.h"
+
+#if QT_CONFIG(xcb)
+// The XKB header names a field after a C++ keyword.
+#define explicit xkb_explicit
+#include <xcb/xkb.h>
+#undef explicit
+#endif
 
 namespace quillet {
 
@@ -15,6 +24,27 @@ constexpr std::uint8_t kLeftControl = 0xA2;
 constexpr std::uint8_t kRightControl = 0xA3;
 constexpr std::uint8_t kLeftAlt = 0xA4;
 constexpr std::uint8_t kRightAlt = 0xA5;
+// X11 reports a held key as a release and a press at every repeat, and Qt can tell the pair from
+// a real release only when the press is already queued behind it; on a loaded machine it is
+// not, and one held key would be recorded as many. With detectable auto-repeat the server sends
+// the repeats as presses alone. The flag belongs to this client's connection; it is set while
+// recording and cleared after.
+void setDetectableAutoRepeat(bool on) {
+#if QT_CONFIG(xcb)
+  auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+  xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr;
+  if (connection == nullptr) {
+    return;
+  }
+  const std::uint32_t flag = XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT;
+  xcb_xkb_per_client_flags_reply_t* reply = xcb_xkb_per_client_flags_reply(
+      connection, xcb_xkb_per_client_flags(connection, XCB_XKB_ID_USE_CORE_KBD, flag, on ? flag : 0, 0, 0, 0), nullptr);
+  std::free(reply);  // without XKB there is no reply, and the repeats stay pairs
+#else
+  (void)on;
+#endif
+}
+
 }  // namespace
 
 KeyboardCapture::KeyboardCapture(QWidget& window) : QObject(&window), window_(window) {}
@@ -38,6 +68,7 @@ bool KeyboardCapture::start(std::function<void(const CapturedKey&)> sink) {
       return false;
     }
     grabbed_ = true;
+    setDetectableAutoRepeat(true);
   }
   sink_ = std::move(sink);
   modifiersDown_.clear();
@@ -51,6 +82,7 @@ void KeyboardCapture::stop() {
     if (QWindow* handle = window_.windowHandle(); handle != nullptr) {
       handle->setKeyboardGrabEnabled(false);
     }
+    setDetectableAutoRepeat(false);
     grabbed_ = false;
   }
   if (active_) {

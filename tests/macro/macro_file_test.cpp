@@ -70,7 +70,8 @@ TEST(KeyTranslation, RunsBothWaysOverOneTable) {
       EXPECT_EQ(UsageToVk(c), c) << "an unlisted usage is kept: " << code;
     }
   }
-  EXPECT_EQ(listed, 26 + 9 + 12 + 12 + 9 + 54);
+  EXPECT_EQ(listed, 26 + 9 + 12 + 12 + 9 + 55);
+  EXPECT_EQ(VkToUsage(0xE2), 0x64) << "the ISO key beside the left Shift";
 
   EXPECT_EQ(VkToUsage('A'), 4);
   EXPECT_EQ(VkToUsage('Z'), 29);
