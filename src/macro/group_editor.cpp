@@ -283,7 +283,9 @@ const LedRow* GroupEditor::ledRow() const {
 }
 
 bool GroupEditor::stepMenuOpens(int lineUnderCursor) const {
-  if (current() == nullptr) {
+  // Not while recording: its commands would do nothing (the recorded macro has no LED step whose
+  // limit the LED insert could report), and a menu takes the keyboard for itself while it is open.
+  if (current() == nullptr || recording()) {
     return false;
   }
   const int lines = lineCount();
@@ -297,10 +299,6 @@ StepCommandResult GroupEditor::runCommand(int command) {
     return result;
   }
   if (recording()) {
-    // The LED insert checks its limit before anything else, also while recording.
-    if (command == step_command::kLed && m->ledCount >= kMacroMaxLedSteps) {
-      messages_.show(kMsgMoreThanLimit);
-    }
     return result;
   }
   if (const std::optional<StepInsertCommand> insertion = stepInsertOf(command)) {

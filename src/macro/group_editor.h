@@ -12,7 +12,7 @@
 // then. Deleting a macro rewrites the group file at once.
 //
 // While a macro is recorded the editor's commands are ignored (the macro list's selection is
-// refused with "Recording"); only the LED insert still answers its limit.
+// refused with "Recording") and the step list's menu does not open.
 //
 // Owned by the user-interface thread, like the library.
 #include <cstdint>

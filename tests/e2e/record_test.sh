@@ -4,7 +4,8 @@
 # auto-repeat delay, Return, Escape, the left and right Shift, F13 and keypad 1, by their key
 # codes; the recording is stopped and the page left (which saves it). The group file must hold
 # exactly those keys, in that order, with the pauses played, and the second program must have
-# received none of them; after the recording it gets its keys again.
+# received none of them; after the recording it gets its keys again. Before that, while a third
+# program holds the keyboard, the Record button must say so and record nothing.
 #   record_test.sh BIN_DIR TOOLS_DIR
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -44,6 +45,20 @@ sleep 0.3
 xdotool type --delay 50 Rec
 xdotool key Return
 sleep 0.3
+
+# Another program holds the keyboard: the recording does not start, and the utility says why.
+"$TOOLS/x_key_watch" --grab >"$E2E_DIR/grabber.txt" 2>"$E2E_DIR/grabber.err" &
+GRABBER_PID=$!
+E2E_PIDS="$E2E_PIDS $GRABBER_PID"
+e2e_wait_for 10 grep -q '^ready$' "$E2E_DIR/grabber.txt" || e2e_fail "the grabbing client did not start: $(cat "$E2E_DIR/grabber.err")"
+e2e_click "$MAC" 5
+# The end-to-end runs have their messages on stderr (QUILLET_MESSAGES=stderr).
+e2e_wait_for 5 grep -q "^Another program holds the keyboard: recording cannot start.$" "$E2E_DIR/quillet.err" ||
+  e2e_fail "no message while another program holds the keyboard"
+kill "$GRABBER_PID"
+e2e_wait_gone "$GRABBER_PID" 5 || e2e_fail "the grabbing client did not end"
+# Had the refused click started a recording, the next click would end it, and the keys played
+# below would be missing from the macro.
 
 e2e_click "$MAC" 5        # record
 xdotool windowfocus --sync "$WATCH_WID" 2>/dev/null || true

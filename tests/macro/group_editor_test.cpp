@@ -571,6 +571,7 @@ TEST_F(GroupEditorTest, RecordingFillsTheCurrentMacroAndEveryEditWaitsForItsEnd)
   EXPECT_EQ(editor.loopBoxEdited("9"), std::nullopt);
   editor.setPlayMode(PlayModeChoice::Toggle);
   EXPECT_FALSE(editor.stepLineEdited(1, "500ms"));
+  EXPECT_FALSE(editor.stepMenuOpens(0));
   for (const int command : {sc::kDeleteStep, sc::kLeftPressAfter, sc::kLed, sc::kPause, sc::kModifyDelay}) {
     EXPECT_EQ(editor.runCommand(command).changed, false) << command;
   }
@@ -579,6 +580,7 @@ TEST_F(GroupEditorTest, RecordingFillsTheCurrentMacroAndEveryEditWaitsForItsEnd)
   EXPECT_EQ(fileMacro(0).eventCount, 2) << "nor was the file written";
 
   editor.stopRecording();
+  EXPECT_TRUE(editor.stepMenuOpens(0));
   EXPECT_EQ(macro().events[0], (MacroEvent{1, 4, 0, 0, 250}));
   EXPECT_TRUE(editor.selectMacro(1)) << "the edits answer again";
   EXPECT_EQ(fileMacro(0).events[0], (MacroEvent{1, 4, 0, 0, 250})) << "saved when left, as every edit";

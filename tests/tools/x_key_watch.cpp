@@ -1,13 +1,15 @@
 // x_key_watch: a second, ordinary client on the display, which shows what keys reach it. It maps
 // a small window titled "KeyWatch", takes the input focus and prints, flushed, one line per event:
 //
-//   ready            mapped and focused; key lines follow
+//   ready            mapped and focused (and, with --grab, holding the keyboard); key lines follow
 //   press KEYCODE    a KeyPress for X key code KEYCODE
 //   release KEYCODE  a KeyRelease
 //   focus-in MODE / focus-out MODE   (with --focus only) MODE: normal, grab, ungrab, while-grabbed
 //
-//   x_key_watch [--display D] [--focus]
+//   x_key_watch [--display D] [--focus] [--grab]
 //
+// With --grab it also grabs the whole keyboard, as a screen locker or a full-screen game does, so
+// that another client's grab is refused while it runs.
 // It exits with status 0 on SIGTERM or SIGINT, 1 when the display cannot be opened, the window
 // cannot be made or the focus is not had within 10 seconds, 2 on a bad command line.
 #include <X11/Xlib.h>
@@ -78,7 +80,7 @@ Wait waitForEvent(Display* display, int timeoutMs) {
   }
 }
 
-int run(Display* display, bool reportFocus) {
+int run(Display* display, bool reportFocus, bool grab) {
   const int screen = DefaultScreen(display);
   const Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 10, 10, 200, 80, 1,
                                             BlackPixel(display, screen), WhitePixel(display, screen));
@@ -110,6 +112,13 @@ int run(Display* display, bool reportFocus) {
       if (g_xError) return 1;
     } else if (event.type == FocusIn && event.xfocus.detail != NotifyPointer) {
       focused = true;
+    }
+  }
+  if (grab) {
+    const int status = XGrabKeyboard(display, window, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    if (status != GrabSuccess) {
+      std::fprintf(stderr, "x_key_watch: the keyboard grab was refused (%d)\n", status);
+      return 1;
     }
   }
   std::printf("ready\n");
@@ -145,13 +154,17 @@ int run(Display* display, bool reportFocus) {
 int main(int argc, char** argv) {
   const char* displayName = nullptr;
   bool reportFocus = false;
+  bool grab = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--display") == 0 && i + 1 < argc) {
       displayName = argv[++i];
     } else if (std::strcmp(argv[i], "--focus") == 0) {
       reportFocus = true;
+    } else if (std::strcmp(argv[i], "--grab") == 0) {
+      grab = true;
     } else {
-      std::fprintf(stderr, "x_key_watch: unknown argument '%s'\nusage: x_key_watch [--display D] [--focus]\n", argv[i]);
+      std::fprintf(stderr, "x_key_watch: unknown argument '%s'\nusage: x_key_watch [--display D] [--focus] [--grab]\n",
+                   argv[i]);
       return 2;
     }
   }
@@ -174,7 +187,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   XSetErrorHandler(onXError);
-  const int status = run(display, reportFocus);
+  const int status = run(display, reportFocus, grab);
   XCloseDisplay(display);
   return status;
 }
