@@ -421,6 +421,9 @@ void CQuilletDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CQuilletDlg::contextMenuEvent(QContextMenuEvent* event) {
+  if (macroPage_->recording()) {
+    return;  // a menu would take the keys the recording is capturing
+  }
   // The borderless window has no system menu: its About command lives here and in the tray menu.
   QMenu menu(this);
   QAction* about = menu.addAction(QString::fromUtf8(kAboutItemText));

@@ -67,6 +67,10 @@ bool KeyboardCapture::start(std::function<void(const CapturedKey&)> sink) {
     if (handle == nullptr || !handle->setKeyboardGrabEnabled(true)) {
       return false;
     }
+    // The window is also made the widgets' keyboard grabber: a popup of the application (the
+    // tray menu) takes the keyboard while it is open, and Qt hands it back to the grabber when
+    // the popup closes, where it would otherwise let it go.
+    window_.grabKeyboard();
     grabbed_ = true;
     setDetectableAutoRepeat(true);
   }
@@ -79,6 +83,7 @@ bool KeyboardCapture::start(std::function<void(const CapturedKey&)> sink) {
 
 void KeyboardCapture::stop() {
   if (grabbed_) {
+    window_.releaseKeyboard();
     if (QWindow* handle = window_.windowHandle(); handle != nullptr) {
       handle->setKeyboardGrabEnabled(false);
     }

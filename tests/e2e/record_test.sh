@@ -4,8 +4,9 @@
 # auto-repeat delay, Return, Escape, the left and right Shift, F13 and keypad 1, by their key
 # codes; the recording is stopped and the page left (which saves it). The group file must hold
 # exactly those keys, in that order, with the pauses played, and the second program must have
-# received none of them; after the recording it gets its keys again. Before that, while a third
-# program holds the keyboard, the Record button must say so and record nothing.
+# received none of them, also after the tray icon's menu was opened and closed while recording;
+# after the recording it gets its keys again. Before that, while a third program holds the
+# keyboard, the Record button must say so and record nothing.
 #   record_test.sh BIN_DIR TOOLS_DIR
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -61,6 +62,15 @@ e2e_wait_gone "$GRABBER_PID" 5 || e2e_fail "the grabbing client did not end"
 # below would be missing from the macro.
 
 e2e_click "$MAC" 5        # record
+# The tray icon's menu, opened and closed while recording, takes the keyboard while it is open;
+# it must come back to the recording.
+icon="$(e2e_tray_icon_center)" || e2e_fail "no icon in the notification area"
+# shellcheck disable=SC2086
+xdotool mousemove $icon click 3
+sleep 0.5
+e2e_screenshot record_tray_menu
+xdotool mousemove 640 720 click 1
+sleep 0.3
 xdotool windowfocus --sync "$WATCH_WID" 2>/dev/null || true
 sleep 0.3
 # X key codes (evdev + 8): a 38, b 56, Return 36, Escape 9, Shift_L 50, Shift_R 62, F13 191, KP_1 87.
