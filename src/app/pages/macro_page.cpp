@@ -56,7 +56,10 @@ QRect rectOf(const SkinRect& r) { return QRect(r.left, r.top, r.width(), r.heigh
 MacroPage::MacroPage(CQuilletDlg& window)
     : WindowPage(window), editor_(window.library(), window.messages()), capture_(new KeyboardCapture(window)) {}
 
-MacroPage::~MacroPage() { destroyControls(); }
+MacroPage::~MacroPage() {
+  stopRecording();  // the keyboard is let go while the window still stands
+  destroyControls();
+}
 
 // ---- the page coming and going ----
 
