@@ -476,9 +476,9 @@ TEST_F(MacroPageTest, WhileADownloadRunsThePageTakesNoInput) {
 // ---- recording ----
 
 // A key event as the window system delivers it: its key code (evdev + 8) and its time stamp.
-void playKey(QWidget* to, bool down, unsigned evdev, std::uint32_t ms, bool repeat = false) {
-  QKeyEvent event(down ? QEvent::KeyPress : QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, evdev + 8, 0, 0,
-                  QString(), repeat);
+void playKey(QWidget* to, bool down, unsigned evdev, std::uint32_t ms, bool repeat = false,
+             Qt::Key key = Qt::Key_unknown) {
+  QKeyEvent event(down ? QEvent::KeyPress : QEvent::KeyRelease, key, Qt::NoModifier, evdev + 8, 0, 0, QString(), repeat);
   event.setTimestamp(ms);
   QApplication::sendEvent(to, &event);
 }
@@ -511,12 +511,15 @@ TEST_F(MacroPageTest, RecordingTakesTheKeysPlayedAndTheWindowRefusesEverythingEl
   playKey(anywhere, false, 0x2ff, 11'200);
   playKey(anywhere, true, 28, 11'300);          // Return: recorded, the window does not act on it
   playKey(anywhere, false, 28, 11'400);
+  playKey(anywhere, true, 103, 11'500, false, Qt::Key_Up);  // the list would move its selection up
+  playKey(anywhere, false, 103, 11'510, false, Qt::Key_Up);
   EXPECT_EQ(linesOf(page().stepList()),
             (QStringList{"[↓]A", "    700ms", "[↑]A", "    50ms", "[↓]RSHIFT", "    10ms", "[↓]NUMPAD1", "    40ms", "[↑]NUMPAD1",
                          "    100ms", "[↑]RSHIFT", "    100ms", "[↓]F13", "    20ms", "[↑]F13", "    280ms",
-                         "[↓]RETURN", "    100ms", "[↑]RETURN"}));
-  EXPECT_EQ(page().stepList()->currentRow(), page().stepList()->count() - 1) << "the last line is selected";
-  EXPECT_EQ(page().pressLines(), 5);
+                         "[↓]RETURN", "    100ms", "[↑]RETURN", "    100ms", "[↓]UP", "    10ms", "[↑]UP"}));
+  EXPECT_EQ(page().stepList()->currentRow(), page().stepList()->count() - 1)
+      << "the last line is selected, and Up reached the recorder, not the list";
+  EXPECT_EQ(page().pressLines(), 6);
 
   // Everything but the recorder's button, minimise, close and empty spots says "Recording".
   messages_.texts.clear();
@@ -534,12 +537,13 @@ TEST_F(MacroPageTest, RecordingTakesTheKeysPlayedAndTheWindowRefusesEverythingEl
   EXPECT_FALSE(page().recording());
   EXPECT_TRUE(page().macroNameBox()->isEnabled());
   const Macro recorded = current();
-  EXPECT_EQ(recorded.eventCount, 10);
+  EXPECT_EQ(recorded.eventCount, 12);
   EXPECT_EQ(recorded.loopCount, 1);
   EXPECT_EQ(macroName(recorded), "Copy");
-  EXPECT_EQ(recorded.events[9], (MacroEvent{2, 40, 0, 0, 20}));
+  EXPECT_EQ(recorded.events[9], (MacroEvent{2, 40, 0, 0, 100}));
+  EXPECT_EQ(recorded.events[11], (MacroEvent{2, 82, 0, 0, 20}));
   playKey(anywhere, true, 30, 12'000);
-  EXPECT_EQ(current().eventCount, 10) << "the keys are the widgets' again";
+  EXPECT_EQ(current().eventCount, 12) << "the keys are the widgets' again";
 
   // The macro reaches its file when it is left, like every edit.
   selectLine(page().macroList(), 1);
