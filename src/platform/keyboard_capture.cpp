@@ -10,10 +10,17 @@
 #include "platform/evdev_keys.h"
 
 #if QT_CONFIG(xcb)
-// The XKB header names a field after a C++ keyword.
+// The XKB header names a field after a C++ keyword: the keyword is renamed for its length.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wkeyword-macro"
+#endif
 #define explicit xkb_explicit
 #include <xcb/xkb.h>
 #undef explicit
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 #endif
 
 namespace quillet {
