@@ -371,17 +371,18 @@ void apply(Document& doc, const Edit& edit) {
       return;
     }
     case Kind::RemoveSection: {
-      if (section == nullptr) {
-        return;
+      // Every section of the name goes: a file that holds one twice would otherwise show the
+      // second, with its old keys, where the section was removed.
+      for (; section != nullptr; section = doc.findSection(sectionName)) {
+        const std::size_t first = section->headerLine;
+        const std::size_t index = static_cast<std::size_t>(section - doc.sections.data());
+        const std::size_t end = index + 1 < doc.sections.size() ? doc.sections[index + 1].headerLine : doc.lines.size();
+        doc.lines.erase(doc.lines.begin() + static_cast<std::ptrdiff_t>(first),
+                        doc.lines.begin() + static_cast<std::ptrdiff_t>(end));
+        doc.sections.erase(doc.sections.begin() + static_cast<std::ptrdiff_t>(index));
+        shiftLines(doc, first, -static_cast<std::ptrdiff_t>(end - first));
+        reindexSections(doc);
       }
-      const std::size_t first = section->headerLine;
-      const std::size_t index = static_cast<std::size_t>(section - doc.sections.data());
-      const std::size_t end = index + 1 < doc.sections.size() ? doc.sections[index + 1].headerLine : doc.lines.size();
-      doc.lines.erase(doc.lines.begin() + static_cast<std::ptrdiff_t>(first),
-                      doc.lines.begin() + static_cast<std::ptrdiff_t>(end));
-      doc.sections.erase(doc.sections.begin() + static_cast<std::ptrdiff_t>(index));
-      shiftLines(doc, first, -static_cast<std::ptrdiff_t>(end - first));
-      reindexSections(doc);
       return;
     }
   }

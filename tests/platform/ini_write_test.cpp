@@ -88,6 +88,12 @@ TEST_F(IniWrite, DeletesKeysAndSections) {
   ASSERT_TRUE(ini::deleteSection(file_, "Nope"));
   EXPECT_EQ(contents(), "[A]\ny=2\n[C]\nw=4\n");
   EXPECT_EQ(read("B", "z"), "<default>");
+
+  // A section held twice goes whole: its second copy would otherwise read where it was removed.
+  writeBytes(file_, "[A]\nk=1\n[B]\nz=3\n[a]\nk=2\n");
+  ASSERT_TRUE(ini::deleteSection(file_, "A"));
+  EXPECT_EQ(contents(), "[B]\nz=3\n");
+  EXPECT_EQ(read("A", "k"), "<default>");
 }
 
 TEST_F(IniWrite, BatchIsOneReplacementInOrder) {
