@@ -295,10 +295,7 @@ bool GroupEditor::stepMenuOpens(int lineUnderCursor) const {
 StepCommandResult GroupEditor::runCommand(int command) {
   StepCommandResult result;
   Macro* m = current();
-  if (m == nullptr) {
-    return result;
-  }
-  if (recording()) {
+  if (m == nullptr || recording()) {
     return result;
   }
   if (const std::optional<StepInsertCommand> insertion = stepInsertOf(command)) {

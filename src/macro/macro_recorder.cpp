@@ -7,7 +7,7 @@
 namespace quillet {
 
 unsigned keyMessageOf(bool down, std::uint8_t vkCode, bool altHeld, bool controlHeld) {
-  const bool isAlt = vkCode == vk::kLeftAlt || vkCode == vk::kRightAlt;
+  const bool isAlt = vkCode == vk::kLMenu || vkCode == vk::kRMenu;
   const bool system = vkCode == vk::kF10 || isAlt || (altHeld && !controlHeld);
   if (down) {
     return system ? key_message::kSysKeyDown : key_message::kKeyDown;

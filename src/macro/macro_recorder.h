@@ -23,6 +23,7 @@
 #include <span>
 
 #include "macro/macro_record.h"
+#include "platform/evdev_keys.h"
 
 namespace quillet {
 
@@ -35,15 +36,6 @@ constexpr unsigned kSysKeyUp = 0x105;
 constexpr bool isKeyMessage(unsigned m) { return m == kKeyDown || m == kKeyUp || m == kSysKeyDown || m == kSysKeyUp; }
 constexpr bool isDown(unsigned m) { return m == kKeyDown || m == kSysKeyDown; }
 }  // namespace key_message
-
-// Virtual-key codes the recording rules name.
-namespace vk {
-constexpr std::uint8_t kF10 = 0x79;  // swallowed while recording: it would open a menu bar
-constexpr std::uint8_t kLeftControl = 0xA2;
-constexpr std::uint8_t kRightControl = 0xA3;
-constexpr std::uint8_t kLeftAlt = 0xA4;
-constexpr std::uint8_t kRightAlt = 0xA5;
-}  // namespace vk
 
 // The message a key event is, as Windows would report it: the system forms for F10, for the
 // Alt keys themselves and for any key while an Alt key is held without a Control key.

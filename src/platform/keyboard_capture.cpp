@@ -26,11 +26,6 @@
 namespace quillet {
 
 namespace {
-// The modifiers whose state decides the system forms of key messages (virtual-key codes).
-constexpr std::uint8_t kLeftControl = 0xA2;
-constexpr std::uint8_t kRightControl = 0xA3;
-constexpr std::uint8_t kLeftAlt = 0xA4;
-constexpr std::uint8_t kRightAlt = 0xA5;
 // X11 reports a held key as a release and a press at every repeat, and Qt can tell the pair from
 // a real release only when the press is already queued behind it; on a loaded machine it is
 // not, and one held key would be recorded as many. With detectable auto-repeat the server sends
@@ -128,10 +123,11 @@ bool KeyboardCapture::eventFilter(QObject* watched, QEvent* event) {
   captured.nativeCode = key->nativeScanCode();
   captured.vk = nativeKeyToVk(captured.nativeCode);
   captured.stamp = static_cast<std::uint32_t>(key->timestamp());
-  captured.altHeld = modifiersDown_.count(kLeftAlt) + modifiersDown_.count(kRightAlt) > 0;
-  captured.controlHeld = modifiersDown_.count(kLeftControl) + modifiersDown_.count(kRightControl) > 0;
-  if (captured.vk == kLeftAlt || captured.vk == kRightAlt || captured.vk == kLeftControl ||
-      captured.vk == kRightControl) {
+  captured.altHeld = modifiersDown_.count(vk::kLMenu) + modifiersDown_.count(vk::kRMenu) > 0;
+  captured.controlHeld = modifiersDown_.count(vk::kLControl) + modifiersDown_.count(vk::kRControl) > 0;
+  // The modifiers whose state decides the system forms of key messages.
+  if (captured.vk == vk::kLMenu || captured.vk == vk::kRMenu || captured.vk == vk::kLControl ||
+      captured.vk == vk::kRControl) {
     if (down) {
       modifiersDown_.insert(captured.vk);
     } else {

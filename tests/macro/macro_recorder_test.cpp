@@ -209,7 +209,7 @@ TEST(KeyMessage, TheSystemFormsAreF10AltAndKeysUnderAltWithoutControl) {
       {true, 'A', false, false, km::kKeyDown},   {false, 'A', false, false, km::kKeyUp},
       {true, 'A', true, false, km::kSysKeyDown}, {false, 'A', true, false, km::kSysKeyUp},
       {true, 'A', true, true, km::kKeyDown},     {true, vk::kF10, false, false, km::kSysKeyDown},
-      {true, vk::kLeftAlt, false, false, km::kSysKeyDown}, {false, vk::kRightAlt, true, false, km::kSysKeyUp},
+      {true, vk::kLMenu, false, false, km::kSysKeyDown}, {false, vk::kRMenu, true, false, km::kSysKeyUp},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(keyMessageOf(c.down, c.key, c.alt, c.control), c.message) << int(c.key) << " alt " << c.alt;
