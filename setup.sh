@@ -3,6 +3,11 @@
 # Safe to run again: apt-get skips what is already installed.
 set -euo pipefail
 
+# A script that runs several others that each begin with the set-up (CI) runs it once and says so.
+if [ "${QUILLET_SETUP_DONE:-}" = 1 ]; then
+  exit 0
+fi
+
 PACKAGES=(
   # build
   build-essential cmake ninja-build pkg-config
@@ -20,6 +25,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # fuzzing (libFuzzer comes with clang)
   clang libclang-rt-14-dev
+  # the core for Windows: MinGW-w64 (POSIX threads), GoogleTest's source, Wine to run the tests
+  g++-mingw-w64-x86-64-posix googletest wine wine64
   # GUI tests under a virtual display, screenshots, a notification area, raw key events (XTest)
   xvfb xauth xdotool imagemagick x11-utils trayer dbus-x11 libxtst-dev
   # Wayland: Qt's wayland platform, and a headless compositor for the end-to-end test

@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <thread>
 
-#include "device/clock.h"
-#include "device/device_link.h"
-#include "device/device_protocol.h"
+#include "core/device/clock.h"
+#include "core/device/device_link.h"
+#include "core/device/device_protocol.h"
 #include "served_mouse.h"
 #include "sim_transport.h"
 

@@ -22,11 +22,11 @@
 #include <thread>
 #include <vector>
 
-#include "device/clock.h"
-#include "device/device_link.h"
-#include "device/device_protocol.h"
-#include "device/device_threads.h"
-#include "platform/sim_socket_transport.h"
+#include "core/device/clock.h"
+#include "core/device/device_link.h"
+#include "core/device/device_protocol.h"
+#include "core/device/device_threads.h"
+#include "linux/sim_socket_transport.h"
 #include "served_mouse.h"
 #include "sim_server.h"
 #include "sim_transport.h"

@@ -11,14 +11,14 @@
 #include <memory>
 #include <thread>
 
-#include "settings/settings_file.h"
-#include "macro/block_writer.h"
-#include "device/clock.h"
-#include "device/device_link.h"
-#include "device/device_protocol.h"
-#include "device/download.h"
-#include "macro/macro_library.h"
-#include "platform/messages.h"
+#include "core/device/clock.h"
+#include "core/device/device_link.h"
+#include "core/device/device_protocol.h"
+#include "core/device/download.h"
+#include "core/io/messages.h"
+#include "core/macro/block_writer.h"
+#include "core/macro/macro_library.h"
+#include "core/settings/settings_file.h"
 #include "served_mouse.h"
 #include "sim_transport.h"
 

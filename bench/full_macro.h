@@ -2,7 +2,7 @@
 // A macro at its largest, for the benchmarks: 180 steps of every kind the editor makes.
 #include <string>
 
-#include "macro/macro_record.h"
+#include "core/macro/macro_record.h"
 
 namespace quillet::bench {
 

@@ -10,15 +10,15 @@
 #include <thread>
 #include <vector>
 
+#include "core/io/messages.h"
+#include "core/macro/block_writer.h"
+#include "core/macro/group_editor.h"
+#include "core/macro/group_list.h"
+#include "core/macro/macro_file.h"
+#include "core/macro/macro_image.h"
+#include "core/macro/macro_library.h"
+#include "core/macro/macro_text.h"
 #include "full_macro.h"
-#include "macro/block_writer.h"
-#include "macro/group_editor.h"
-#include "macro/group_list.h"
-#include "macro/macro_file.h"
-#include "macro/macro_image.h"
-#include "macro/macro_library.h"
-#include "macro/macro_text.h"
-#include "platform/messages.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <system_error>
 #include <thread>
 
-#include "platform/sim_socket_transport.h"
+#include "linux/sim_socket_transport.h"
 #include "sim_mouse.h"
 #include "sim_server.h"
 

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <thread>
 
-#include "settings/settings_file.h"
-#include "platform/ini.h"
+#include "core/io/ini.h"
+#include "core/settings/settings_file.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "device/device_link.h"
+#include "core/device/device_link.h"
 #include "served_mouse.h"
 
 namespace {

@@ -23,9 +23,11 @@
 #include <thread>
 #include <vector>
 
+#include "core/survey/survey_query.h"
+#include "core/survey/survey_submission.h"
+#include "linux/http_client.h"
+#include "linux/md5.h"
 #include "support/process.h"
-#include "survey/survey_query.h"
-#include "survey/survey_submission.h"
 
 namespace {
 
@@ -47,7 +49,7 @@ quillet::survey::SignedQuery answers() {
   r.facebook = "Facebook:";
   r.game = "What game to play:";
   r.macText = "02-00-00-00-00-01";
-  return *quillet::survey::prepareSurvey(r).request;
+  return *quillet::survey::prepareSurvey(r, quillet::md5Hex).request;
 }
 
 // A port of 127.0.0.1: closed, or listening without ever accepting.

@@ -23,15 +23,15 @@
 #include <chrono>
 #include <vector>
 
-#include "app/pages/macro_page.h"
-#include "app/quillet_dlg.h"
-#include "full_macro.h"
-#include "macro/macro_text.h"
-#include "platform/messages.h"
 #include <QKeyEvent>
+#include "core/io/messages.h"
+#include "core/macro/macro_text.h"
+#include "core/survey/survey_record.h"
+#include "full_macro.h"
+#include "gui/app/quillet_dlg.h"
+#include "gui/pages/macro_page.h"
 #include "sim_mouse.h"
 #include "sim_transport.h"
-#include "survey/survey_record.h"
 
 namespace quillet {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/text_codec.h"
-#include "survey/country_list.h"
+#include "core/io/text_codec.h"
+#include "core/survey/country_list.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

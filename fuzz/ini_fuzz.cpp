@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/ini.h"
-#include "platform/ini_text.h"
-#include "platform/text_codec.h"
+#include "core/io/ini.h"
+#include "core/io/ini_text.h"
+#include "core/io/text_codec.h"
 
 namespace {
 

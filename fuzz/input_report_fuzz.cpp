@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "device/device_event.h"
-#include "device/device_protocol.h"
+#include "core/device/device_event.h"
+#include "core/device/device_protocol.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const quillet::DeviceEvent e = quillet::decodeEvent({data, size});

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "macro/macro_file.h"
-#include "macro/macro_image.h"
+#include "core/macro/macro_file.h"
+#include "core/macro/macro_image.h"
 
 namespace {
 

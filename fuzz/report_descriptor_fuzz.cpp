@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "platform/hid_report_descriptor.h"
-#include "platform/hid_transport.h"
+#include "core/io/hid_report_descriptor.h"
+#include "core/io/hid_transport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const auto info = quillet::hid::parseReportDescriptor({data, size});

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/sim_wire.h"
+#include "core/io/sim_wire.h"
 
 using namespace quillet::simwire;
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <string_view>
 
-#include "platform/ini_text.h"
-#include "platform/messages.h"
-#include "platform/text_codec.h"
-#include "ui/skin_layout.h"
-#include "ui/skin_value.h"
+#include "core/io/ini_text.h"
+#include "core/io/messages.h"
+#include "core/io/text_codec.h"
+#include "core/skin/skin_layout.h"
+#include "core/skin/skin_value.h"
 
 namespace {
 

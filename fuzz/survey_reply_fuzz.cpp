@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "survey/survey_query.h"
-#include "survey/survey_reply.h"
+#include "core/survey/survey_query.h"
+#include "core/survey/survey_reply.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view body(reinterpret_cast<const char*>(data), size);

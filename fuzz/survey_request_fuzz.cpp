@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/survey/survey_query.h"
 #include "request_check.h"
-#include "survey/survey_query.h"
 
 namespace {
 

@@ -9,7 +9,7 @@ seconds="${1:-300}"
 ./setup.sh >/dev/null
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_WERROR=ON \
   -DQUILLET_FUZZ=ON -DQUILLET_TESTS=OFF -DQUILLET_BENCH=OFF >/dev/null
-cmake --build build-fuzz
+cmake --build build-fuzz --target fuzz_targets
 status=0
 for target in build-fuzz/bin/fuzz_*; do
   name="$(basename "$target")"

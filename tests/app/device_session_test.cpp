@@ -1,6 +1,6 @@
 // The window's device session on the simulated mouse in this process: discovery, the status,
 // the download into the mouse's memory and the save, HostExit, and the mouse coming and going.
-#include "app/device_session.h"
+#include "core/device/device_session.h"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +11,11 @@
 #include <mutex>
 #include <thread>
 
-#include "settings/settings_file.h"
-#include "device/configuration.h"
-#include "macro/macro_library.h"
-#include "platform/ini.h"
-#include "platform/messages.h"
+#include "core/device/configuration.h"
+#include "core/io/ini.h"
+#include "core/io/messages.h"
+#include "core/macro/macro_library.h"
+#include "core/settings/settings_file.h"
 #include "sim_mouse.h"
 #include "sim_transport.h"
 #include "support/shipped_configuration.h"

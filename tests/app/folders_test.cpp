@@ -8,9 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "app/autostart.h"
-#include "app/startup.h"
-#include "platform/app_folder.h"
+#include "core/io/app_folder.h"
+#include "core/skin/startup.h"
+#include "linux/autostart.h"
 #include "support/temp_dir.h"
 
 namespace quillet {

@@ -1,8 +1,8 @@
-#include "app/startup.h"
+#include "core/skin/startup.h"
 
 #include <gtest/gtest.h>
 
-#include "app/command_line.h"
+#include "core/skin/command_line.h"
 
 namespace quillet {
 namespace {

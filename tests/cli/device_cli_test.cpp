@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/ini.h"
+#include "core/io/ini.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/ini.h"
+#include "core/io/ini.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <map>
 #include <utility>
 
-#include "platform/ini.h"
+#include "core/io/ini.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 

@@ -1,5 +1,5 @@
 // The configuration area, byte for byte, as the mouse must receive it.
-#include "device/configuration.h"
+#include "core/device/configuration.h"
 
 #include <gtest/gtest.h>
 

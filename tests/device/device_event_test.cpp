@@ -1,4 +1,4 @@
-#include "device/device_event.h"
+#include "core/device/device_event.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "device/device_link.h"
+#include "core/device/device_link.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "device/device_protocol.h"
+#include "core/device/device_protocol.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

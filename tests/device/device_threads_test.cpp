@@ -1,7 +1,7 @@
 // The device threads against the simulated mouse in this process: the mouse's buttons pressed
 // on the simulator, the commands checked in the simulator's report log, the changes handed to
 // a test thread that plays the owner of the settings model.
-#include "device/device_threads.h"
+#include "core/device/device_threads.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +15,14 @@
 #include <thread>
 #include <vector>
 
-#include "settings/settings_file.h"
-#include "device/configuration.h"
-#include "device/device_link.h"
-#include "device/device_protocol.h"
-#include "macro/group_list.h"
-#include "macro/macro_file.h"
-#include "platform/ini.h"
-#include "platform/messages.h"
+#include "core/device/configuration.h"
+#include "core/device/device_link.h"
+#include "core/device/device_protocol.h"
+#include "core/io/ini.h"
+#include "core/io/messages.h"
+#include "core/macro/group_list.h"
+#include "core/macro/macro_file.h"
+#include "core/settings/settings_file.h"
 #include "sim_mouse.h"
 #include "sim_transport.h"
 #include "support/temp_dir.h"

@@ -1,20 +1,20 @@
 // The settings download end to end against a recording mouse: what is written in which order,
 // what the desktop and the settings file get, and where the download stops.
-#include "device/download.h"
+#include "core/device/download.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "settings/settings_file.h"
-#include "macro/block_writer.h"
-#include "device/configuration.h"
-#include "macro/macro_file.h"
-#include "macro/macro_library.h"
-#include "platform/desktop_mouse.h"
-#include "platform/ini.h"
-#include "platform/messages.h"
+#include "core/device/configuration.h"
+#include "core/io/ini.h"
+#include "core/io/messages.h"
+#include "core/macro/block_writer.h"
+#include "core/macro/macro_file.h"
+#include "core/macro/macro_library.h"
+#include "core/settings/settings_file.h"
+#include "linux/desktop_mouse.h"
 #include "support/shipped_configuration.h"
 #include "support/temp_dir.h"
 

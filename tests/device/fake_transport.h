@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "device/clock.h"
-#include "platform/hex_text.h"
-#include "platform/hid_transport.h"
+#include "core/device/clock.h"
+#include "core/io/hex_text.h"
+#include "core/io/hid_transport.h"
 
 namespace quillet::testing {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "device/device_link.h"
+#include "core/device/device_link.h"
 
 namespace quillet {
 namespace {

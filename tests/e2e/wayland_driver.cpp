@@ -25,10 +25,12 @@
 #include <string>
 #include <vector>
 
-#include "app/app_id.h"
-#include "app/quillet_app.h"
-#include "platform/ini.h"
-#include "ui/window_rules.h"
+#include "core/io/app_id.h"
+#include "core/io/ini.h"
+#include "core/skin/window_rules.h"
+#include "gui/app/quillet_app.h"
+#include "linux/transports.h"
+#include "sim_transport.h"
 
 namespace {
 
@@ -71,7 +73,9 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     args.emplace_back(argv[i]);
   }
-  CQuilletApp app(std::move(args));
+  TransportBackends backends = linuxTransportBackends();
+  sim::addInProcessMouse(backends);
+  CQuilletApp app(std::move(args), std::move(backends));
   if (const int early = app.initInstance(); early >= 0) {
     return early;
   }

@@ -10,10 +10,10 @@
 #include <array>
 #include <string>
 
-#include "app/quillet_dlg.h"
+#include "core/io/ini.h"
+#include "core/skin/window_rules.h"
+#include "gui/app/quillet_dlg.h"
 #include "gui/window_fixture.h"
-#include "platform/ini.h"
-#include "ui/window_rules.h"
 
 namespace quillet {
 namespace {

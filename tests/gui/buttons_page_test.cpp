@@ -7,12 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include "app/pages/buttons_page.h"
-#include "app/startup.h"
+#include "core/io/ini.h"
+#include "core/settings/settings_file.h"
+#include "core/skin/startup.h"
+#include "gui/pages/buttons_page.h"
+#include "gui/widgets/warning_dlg.h"
 #include "gui/window_fixture.h"
-#include "platform/ini.h"
-#include "settings/settings_file.h"
-#include "ui/warning_dlg.h"
 
 namespace quillet {
 namespace {

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/edit_helper.h"
-#include "ui/png_combo_box.h"
+#include "gui/widgets/edit_helper.h"
+#include "gui/widgets/png_combo_box.h"
 
 namespace quillet {
 namespace {

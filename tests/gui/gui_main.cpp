@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/http_client.h"
+#include "linux/http_client.h"
 
 int main(int argc, char** argv) {
   // As the utility does, before any thread runs. Initialised later, from the window thread, the

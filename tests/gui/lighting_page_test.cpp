@@ -10,8 +10,8 @@
 
 #include <set>
 
+#include "core/skin/lighting_rules.h"
 #include "gui/window_fixture.h"
-#include "ui/lighting_rules.h"
 
 namespace quillet {
 namespace {

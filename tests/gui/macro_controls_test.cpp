@@ -11,11 +11,11 @@
 
 #include <set>
 
-#include "macro/step_commands.h"
-#include "ui/editable_list_box.h"
-#include "ui/mac_group_edit.h"
-#include "ui/step_menu.h"
-#include "ui/tolvar_menu.h"
+#include "core/macro/step_commands.h"
+#include "core/skin/step_menu.h"
+#include "gui/widgets/editable_list_box.h"
+#include "gui/widgets/mac_group_edit.h"
+#include "gui/widgets/tolvar_menu.h"
 
 namespace quillet {
 namespace {

@@ -8,12 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include "app/pages/macro_page.h"
+#include "core/macro/group_list.h"
+#include "core/macro/macro_file.h"
+#include "core/macro/macro_text.h"
+#include "gui/pages/macro_page.h"
+#include "gui/widgets/popup_menu.h"
 #include "gui/window_fixture.h"
-#include "macro/group_list.h"
-#include "macro/macro_file.h"
-#include "macro/macro_text.h"
-#include "ui/popup_menu.h"
 
 namespace quillet {
 namespace {

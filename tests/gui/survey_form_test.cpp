@@ -13,16 +13,16 @@
 
 #include <gtest/gtest.h>
 
-#include "app/quillet_dlg.h"
-#include "platform/ini.h"
+#include "core/io/ini.h"
+#include "core/survey/country_list.h"
+#include "core/survey/survey_record.h"
+#include "core/survey/survey_service.h"
+#include "gui/app/quillet_dlg.h"
+#include "gui/survey/dialog_login.h"
+#include "gui/survey/survey_step.h"
+#include "gui/widgets/edit_helper.h"
+#include "gui/widgets/png_combo_box.h"
 #include "support/temp_dir.h"
-#include "survey/country_list.h"
-#include "survey/dialog_login.h"
-#include "survey/survey_record.h"
-#include "survey/survey_service.h"
-#include "survey/survey_step.h"
-#include "ui/edit_helper.h"
-#include "ui/png_combo_box.h"
 
 namespace quillet {
 namespace {

@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/power_events.h"
-#include "app/quillet_dlg.h"
+#include "core/io/ini.h"
+#include "core/skin/window_rules.h"
+#include "gui/app/power_events.h"
+#include "gui/app/quillet_dlg.h"
 #include "gui/window_fixture.h"
-#include "platform/ini.h"
-#include "ui/window_rules.h"
 
 namespace quillet {
 namespace {

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "app/quillet_dlg.h"
-#include "survey/survey_record.h"
+#include "core/survey/survey_record.h"
+#include "gui/app/quillet_dlg.h"
 #include "support/temp_dir.h"
 
 namespace quillet::test {

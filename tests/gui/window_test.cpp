@@ -9,17 +9,17 @@
 #include <algorithm>
 #include <fstream>
 
-#include "app/quillet_dlg.h"
+#include "core/device/configuration.h"
+#include "core/io/file_io.h"
+#include "core/io/ini.h"
+#include "core/settings/settings_file.h"
+#include "core/skin/startup.h"
+#include "core/survey/survey_record.h"
+#include "gui/app/quillet_dlg.h"
+#include "gui/app/single_instance.h"
 #include "gui/window_fixture.h"
-#include "settings/settings_file.h"
-#include "app/single_instance.h"
-#include "app/startup.h"
-#include "device/configuration.h"
-#include "platform/file_io.h"
-#include "platform/ini.h"
 #include "support/shipped_configuration.h"
 #include "support/temp_dir.h"
-#include "survey/survey_record.h"
 
 namespace quillet {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "macro/macro_file.h"
+#include "core/macro/macro_file.h"
 #include "macro/macro_test_support.h"
 
 namespace quillet {

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "macro/group_editor.h"
-#include "macro/group_list.h"
-#include "macro/macro_file.h"
-#include "macro/macro_library.h"
+#include "core/io/messages.h"
+#include "core/macro/group_editor.h"
+#include "core/macro/group_list.h"
+#include "core/macro/macro_file.h"
+#include "core/macro/macro_library.h"
+#include "core/macro/macro_text.h"
+#include "core/macro/step_edit.h"
 #include "macro/macro_test_support.h"
-#include "macro/macro_text.h"
-#include "macro/step_edit.h"
-#include "platform/messages.h"
 
 namespace quillet {
 namespace {

@@ -10,12 +10,12 @@
 #include <string>
 #include <utility>
 
-#include "macro/key_translation.h"
-#include "macro/macro_file.h"
-#include "platform/text_codec.h"
+#include "core/io/ini.h"
+#include "core/io/messages.h"
+#include "core/io/text_codec.h"
+#include "core/macro/key_translation.h"
+#include "core/macro/macro_file.h"
 #include "macro/macro_test_support.h"
-#include "platform/ini.h"
-#include "platform/messages.h"
 
 namespace quillet {
 namespace {

@@ -8,13 +8,13 @@
 #include <map>
 #include <vector>
 
-#include "macro/block_writer.h"
-#include "macro/group_list.h"
-#include "macro/macro_file.h"
-#include "macro/macro_image.h"
+#include "core/io/ini.h"
+#include "core/io/messages.h"
+#include "core/macro/block_writer.h"
+#include "core/macro/group_list.h"
+#include "core/macro/macro_file.h"
+#include "core/macro/macro_image.h"
 #include "macro/macro_test_support.h"
-#include "platform/ini.h"
-#include "platform/messages.h"
 
 namespace quillet {
 namespace {

@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "macro/group_list.h"
-#include "macro/macro_file.h"
-#include "macro/macro_library.h"
+#include "core/io/file_io.h"
+#include "core/io/ini.h"
+#include "core/io/messages.h"
+#include "core/io/text_codec.h"
+#include "core/macro/group_list.h"
+#include "core/macro/macro_file.h"
+#include "core/macro/macro_library.h"
 #include "macro/macro_test_support.h"
-#include "platform/file_io.h"
-#include "platform/ini.h"
-#include "platform/messages.h"
-#include "platform/text_codec.h"
 
 namespace quillet {
 namespace {

@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
-#include "macro/key_translation.h"
-#include "macro/macro_recorder.h"
+#include "core/macro/key_translation.h"
+#include "core/macro/macro_recorder.h"
 #include "macro/macro_test_support.h"
 
 namespace quillet {

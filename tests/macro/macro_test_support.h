@@ -7,8 +7,8 @@
 #include <initializer_list>
 #include <string>
 
-#include "macro/macro_record.h"
-#include "settings/app_state.h"
+#include "core/macro/macro_record.h"
+#include "core/settings/app_state.h"
 #include "support/temp_dir.h"
 
 namespace quillet::test {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "core/macro/macro_text.h"
+#include "core/settings/name_tables.h"
 #include "macro/macro_test_support.h"
-#include "macro/macro_text.h"
-#include "settings/name_tables.h"
 
 namespace quillet {
 namespace {

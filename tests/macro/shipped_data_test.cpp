@@ -6,11 +6,11 @@
 #include <set>
 #include <string>
 
-#include "macro/macro_file.h"
-#include "macro/macro_image.h"
-#include "macro/macro_library.h"
+#include "core/io/messages.h"
+#include "core/macro/macro_file.h"
+#include "core/macro/macro_image.h"
+#include "core/macro/macro_library.h"
 #include "macro/macro_test_support.h"
-#include "platform/messages.h"
 
 namespace quillet {
 namespace {

@@ -1,7 +1,7 @@
 // The desktop mouse settings: GNOME's on a key file of the test's own, KDE's files in a
 // temporary folder, and the choice by desktop on GSettings' memory backend. The machine's own
 // settings are never touched.
-#include "platform/desktop_mouse.h"
+#include "linux/desktop_mouse.h"
 
 #include <gtest/gtest.h>
 

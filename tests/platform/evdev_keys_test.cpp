@@ -1,4 +1,4 @@
-#include "platform/evdev_keys.h"
+#include "linux/evdev_keys.h"
 
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "macro/key_translation.h"
+#include "core/macro/key_translation.h"
 
 namespace quillet {
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_io.h"
-#include "platform/ini.h"
+#include "core/io/file_io.h"
+#include "core/io/ini.h"
 #include "support/temp_dir.h"
 
 namespace quillet {

@@ -1,10 +1,10 @@
-#include "platform/hid_report_descriptor.h"
+#include "core/io/hid_report_descriptor.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "platform/hid_transport.h"
+#include "core/io/hid_transport.h"
 
 namespace quillet::hid {
 namespace {

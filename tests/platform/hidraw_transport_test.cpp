@@ -1,6 +1,6 @@
 // The hidraw backend's view of the system: hidapi's entries, as a scripted enumeration, matched
 // with the collections of their nodes' report descriptors in a sysfs tree of the test's own.
-#include "platform/hidraw_transport.h"
+#include "linux/hidraw_transport.h"
 
 #include <gtest/gtest.h>
 

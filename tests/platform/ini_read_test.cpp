@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/ini.h"
+#include "core/io/ini.h"
 #include "support/temp_dir.h"
 
 namespace quillet {

@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/file_io.h"
-#include "platform/ini.h"
-#include "platform/ini_text.h"
+#include "core/io/file_io.h"
+#include "core/io/ini.h"
+#include "core/io/ini_text.h"
 #include "support/temp_dir.h"
 
 namespace quillet {

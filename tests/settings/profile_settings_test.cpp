@@ -1,5 +1,5 @@
 // The rules the settings model keeps whatever the user clicks.
-#include "settings/profile_settings.h"
+#include "core/settings/profile_settings.h"
 
 #include <gtest/gtest.h>
 

@@ -14,10 +14,10 @@
 #include <string>
 #include <thread>
 
-#include "macro/group_list.h"
-#include "macro/macro_file.h"
-#include "platform/file_io.h"
-#include "settings/settings_file.h"
+#include "core/io/file_io.h"
+#include "core/macro/group_list.h"
+#include "core/macro/macro_file.h"
+#include "core/settings/settings_file.h"
 #include "support/temp_dir.h"
 
 namespace quillet {

@@ -1,13 +1,13 @@
 // The settings file: what a load takes from it, what a save writes, the reset, import and export.
-#include "settings/settings_file.h"
+#include "core/settings/settings_file.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <string>
 
-#include "platform/ini.h"
-#include "platform/messages.h"
+#include "core/io/ini.h"
+#include "core/io/messages.h"
 #include "support/temp_dir.h"
 
 namespace quillet {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/hid_report_descriptor.h"
+#include "core/io/hid_report_descriptor.h"
 #include "sim_descriptors.h"
 
 namespace quillet::sim {

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "config_map.h"
-#include "macro/block_writer.h"
-#include "device/configuration.h"
+#include "core/device/configuration.h"
+#include "core/io/messages.h"
+#include "core/macro/block_writer.h"
+#include "core/macro/macro_image.h"
 #include "firmware.h"
-#include "macro/macro_image.h"
 #include "macro/macro_test_support.h"
-#include "platform/messages.h"
 
 namespace quillet::sim {
 namespace {

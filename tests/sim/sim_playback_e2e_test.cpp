@@ -13,13 +13,13 @@
 #include <sstream>
 #include <thread>
 
-#include "device/clock.h"
-#include "device/configuration.h"
-#include "device/device_link.h"
-#include "device/device_protocol.h"
-#include "macro/macro_image.h"
+#include "core/device/clock.h"
+#include "core/device/configuration.h"
+#include "core/device/device_link.h"
+#include "core/device/device_protocol.h"
+#include "core/macro/macro_image.h"
+#include "linux/sim_socket_transport.h"
 #include "macro/macro_test_support.h"
-#include "platform/sim_socket_transport.h"
 #include "support/process.h"
 
 namespace quillet::sim {

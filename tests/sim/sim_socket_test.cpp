@@ -11,11 +11,11 @@
 #include <filesystem>
 #include <thread>
 
-#include "device/device_event.h"
-#include "device/device_link.h"
-#include "device/device_protocol.h"
-#include "platform/sim_socket_transport.h"
-#include "platform/unix_socket.h"
+#include "core/device/device_event.h"
+#include "core/device/device_link.h"
+#include "core/device/device_protocol.h"
+#include "linux/sim_socket_transport.h"
+#include "linux/unix_socket.h"
 #include "sim_server.h"
 #include "sim_transport.h"
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -13,11 +14,24 @@ namespace quillet::test {
 class TempDir {
  public:
   TempDir() {
+#if defined(_WIN32)
+    // Windows has no mkdtemp: fresh names are tried until one is created.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::error_code ec;
+      path_ = std::filesystem::temp_directory_path() / ("quillet-test-" + std::to_string(random()));
+      if (std::filesystem::create_directory(path_, ec)) {
+        return;
+      }
+    }
+    std::abort();
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "quillet-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
       std::abort();
     }
     path_ = pattern;
+#endif
   }
   ~TempDir() {
     std::error_code ec;

@@ -2,8 +2,9 @@
 // passes, and every way a request can differ from it is caught.
 #include <gtest/gtest.h>
 
+#include "core/survey/survey_query.h"
+#include "linux/md5.h"
 #include "request_check.h"
-#include "survey/survey_query.h"
 
 namespace quillet::survey_server {
 namespace {
@@ -22,7 +23,7 @@ survey::SignedQuery sent(const std::string& facebook = "Facebook:", const std::s
   r.game = game;
   r.isMale = 1;
   r.macText = "";
-  return *survey::prepareSurvey(r).request;
+  return *survey::prepareSurvey(r, md5Hex).request;
 }
 
 TEST(RequestCheck, WhatTheUtilitySendsPasses) {

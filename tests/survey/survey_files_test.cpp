@@ -3,9 +3,9 @@
 
 #include <set>
 
+#include "core/survey/country_list.h"
+#include "core/survey/survey_record.h"
 #include "support/temp_dir.h"
-#include "survey/country_list.h"
-#include "survey/survey_record.h"
 
 namespace quillet::survey {
 namespace {

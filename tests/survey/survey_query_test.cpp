@@ -4,9 +4,9 @@
 
 #include <random>
 
-#include "platform/md5.h"
-#include "survey/survey_query.h"
-#include "survey/survey_rules.h"
+#include "core/survey/survey_query.h"
+#include "core/survey/survey_rules.h"
+#include "linux/md5.h"
 
 namespace quillet::survey {
 namespace {
@@ -94,7 +94,7 @@ SurveyRecord answers() {
 }
 
 TEST(SurveyRequest, IsTheHandComputedUrl) {
-  const PreparedSurvey p = prepareSurvey(answers());
+  const PreparedSurvey p = prepareSurvey(answers(), md5Hex);
   ASSERT_TRUE(p.request);
   EXPECT_EQ(p.request->signingText,
             "age=27&area=New Zealand&email=jo-ann.smith@mail.com&game=Rocket League&mac=0A-1B-2C-3D-4E-5F"
@@ -139,7 +139,7 @@ TEST(SurveyRequest, KeysComeInTheirOrderWithTheOptionalOnesOnlyWhenAnswered) {
     SurveyRecord r = answers();
     r.facebook = c.facebook;
     r.game = c.game;
-    const PreparedSurvey p = prepareSurvey(r);
+    const PreparedSurvey p = prepareSurvey(r, md5Hex);
     ASSERT_TRUE(p.request);
     EXPECT_EQ(keysOf(p.request->query), c.keys) << c.facebook << " / " << c.game;
     const std::string signedKeys = p.request->signingText.substr(0, p.request->signingText.size() - kSigningSalt.size());
@@ -156,7 +156,7 @@ TEST(SurveyRequest, SignsTheTypedValuesAndSendsTheEscapedOnes) {
   r.game = std::string(kGameHint);
   r.isMale = 1;
   r.macText.clear();  // no adapter address: the key stays, empty
-  const PreparedSurvey p = prepareSurvey(r);
+  const PreparedSurvey p = prepareSurvey(r, md5Hex);
   ASSERT_TRUE(p.request);
   EXPECT_EQ(p.request->query, "age=7&area=China&email=a@b.cn&mac=&name=%E4%B8%AD%E6%96%87&sexuality=male&types=K736");
   EXPECT_EQ(p.request->signature, "b13c8c2d698c8ea363bf4dcc67a707fb");
@@ -166,7 +166,7 @@ TEST(SurveyLimits, EscapedValuesAndTheSigningTextStayWithinTheirBytes) {
   const auto limitOf = [](const std::function<void(SurveyRecord&)>& change) {
     SurveyRecord r = answers();
     change(r);
-    return prepareSurvey(r).limit;
+    return prepareSurvey(r, md5Hex).limit;
   };
   const std::string cjk21 = [] {
     std::string s;
@@ -182,7 +182,7 @@ TEST(SurveyLimits, EscapedValuesAndTheSigningTextStayWithinTheirBytes) {
   EXPECT_EQ(limitOf([](SurveyRecord& r) { r.email = std::string(kEmailHint); }), SurveyLimit::Unanswered);
 
   // A longer region fills the signing text up to its limit, and one byte more is refused.
-  const std::size_t base = prepareSurvey(answers()).request->signingText.size();
+  const std::size_t base = prepareSurvey(answers(), md5Hex).request->signingText.size();
   const std::size_t room = kMaxSigningTextBytes - base;
   EXPECT_EQ(limitOf([&](SurveyRecord& r) { r.region += std::string(room, 'r'); }), SurveyLimit::None);
   EXPECT_EQ(limitOf([&](SurveyRecord& r) { r.region += std::string(room + 1, 'r'); }), SurveyLimit::SigningTextTooLong);

@@ -1,7 +1,7 @@
 // The survey service's reply, as the submission reads it.
 #include <gtest/gtest.h>
 
-#include "survey/survey_reply.h"
+#include "core/survey/survey_reply.h"
 
 namespace quillet::survey {
 namespace {

@@ -2,8 +2,8 @@
 // character filter of its edit boxes.
 #include <gtest/gtest.h>
 
-#include "survey/survey_rules.h"
-#include "ui/character_filter.h"
+#include "core/skin/character_filter.h"
+#include "core/survey/survey_rules.h"
 
 namespace quillet::survey {
 namespace {

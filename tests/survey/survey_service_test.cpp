@@ -3,8 +3,8 @@
 
 #include <cstdlib>
 
-#include "platform/adapter_address.h"
-#include "survey/survey_service.h"
+#include "core/survey/survey_service.h"
+#include "linux/adapter_address.h"
 
 namespace quillet::survey {
 namespace {

@@ -9,10 +9,12 @@
 
 #include <mutex>
 
+#include "core/survey/survey_query.h"
+#include "core/survey/survey_record.h"
+#include "core/survey/survey_submission.h"
+#include "linux/http_client.h"
+#include "linux/md5.h"
 #include "support/temp_dir.h"
-#include "survey/survey_query.h"
-#include "survey/survey_record.h"
-#include "survey/survey_submission.h"
 #include "survey_test_server.h"
 
 namespace quillet::survey {
@@ -31,7 +33,7 @@ SignedQuery signedAnswers() {
   r.game = "What game to play:";
   r.isMale = 0;
   r.macText = "02-42-AC-11-00-02";
-  return *prepareSurvey(r).request;
+  return *prepareSurvey(r, md5Hex).request;
 }
 
 // The curl client, with the time of every request.

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "settings/name_tables.h"
-#include "ui/lighting_rules.h"
+#include "core/settings/name_tables.h"
+#include "core/skin/lighting_rules.h"
 
 namespace quillet {
 namespace {

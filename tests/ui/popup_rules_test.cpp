@@ -1,4 +1,4 @@
-#include "ui/popup_rules.h"
+#include "core/skin/popup_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/ini.h"
-#include "platform/messages.h"
+#include "core/io/ini.h"
+#include "core/io/messages.h"
+#include "core/macro/macro_record.h"
+#include "core/skin/skin_layout.h"
+#include "core/skin/window_rules.h"
+#include "core/skin/window_shape.h"
 #include "support/temp_dir.h"
-#include "macro/macro_record.h"
-#include "ui/skin_layout.h"
-#include "ui/window_rules.h"
-#include "ui/window_shape.h"
 
 namespace quillet {
 namespace {

@@ -1,12 +1,12 @@
 // The hit test and the main window's load of the layout files.
-#include "ui/skin_layout.h"
+#include "core/skin/skin_layout.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "platform/ini.h"
-#include "platform/messages.h"
+#include "core/io/ini.h"
+#include "core/io/messages.h"
 #include "support/temp_dir.h"
 
 namespace quillet {

@@ -1,15 +1,15 @@
 // Cutting skin values into fields, and reading them from layout files with the reactions to
 // missing files and malformed values.
-#include "ui/skin_value.h"
+#include "core/skin/skin_value.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <string>
 
-#include "platform/messages.h"
+#include "core/io/messages.h"
+#include "core/skin/skin_layout.h"
 #include "support/temp_dir.h"
-#include "ui/skin_layout.h"
 
 namespace quillet {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/window_rules.h"
+#include "core/skin/window_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The mask rule and the shapes and repaint regions built from a mask.
-#include "ui/window_shape.h"
+#include "core/skin/window_shape.h"
 
 #include <gtest/gtest.h>
 

@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "settings/app_state.h"
-#include "settings/profile_settings.h"
-#include "platform/messages.h"
+#include "core/device/transport_choice.h"
+#include "core/io/messages.h"
+#include "core/settings/app_state.h"
+#include "core/settings/profile_settings.h"
 
 namespace quillet {
 class DeviceProtocol;
@@ -28,6 +29,7 @@ struct Context {
   ProfileSettings settings;
   StderrMessages messages;
   bool simulate = false;  // --simulate: talk to the in-process simulated mouse
+  TransportBackends backends;  // the transports this program links
 };
 
 struct Command {
@@ -37,6 +39,10 @@ struct Command {
   int (*run)(Context& context, const std::vector<std::string>& args);
   bool usesSettings = true;  // reads the user's data (an installed copy makes it on first use)
 };
+
+// The transport the options and QUILLET_SIM choose; without one (a backend this program lacks)
+// it says so on stderr and the choice has no transport.
+TransportChoice chooseTransport(const Context& context);
 
 // Prints "quilletctl: <text>" on stderr.
 void error(const std::string& text);

@@ -1,9 +1,9 @@
 // quilletctl autostart [on|off]: the start at login, hidden in the notification area.
 #include <cstdio>
 
-#include "app/autostart.h"
 #include "cli.h"
-#include "platform/app_folder.h"
+#include "core/io/app_folder.h"
+#include "linux/autostart.h"
 
 namespace quillet::cli {
 

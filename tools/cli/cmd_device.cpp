@@ -2,10 +2,9 @@
 #include <cstdio>
 
 #include "cli.h"
-#include "device/clock.h"
-#include "device/device_link.h"
-#include "device/device_protocol.h"
-#include "transport_choice.h"
+#include "core/device/clock.h"
+#include "core/device/device_link.h"
+#include "core/device/device_protocol.h"
 
 namespace quillet::cli {
 namespace {
@@ -26,7 +25,10 @@ int runList(Context& context, const std::vector<std::string>& args) {
     error("list takes no arguments");
     return kExitUsage;
   }
-  const sim::TransportChoice choice = sim::chooseTransport(context.simulate);
+  const TransportChoice choice = chooseTransport(context);
+  if (!choice.transport) {
+    return kExitFailed;
+  }
   int found = 0;
   std::string problem;  // the first vendor collection that could not be opened
   for (const HidInterfaceInfo& i : choice.transport->enumerate()) {
@@ -63,7 +65,10 @@ int runStatus(Context& context, const std::vector<std::string>& args) {
     error("status takes no arguments");
     return kExitUsage;
   }
-  const sim::TransportChoice choice = sim::chooseTransport(context.simulate);
+  const TransportChoice choice = chooseTransport(context);
+  if (!choice.transport) {
+    return kExitFailed;
+  }
   DeviceLink link(*choice.transport);
   if (!link.open()) {
     return noMouse(*choice.transport);

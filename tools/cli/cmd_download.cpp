@@ -2,16 +2,15 @@
 // written into the mouse and saved, through the same code as the window's apply.
 #include <cstdio>
 
-#include "settings/settings_file.h"
 #include "cli.h"
-#include "macro/block_writer.h"
-#include "device/clock.h"
-#include "device/device_link.h"
-#include "device/device_protocol.h"
-#include "device/download.h"
-#include "macro/macro_library.h"
-#include "platform/desktop_mouse.h"
-#include "transport_choice.h"
+#include "core/device/clock.h"
+#include "core/device/device_link.h"
+#include "core/device/device_protocol.h"
+#include "core/device/download.h"
+#include "core/macro/block_writer.h"
+#include "core/macro/macro_library.h"
+#include "core/settings/settings_file.h"
+#include "linux/desktop_mouse.h"
 
 namespace quillet::cli {
 namespace {
@@ -73,7 +72,10 @@ int runApply(Context& context, const std::vector<std::string>& args) {
     return kExitUsage;
   }
   Loaded loaded(context, LibraryFiles::ReadWrite);
-  const sim::TransportChoice choice = sim::chooseTransport(context.simulate);
+  const TransportChoice choice = chooseTransport(context);
+  if (!choice.transport) {
+    return kExitFailed;
+  }
   DeviceLink link(*choice.transport);
   if (link.open() && !link.usable()) {
     return noAccess(link.accessProblem());

@@ -16,15 +16,14 @@
 #include <memory>
 #include <mutex>
 
-#include "settings/settings_file.h"
 #include "cli.h"
-#include "device/clock.h"
-#include "device/device_link.h"
-#include "device/device_protocol.h"
-#include "device/device_threads.h"
-#include "device/download.h"
-#include "macro/macro_library.h"
-#include "transport_choice.h"
+#include "core/device/clock.h"
+#include "core/device/device_link.h"
+#include "core/device/device_protocol.h"
+#include "core/device/device_threads.h"
+#include "core/device/download.h"
+#include "core/macro/macro_library.h"
+#include "core/settings/settings_file.h"
 
 namespace quillet::cli {
 namespace {
@@ -139,7 +138,10 @@ int runListen(Context& context, const std::vector<std::string>& args) {
     return makeDeviceSnapshot(context.app, context.settings, state, nullptr, library.folders().macroFolder);
   };
 
-  const sim::TransportChoice choice = sim::chooseTransport(context.simulate);
+  const TransportChoice choice = chooseTransport(context);
+  if (!choice.transport) {
+    return kExitFailed;
+  }
   DeviceLink link(*choice.transport);
   SteadyClock clock;
   DeviceProtocol protocol(link, clock);

@@ -2,8 +2,8 @@
 #include <cstdio>
 
 #include "cli.h"
-#include "macro/macro_file.h"
-#include "platform/file_io.h"
+#include "core/io/file_io.h"
+#include "core/macro/macro_file.h"
 
 namespace quillet::cli {
 

@@ -1,8 +1,8 @@
 // quilletctl show and reset: the settings file as the utility loads it, and its factory reset.
 #include <cstdio>
 
-#include "settings/settings_file.h"
 #include "cli.h"
+#include "core/settings/settings_file.h"
 
 namespace quillet::cli {
 

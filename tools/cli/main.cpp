@@ -6,11 +6,13 @@
 #include <optional>
 #include <string_view>
 
-#include "app/startup.h"
 #include "cli.h"
-#include "device/device_protocol.h"
-#include "platform/app_folder.h"
-#include "platform/file_io.h"
+#include "core/device/device_protocol.h"
+#include "core/io/app_folder.h"
+#include "core/io/file_io.h"
+#include "core/skin/startup.h"
+#include "linux/transports.h"
+#include "sim_transport.h"
 
 namespace quillet::cli {
 namespace {
@@ -120,6 +122,15 @@ const Command* findCommand(std::string_view name) {
 
 void error(const std::string& text) { std::fprintf(stderr, "quilletctl: %s\n", text.c_str()); }
 
+TransportChoice chooseTransport(const Context& context) {
+  std::string problem;
+  TransportChoice choice = quillet::chooseTransport(context.simulate, context.backends, problem);
+  if (!choice.transport) {
+    error(problem);
+  }
+  return choice;
+}
+
 bool requireSettingsFile(const Context& context) {
   if (!fileio::readFile(context.app.configPath)) {
     error("cannot read the settings file " + context.app.configPath.string());
@@ -142,6 +153,8 @@ void traceReportsIfAsked(DeviceProtocol& protocol) {
 
 int run(int argc, char** argv) {
   Context context;
+  context.backends = linuxTransportBackends();
+  sim::addInProcessMouse(context.backends);
   std::optional<std::filesystem::path> skins;
   const Command* command = nullptr;
   std::vector<std::string> args;

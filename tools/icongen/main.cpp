@@ -10,8 +10,8 @@
 
 #include <cstdio>
 
-#include "app/app_id.h"
-#include "ui/app_icon.h"
+#include "core/io/app_id.h"
+#include "gui/widgets/app_icon.h"
 
 int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);

@@ -4,7 +4,7 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "macro/key_translation.h"
+#include "core/macro/key_translation.h"
 
 namespace quillet::macrogen {
 namespace {

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "settings/app_state.h"
-#include "macro/macro_record.h"
+#include "core/macro/macro_record.h"
+#include "core/settings/app_state.h"
 
 namespace quillet::macrogen {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <system_error>
 
+#include "core/macro/group_list.h"
+#include "core/macro/macro_file.h"
+#include "core/macro/macro_library.h"
 #include "factory_macros.h"
-#include "macro/group_list.h"
-#include "macro/macro_file.h"
-#include "macro/macro_library.h"
 
 namespace {
 

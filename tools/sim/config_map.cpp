@@ -1,9 +1,9 @@
 #include "config_map.h"
 
-#include "settings/key_slots.h"
+#include "core/io/hex_text.h"
+#include "core/macro/macro_image.h"
+#include "core/settings/key_slots.h"
 #include "image_walk.h"
-#include "macro/macro_image.h"
-#include "platform/hex_text.h"
 
 namespace quillet::sim {
 namespace {

@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "device/configuration.h"
+#include "core/device/configuration.h"
 
 namespace quillet::sim {
 

@@ -1,13 +1,13 @@
 #include "firmware.h"
 
 #include "config_map.h"
-#include "device/configuration.h"
-#include "device/device_event.h"
-#include "device/device_protocol.h"
-#include "settings/key_slots.h"
+#include "core/device/configuration.h"
+#include "core/device/device_event.h"
+#include "core/device/device_protocol.h"
+#include "core/io/hex_text.h"
+#include "core/macro/macro_image.h"
+#include "core/settings/key_slots.h"
 #include "image_walk.h"
-#include "macro/macro_image.h"
-#include "platform/hex_text.h"
 
 namespace quillet::sim {
 

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "macro/macro_record.h"
-#include "platform/hex_text.h"
+#include "core/io/hex_text.h"
+#include "core/macro/macro_record.h"
 
 namespace quillet::sim {
 namespace {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/unix_socket.h"
+#include "linux/unix_socket.h"
 #include "sim_control.h"
 #include "sim_server.h"
 

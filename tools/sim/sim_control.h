@@ -10,7 +10,7 @@
 //                                     key functions and macros its memory configures
 #include <string_view>
 
-#include "platform/sim_wire.h"
+#include "core/io/sim_wire.h"
 #include "sim_mouse.h"
 
 namespace quillet::sim {

@@ -8,7 +8,7 @@
 #include <climits>
 #include <cstdio>
 
-#include "platform/hex_text.h"
+#include "core/io/hex_text.h"
 
 namespace quillet::sim {
 

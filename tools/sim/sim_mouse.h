@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "device/device_link.h"
+#include "core/device/device_link.h"
+#include "core/io/hid_transport.h"
 #include "firmware.h"
-#include "platform/hid_transport.h"
 
 namespace quillet::sim {
 

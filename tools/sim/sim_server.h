@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/unix_socket.h"
+#include "linux/unix_socket.h"
 #include "sim_mouse.h"
 
 namespace quillet::sim {

@@ -46,4 +46,14 @@ std::unique_ptr<HidTransport> makeInProcessTransport(std::shared_ptr<SimMouse> m
   return std::make_unique<InProcessTransport>(std::move(mouse));
 }
 
+void addInProcessMouse(TransportBackends& backends) {
+  backends.inProcess = [] {
+    std::shared_ptr<SimMouse> mouse = SimMouse::create({});
+    TransportChoice choice;
+    choice.transport = makeInProcessTransport(mouse);
+    choice.keepAlive = std::move(mouse);
+    return choice;
+  };
+}
+
 }  // namespace quillet::sim

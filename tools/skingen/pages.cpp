@@ -8,7 +8,7 @@
 #include <array>
 #include <cmath>
 
-#include "ui/window_shape.h"
+#include "core/skin/window_shape.h"
 
 namespace skingen {
 

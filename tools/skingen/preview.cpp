@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <algorithm>
 
-#include "settings/name_tables.h"
-#include "ui/lighting_rules.h"
-#include "ui/window_shape.h"
+#include "core/settings/name_tables.h"
+#include "core/skin/lighting_rules.h"
+#include "core/skin/window_shape.h"
 
 namespace skingen {
 

@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "platform/ini.h"
-#include "platform/messages.h"
-#include "ui/skin_layout.h"
-#include "ui/skin_value.h"
+#include "core/io/ini.h"
+#include "core/io/messages.h"
+#include "core/skin/skin_layout.h"
+#include "core/skin/skin_value.h"
 
 namespace skingen {
 

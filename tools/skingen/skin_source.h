@@ -10,7 +10,7 @@
 #include <map>
 #include <vector>
 
-#include "settings/app_state.h"
+#include "core/settings/app_state.h"
 
 namespace skingen {
 

@@ -4,8 +4,8 @@
 #include <array>
 #include <optional>
 
-#include "platform/md5.h"
-#include "survey/survey_query.h"
+#include "core/survey/survey_query.h"
+#include "linux/md5.h"
 
 namespace quillet::survey_server {
 namespace {

@@ -1,0 +1,242 @@
+#include "core/device/device_session.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/io/desktop_mouse.h"
+#include "core/macro/block_writer.h"
+#include "core/macro/macro_library.h"
+
+namespace quillet {
+
+namespace {
+
+class RecordingWriter final : public BlockWriter {
+ public:
+  explicit RecordingWriter(std::vector<NullDeviceSession::Block>& blocks) : blocks_(blocks) {}
+  bool writeBlock(std::uint16_t address, std::span<const std::uint8_t> data) override {
+    blocks_.push_back({address, {data.begin(), data.end()}});
+    return true;
+  }
+
+ private:
+  std::vector<NullDeviceSession::Block>& blocks_;
+};
+
+}  // namespace
+
+void NullDeviceSession::settingsLoaded(const ProfileSettings& settings, const AppState&, const MacroLibrary& library) {
+  deriveDownloadState(settings, library, state_);
+}
+
+DownloadResult NullDeviceSession::apply(ProfileSettings& settings, AppState& app, MacroLibrary& library) {
+  lastBlocks_.clear();
+  RecordingWriter writer(lastBlocks_);
+  DownloadContext context{settings, app, state_, library, writer, {}, nullptr, messages_, {}, true};
+  return downloadSettings(context);
+}
+
+HidDeviceSession::HidDeviceSession(std::unique_ptr<HidTransport> transport, std::shared_ptr<void> keepAlive,
+                                   MessageService& messages, std::unique_ptr<DesktopMouseSettings> desktop)
+    : transport_(std::move(transport)),
+      keepAlive_(std::move(keepAlive)),
+      messages_(messages),
+      desktop_(desktop ? std::move(desktop) : makeUnavailableMouseSettings()),
+      link_(*transport_),
+      protocol_(link_, clock_) {
+  hotplug_ = transport_->watchHotplug(hotplugProblem_);
+}
+
+HidDeviceSession::~HidDeviceSession() {
+  if (running_ && running_->writer.joinable()) {
+    running_->writer.join();
+  }
+  if (threads_) {
+    threads_->stop();
+  }
+}
+
+void HidDeviceSession::startThreads() {
+  if (threads_) {
+    return;
+  }
+  DeviceThreadHooks hooks;
+  hooks.post = [this](std::function<void()> work) {
+    if (post) {
+      post(std::move(work));
+    }
+  };
+  hooks.followed = [this](const FollowedChange& change) {
+    if (onFollowed) {
+      onFollowed(change);
+    }
+  };
+  if (const char* trace = std::getenv("QUILLET_HID_LOG"); trace != nullptr && *trace != '\0') {
+    hooks.action = [](std::string_view line) {
+      std::fprintf(stderr, "quillet: %.*s\n", static_cast<int>(line.size()), line.data());
+    };
+  }
+  threads_ = std::make_unique<DeviceThreads>(link_, protocol_, std::move(hooks));
+  threads_->start();
+}
+
+void HidDeviceSession::stopThreads() {
+  if (threads_) {
+    threads_->stop();
+  }
+}
+
+bool HidDeviceSession::open() {
+  link_.open();
+  usable_ = link_.usable();
+  return usable_;
+}
+
+bool HidDeviceSession::isOpen() const { return link_.commandState() == DeviceLink::HandleState::kOpen; }
+
+std::string HidDeviceSession::accessProblem() const { return link_.accessProblem(); }
+
+std::optional<std::uint8_t> HidDeviceSession::readDeviceValue() {
+  if (const std::optional<DeviceStatus> status = protocol_.readStatus()) {
+    return status->deviceValue;
+  }
+  return std::nullopt;
+}
+
+void HidDeviceSession::hostExit() { protocol_.hostExit(); }
+
+void HidDeviceSession::settingsLoaded(const ProfileSettings& settings, const AppState& app,
+                                      const MacroLibrary& library) {
+  deriveDownloadState(settings, library, state_);
+  publish(settings, app, library);
+}
+
+DownloadContext HidDeviceSession::downloadContext(ProfileSettings& settings, AppState& app, MacroLibrary& library) {
+  // Each block is one transaction of the protocol; a mouse that is not there takes none, and
+  // the download goes on to its save as it would with the mouse in place.
+  return DownloadContext{settings, app,       state_, library, protocol_, [this] { return endDownload(); },
+                         desktop_.get(), messages_, {},     true};
+}
+
+DownloadResult HidDeviceSession::apply(ProfileSettings& settings, AppState& app, MacroLibrary& library) {
+  finishApplyNow();
+  DownloadContext context = downloadContext(settings, app, library);
+  DownloadResult result = downloadSettings(context);
+  if (result.completed) {
+    lastDownload_ = result.layout;
+    ++downloads_;
+  }
+  publish(settings, app, library);
+  return result;
+}
+
+void HidDeviceSession::startApply(ProfileSettings& settings, AppState& app, MacroLibrary& library,
+                                  std::function<void(ApplyProgress)> progress, ApplyDone done) {
+  finishApplyNow();
+  if (!post) {
+    // Nobody to hear of the end later: the download runs here and now.
+    const DownloadResult result = apply(settings, app, library);
+    if (done) {
+      done(result);
+    }
+    return;
+  }
+  DownloadContext context = downloadContext(settings, app, library);
+  running_ = std::make_unique<RunningApply>(RunningApply{settings, app, library, planDownload(context), true,
+                                                         std::move(progress), std::move(done), {}});
+  RunningApply* run = running_.get();
+  // The blocks go out on their own thread, with the block write's pauses; the window's thread
+  // goes on painting and hears of each block and of the end through `post`.
+  run->writer = std::thread([this, run] {
+    run->tookAll = sendDownload(
+        run->plan, protocol_, [this] { return endDownload(); },
+        [this, run](std::size_t sent, std::size_t total) {
+          if (post) {
+            post([this, run, sent, total] {
+              if (running_.get() == run && run->progress) {
+                run->progress(ApplyProgress{sent, total});
+              }
+            });
+          }
+        });
+    if (post) {
+      post([this, run] {
+        if (running_.get() == run) {
+          completeApply();
+        }
+      });
+    }
+  });
+}
+
+void HidDeviceSession::finishApplyNow() {
+  if (running_) {
+    completeApply();
+  }
+}
+
+void HidDeviceSession::completeApply() {
+  std::unique_ptr<RunningApply> run = std::move(running_);
+  if (run->writer.joinable()) {
+    run->writer.join();
+  }
+  DownloadContext context = downloadContext(run->settings, run->app, run->library);
+  const DownloadResult result = finishDownload(context, std::move(run->plan), run->tookAll);
+  if (result.completed) {
+    lastDownload_ = result.layout;
+    ++downloads_;
+  }
+  publish(run->settings, run->app, run->library);
+  if (run->done) {
+    run->done(result);
+  }
+}
+
+int HidDeviceSession::hotplugDescriptor() const { return hotplug_ ? hotplug_->descriptor() : -1; }
+
+void HidDeviceSession::serviceHotplug() {
+  if (!hotplug_) {
+    return;
+  }
+  while (const std::optional<HotplugEvent> event = hotplug_->next(std::chrono::milliseconds(0))) {
+    if (!usable_ && !link_.devicePath().empty() && event->kind == HotplugEvent::Kind::kArrival) {
+      // A mouse that was there but could not be opened may come back under another node once
+      // the rule is in place: every arrival is a reason to look again.
+      if (open() && onArrived) {
+        onArrived();
+      }
+      continue;
+    }
+    switch (link_.onDeviceChange(*event)) {
+      case DeviceLink::Change::kRemoved:
+        if (!usable_) {
+          break;  // a mouse that could never be written goes without ending the window
+        }
+        usable_ = false;
+        if (onRemoved) {
+          onRemoved();
+        }
+        return;  // the window ends; what else waits does not matter
+      case DeviceLink::Change::kRediscovered:
+        usable_ = link_.usable();
+        if (onArrived) {
+          onArrived();
+        }
+        break;
+      case DeviceLink::Change::kNone:
+        break;
+    }
+  }
+}
+
+void HidDeviceSession::publish(const ProfileSettings& settings, const AppState& app, const MacroLibrary& library) {
+  if (threads_) {
+    DeviceSnapshot snapshot = makeDeviceSnapshot(app, settings, state_, lastDownload_ ? &*lastDownload_ : nullptr,
+                                                 library.folders().macroFolder);
+    snapshot.downloads = downloads_;
+    threads_->publish(std::move(snapshot));
+  }
+}
+
+}  // namespace quillet

@@ -1,0 +1,69 @@
+#include "gui/app/tray_icon.h"
+
+#include "core/skin/window_rules.h"
+#include "gui/app/about_dlg.h"
+#include "gui/widgets/app_icon.h"
+
+namespace quillet {
+
+TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
+  icon_.setIcon(appIcon());
+  icon_.setToolTip(QString::fromUtf8(kTrayTipAdded));
+  connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+    if (reason == QSystemTrayIcon::DoubleClick) {
+      Q_EMIT showWindowRequested();
+    }
+  });
+}
+
+TrayIcon::~TrayIcon() { icon_.setContextMenu(nullptr); }
+
+void TrayIcon::add() {
+  if (!icon_.isVisible()) {
+    icon_.setToolTip(QString::fromUtf8(kTrayTipAdded));
+    icon_.show();
+  }
+}
+
+void TrayIcon::remove() {
+  icon_.hide();
+  icon_.setToolTip(QString::fromUtf8(kTrayTipRemoved));
+}
+
+void TrayIcon::setLanguage(Language language) {
+  const TrayMenu table = trayMenu(language);
+  std::vector<MenuItemSpec> items;
+  for (const TrayMenuItem& item : table.items) {
+    items.push_back({item.text, item.command, {}});
+  }
+  // The window has no system menu: its About command is offered here too.
+  items.push_back({});
+  items.push_back({kAboutItemText, kAboutCommand, {}});
+  auto menu = std::make_unique<CTolvarMenu>();
+  menu->setTitle(QString::fromUtf8(table.title));
+  menu->makeOwnerDrawn(items);
+  connect(menu.get(), &CTolvarMenu::commandChosen, this, [this](int command) {
+    if (command == kAboutCommand) {
+      Q_EMIT aboutRequested();
+    } else {
+      runCommand(command);
+    }
+  });
+  icon_.setContextMenu(menu.get());
+  menu_ = std::move(menu);
+}
+
+void TrayIcon::runCommand(int command) {
+  switch (trayAction(command)) {
+    case TrayAction::ShowWindow:
+      Q_EMIT showWindowRequested();
+      break;
+    case TrayAction::Exit:
+      Q_EMIT exitRequested();
+      break;
+    case TrayAction::None:
+      break;
+  }
+}
+
+}  // namespace quillet

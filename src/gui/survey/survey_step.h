@@ -1,0 +1,20 @@
+#pragma once
+// The survey step of the start-up: until the survey has once been answered, the survey form runs
+// modally; a valid submission starts the signed request's submission in the background, which
+// lives as long as `owner` (the main window) and ends with it.
+#include <QWidget>
+
+#include "core/io/messages.h"
+#include "core/settings/app_state.h"
+
+namespace quillet {
+
+// True when the utility goes on: the survey was answered before (Login = "Yes") or the form was
+// submitted now. False when the form was closed unanswered: the utility ends.
+//
+// The request goes to the survey service of QUILLET_SURVEY_HOST, or the built-in one; replies that
+// need the user ("Email Must be a valid email address") are shown through `messages` on the
+// window thread.
+bool runSurveyStep(QWidget& owner, MessageService& messages, const AppState& app);
+
+}  // namespace quillet
