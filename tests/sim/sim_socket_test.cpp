@@ -2,6 +2,7 @@
 // device link and protocol.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -242,6 +243,40 @@ TEST_F(SimSocketTest, PeersThatSendGarbageLoseOnlyTheirOwnConnection) {
   DeviceProtocol protocol(link, clock);
   ASSERT_TRUE(link.open());
   EXPECT_TRUE(protocol.readStatus());
+}
+
+// A client that waits for the socket file and connects at once must never be refused: the file
+// appears only once the socket listens, renamed into place, never created by the bind itself.
+TEST(SimSocketReadiness, TheSocketFileAppearsOnlyWhenItListens) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "quillet-ready-test-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+  const std::filesystem::path dir = pattern;
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(::inotify_add_watch(watch, dir.c_str(), IN_CREATE | IN_MOVED_TO), 0);
+
+  auto server = std::make_unique<SimServer>(SimMouse::create({}));
+  std::string error;
+  ASSERT_TRUE(server->listen((dir / "mouse.sock").string(), error)) << error;
+
+  std::vector<std::string> created;
+  std::vector<std::string> movedIn;
+  alignas(inotify_event) char buffer[4096];
+  for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;) {
+    for (char* p = buffer; p < buffer + n;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(p);
+      const std::string name = event->len > 0 ? event->name : "";
+      ((event->mask & IN_MOVED_TO) != 0 ? movedIn : created).push_back(name);
+      p += sizeof(inotify_event) + event->len;
+    }
+  }
+  ::close(watch);
+  EXPECT_THAT(movedIn, ElementsAre("mouse.sock"));
+  EXPECT_THAT(created, ::testing::Not(::testing::Contains("mouse.sock")));
+  std::string connectError;
+  EXPECT_TRUE(UnixSocket::connectTo((dir / "mouse.sock").string(), connectError).valid()) << connectError;
+  server.reset();
+  std::filesystem::remove_all(dir);
 }
 
 // A socket peer that is not the simulator: the host gets no mouse and a reason, and never hangs.

@@ -76,16 +76,38 @@ bool SimServer::listen(const std::string& path, std::string& error) {
     error = std::string("cannot create a socket: ") + std::strerror(errno);
     return false;
   }
+  // The socket file appears at bind, before the socket listens: a client that waits for the file
+  // and connects at once would be refused. So the socket listens under a temporary name first
+  // and is renamed into place, and whoever sees `path` finds a socket that accepts.
+  const std::string staging = path + ".new" + std::to_string(::getpid());
+  if (staging.size() > maxSocketPathLength()) {
+    error = "socket path is longer than " + std::to_string(maxSocketPathLength() - (staging.size() - path.size())) +
+            " bytes";
+    ::close(listenFd_);
+    listenFd_ = -1;
+    return false;
+  }
+  ::unlink(staging.c_str());  // left by a simulator of this pid that did not end cleanly
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, path.data(), path.size());
+  std::memcpy(address.sun_path, staging.data(), staging.size());
   // Only the user who runs the simulator may talk to it.
   const mode_t old = ::umask(0077);
   const int bound = ::bind(listenFd_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
   const int bindErrno = errno;
   ::umask(old);
-  if (bound != 0 || ::listen(listenFd_, 16) != 0) {
-    error = "cannot listen on " + path + ": " + std::strerror(bound != 0 ? bindErrno : errno);
+  int failure = bound != 0 ? bindErrno : 0;
+  if (failure == 0 && ::listen(listenFd_, 16) != 0) {
+    failure = errno;
+  }
+  if (failure == 0 && ::rename(staging.c_str(), path.c_str()) != 0) {
+    failure = errno;
+  }
+  if (failure != 0) {
+    error = "cannot listen on " + path + ": " + std::strerror(failure);
+    if (bound == 0) {
+      ::unlink(staging.c_str());
+    }
     ::close(listenFd_);
     listenFd_ = -1;
     return false;
