@@ -51,7 +51,7 @@ void error(const std::string& text);
 bool requireSettingsFile(const Context& context);
 
 // With QUILLET_HID_LOG set (not empty), every report `protocol` sends or reads goes to stderr.
-void traceReportsIfAsked(DeviceProtocol& protocol);
+void traceReports(DeviceProtocol& protocol);
 
 // Says on stderr which node could not be opened and why, and the udev rule that fixes it;
 // returns kExitNoAccess.

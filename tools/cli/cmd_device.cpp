@@ -75,7 +75,7 @@ int runStatus(Context& context, const std::vector<std::string>& args) {
   }
   SteadyClock clock;
   DeviceProtocol protocol(link, clock);
-  traceReportsIfAsked(protocol);
+  traceReports(protocol);
   if (!link.usable()) {
     return noAccess(link.accessProblem());
   }

@@ -89,7 +89,7 @@ int runApply(Context& context, const std::vector<std::string>& args) {
   }
   SteadyClock clock;
   DeviceProtocol protocol(link, clock);
-  traceReportsIfAsked(protocol);
+  traceReports(protocol);
   if (const auto status = protocol.readStatus()) {
     context.app.deviceValue = status->deviceValue;
   }

@@ -145,7 +145,7 @@ int runListen(Context& context, const std::vector<std::string>& args) {
   DeviceLink link(*choice.transport);
   SteadyClock clock;
   DeviceProtocol protocol(link, clock);
-  traceReportsIfAsked(protocol);
+  traceReports(protocol);
 
   std::unique_ptr<HotplugMonitor> monitor;
   auto watch = [&] {

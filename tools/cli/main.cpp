@@ -145,10 +145,8 @@ int noAccess(const std::string& problem) {
   return kExitNoAccess;
 }
 
-void traceReportsIfAsked(DeviceProtocol& protocol) {
-  if (const char* trace = std::getenv("QUILLET_HID_LOG"); trace != nullptr && *trace != '\0') {
-    protocol.setTrace([](std::string_view line) { error("hid: " + std::string(line)); });
-  }
+void traceReports(DeviceProtocol& protocol) {
+  quillet::traceReportsIfAsked(protocol, [](std::string_view line) { error("hid: " + std::string(line)); });
 }
 
 int run(int argc, char** argv) {

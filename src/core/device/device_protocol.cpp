@@ -1,6 +1,7 @@
 #include "core/device/device_protocol.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 
 #include "core/io/hex_text.h"
@@ -159,6 +160,15 @@ void DeviceProtocol::trace(std::string_view direction, std::span<const std::uint
     line += " (failed)";
   }
   trace_(line);
+}
+
+bool traceReportsIfAsked(DeviceProtocol& protocol, std::function<void(std::string_view)> sink) {
+  const char* trace = std::getenv(kHidLogVariable);
+  if (trace == nullptr || *trace == '\0') {
+    return false;
+  }
+  protocol.setTrace(std::move(sink));
+  return true;
 }
 
 }  // namespace quillet

@@ -137,4 +137,10 @@ class DeviceProtocol final : public BlockWriter {
   std::function<void(std::string_view)> trace_;
 };
 
+// The one trace switch of every program: with QUILLET_HID_LOG set (not empty) every report a
+// protocol sends or reads goes to `sink`, as "SET <hex>", "GET <hex>" or why it was not sent.
+// Returns whether the trace is on (the device threads then trace their actions too).
+constexpr const char* kHidLogVariable = "QUILLET_HID_LOG";
+bool traceReportsIfAsked(DeviceProtocol& protocol, std::function<void(std::string_view)> sink);
+
 }  // namespace quillet

@@ -72,7 +72,10 @@ void HidDeviceSession::startThreads() {
       onFollowed(change);
     }
   };
-  if (const char* trace = std::getenv("QUILLET_HID_LOG"); trace != nullptr && *trace != '\0') {
+  // One trace switch: every report, and every action of the threads.
+  if (traceReportsIfAsked(protocol_, [](std::string_view line) {
+        std::fprintf(stderr, "quillet: hid: %.*s\n", static_cast<int>(line.size()), line.data());
+      })) {
     hooks.action = [](std::string_view line) {
       std::fprintf(stderr, "quillet: %.*s\n", static_cast<int>(line.size()), line.data());
     };
