@@ -48,7 +48,8 @@ answer() {  # REGION TEXT: clicks the field (its hint goes) and types the answer
 E2E_PIDS="$E2E_PIDS $!"
 port=""
 for i in $(seq 100); do
-  port="$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$E2E_DIR/server.out")"
+  # The output file may not be there yet, until the server's process has started.
+  port="$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$E2E_DIR/server.out" 2>/dev/null || true)"
   [ -n "$port" ] && break
   sleep 0.1
 done
