@@ -137,6 +137,11 @@ void CQuilletDlg::initDialog(const AppFolders& folders, bool startHidden) {
   session_->settingsLoaded(settings_, app_, library_);
   app_.popupOpen = 0;
   tray_.setLanguage(app_.language);
+  // A message box of the start-up runs a loop of its own, in which a signal or the end of the
+  // session may have shut the window down: then nothing more starts (no mouse opened, no icon).
+  if (closing_) {
+    return;
+  }
 
   // The mouse.
   app_.devicePresent = session_->open() ? 1 : 0;
@@ -154,6 +159,9 @@ void CQuilletDlg::initDialog(const AppFolders& folders, bool startHidden) {
     messages_.show(noMouseMessage(app_.language));
   }
   app_.currentPage = pageNumber(Page::Main);
+  if (closing_) {
+    return;
+  }
 
   // Arrivals and removals of the mouse, as the event loop sees them.
   if (const int fd = session_->hotplugDescriptor(); fd >= 0) {
