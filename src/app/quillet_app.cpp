@@ -112,7 +112,13 @@ int CQuilletApp::initInstance() {
     return window_->exitCode();
   }
   if (!window_->closing()) {
-    window_->show();
+    if (line.startInTray) {
+      // The start at login: straight into the notification area, the window never shown (where
+      // there is no notification area, minimised, as the window's own minimise does).
+      window_->minimizeToTray();
+    } else {
+      window_->show();
+    }
   }
   return -1;
 }

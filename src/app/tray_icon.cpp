@@ -1,16 +1,34 @@
 #include "app/tray_icon.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+
 #include "app/about_dlg.h"
 #include "ui/app_icon.h"
 #include "ui/window_rules.h"
 
 namespace quillet {
 
+bool activationRestores(QSystemTrayIcon::ActivationReason reason, bool hostHasDoubleClick) {
+  return reason == (hostHasDoubleClick ? QSystemTrayIcon::DoubleClick : QSystemTrayIcon::Trigger);
+}
+
+bool statusNotifierHostPresent() {
+  const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected() || bus.interface() == nullptr || !bus.interface()->isServiceRegistered(watcher).value()) {
+    return false;
+  }
+  QDBusInterface host(watcher, QStringLiteral("/StatusNotifierWatcher"), watcher, bus);
+  return host.property("IsStatusNotifierHostRegistered").toBool();
+}
+
 TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
   icon_.setIcon(appIcon());
   icon_.setToolTip(QString::fromUtf8(kTrayTipAdded));
   connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-    if (reason == QSystemTrayIcon::DoubleClick) {
+    if (activationRestores(reason, hostHasDoubleClick_)) {
       Q_EMIT showWindowRequested();
     }
   });

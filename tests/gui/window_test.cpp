@@ -252,6 +252,26 @@ TEST_F(WindowTest, LanguageSwitchReloadsNamesTrayMenuAndStoresTheChoice) {
   EXPECT_EQ(dlg_->windowTitle(), QString::fromUtf8(kWindowTitle));
 }
 
+// An XEmbed notification area reports clicks and double-clicks, a StatusNotifierItem host only
+// clicks (its Activate): the window comes back on the double-click there and on the click here.
+TEST(TrayActivation, RestoresOnTheDoubleClickWhereThereIsOneElseOnTheClick) {
+  using R = QSystemTrayIcon::ActivationReason;
+  struct Case {
+    R reason;
+    bool hostHasDoubleClick;
+    bool restores;
+  };
+  const Case cases[] = {
+      {R::DoubleClick, true, true},  {R::Trigger, true, false},      {R::Context, true, false},
+      {R::MiddleClick, true, false}, {R::Trigger, false, true},      {R::Context, false, false},
+      {R::MiddleClick, false, false}, {R::Unknown, false, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(activationRestores(c.reason, c.hostHasDoubleClick), c.restores)
+        << "reason " << c.reason << (c.hostHasDoubleClick ? " (XEmbed)" : " (StatusNotifierItem)");
+  }
+}
+
 TEST_F(WindowTest, AMissingOrUnreadableLayoutFileEndsTheWindowAsAFailure) {
   for (const bool missing : {true, false}) {
     SCOPED_TRACE(missing ? "missing" : "unreadable");

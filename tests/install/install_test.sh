@@ -84,11 +84,12 @@ wait "$quillet" || status=$?
 pids=""
 [ "$status" -eq 0 ] || { cat "$work/quillet.err" >&2; fail "SIGTERM ended the installed quillet with $status"; }
 
-# The autostart entry: off until turned on, then this prefix's quillet with -HIDE.
+# The autostart entry: off until turned on, then this prefix's quillet, hidden in the notification
+# area (--tray).
 [ "$("$prefix/bin/quilletctl" autostart)" = "off" ] || fail "autostart is on from the start"
 "$prefix/bin/quilletctl" autostart on >/dev/null || fail "autostart on"
 entry="$XDG_CONFIG_HOME/autostart/$id.desktop"
-grep -qxF "Exec=\"$prefix/bin/quillet\" -HIDE" "$entry" || { cat "$entry" >&2; fail "autostart Exec"; }
+grep -qxF "Exec=\"$prefix/bin/quillet\" --tray" "$entry" || { cat "$entry" >&2; fail "autostart Exec"; }
 desktop-file-validate "$entry" || fail "desktop-file-validate: the user's autostart entry"
 "$prefix/bin/quilletctl" autostart off >/dev/null
 [ ! -e "$entry" ] || fail "autostart off left the entry"
