@@ -136,7 +136,7 @@ void CQuilletDlg::initDialog(const AppFolders& folders, bool startHidden) {
   library_.start(app_);
   session_->settingsLoaded(settings_, app_, library_);
   app_.popupOpen = 0;
-  tray_.setLanguage(app_.language);
+  tray_.setLanguage(app_.language, uiFont());
   // A message box of the start-up runs a loop of its own, in which a signal or the end of the
   // session may have shut the window down: then nothing more starts (no mouse opened, no icon).
   if (closing_) {
@@ -434,7 +434,8 @@ void CQuilletDlg::contextMenuEvent(QContextMenuEvent* event) {
   }
   // The borderless window has no system menu: its About command lives here and in the tray menu.
   QMenu menu(this);
-  QAction* about = menu.addAction(QString::fromUtf8(kAboutItemText));
+  menu.setFont(uiFont());
+  QAction* about = menu.addAction(QString::fromUtf8(aboutItemText(app_.language)));
   connect(about, &QAction::triggered, this, &CQuilletDlg::showAbout);
   menu.exec(event->globalPos());
 }
@@ -572,7 +573,7 @@ void CQuilletDlg::switchLanguage(Language value) {
   }
   library_.changeLanguage(app_);
   session_->settingsLoaded(settings_, app_, library_);  // the macros of the other language
-  tray_.setLanguage(app_.language);
+  tray_.setLanguage(app_.language, uiFont());
   setWindowTitle(QString::fromUtf8(kWindowTitle));
   for (std::unique_ptr<WindowPage>& p : pages_) {
     p->languageChanged();

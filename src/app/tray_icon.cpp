@@ -48,7 +48,7 @@ void TrayIcon::remove() {
   icon_.setToolTip(QString::fromUtf8(kTrayTipRemoved));
 }
 
-void TrayIcon::setLanguage(Language language) {
+void TrayIcon::setLanguage(Language language, const QFont& font) {
   const TrayMenu table = trayMenu(language);
   std::vector<MenuItemSpec> items;
   for (const TrayMenuItem& item : table.items) {
@@ -56,10 +56,10 @@ void TrayIcon::setLanguage(Language language) {
   }
   // The window has no system menu: its About command is offered here too.
   items.push_back({});
-  items.push_back({kAboutItemText, kAboutCommand, {}});
+  items.push_back({aboutItemText(language), kAboutCommand, {}});
   auto menu = std::make_unique<CTolvarMenu>();
   menu->setTitle(QString::fromUtf8(table.title));
-  menu->makeOwnerDrawn(items);
+  menu->makeOwnerDrawn(items, font);
   connect(menu.get(), &CTolvarMenu::commandChosen, this, [this](int command) {
     if (command == kAboutCommand) {
       Q_EMIT aboutRequested();

@@ -32,8 +32,9 @@ class TrayIcon : public QObject {
   void add();
   void remove();
   bool added() const { return icon_.isVisible(); }
-  // Rebuilds the menu in `language`.
-  void setLanguage(Language language);
+  // Rebuilds the menu in `language`, every item drawn in `font` (the window's face of the
+  // language).
+  void setLanguage(Language language, const QFont& font);
   CTolvarMenu* menu() { return menu_.get(); }
   QSystemTrayIcon& icon() { return icon_; }
   // Runs a tray menu command by its identifier, as a click on the item does.

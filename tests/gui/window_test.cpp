@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "app/about_dlg.h"
 #include "app/quillet_dlg.h"
 #include "gui/window_fixture.h"
 #include "settings/settings_file.h"
@@ -250,6 +251,19 @@ TEST_F(WindowTest, LanguageSwitchReloadsNamesTrayMenuAndStoresTheChoice) {
   ASSERT_NE(dlg_->tray().menu(), nullptr);
   EXPECT_EQ(dlg_->tray().menu()->actions().at(1)->text().toStdString(), trayMenu(other).items[1].text);
   EXPECT_EQ(dlg_->windowTitle(), QString::fromUtf8(kWindowTitle));
+
+  // Each language's tray menu, About included, in that language's words and the window's face
+  // of it (the items draw in the menu's font).
+  for (const Language language : {kChinese, kEnglish}) {
+    SCOPED_TRACE(language == kChinese ? "Chinese" : "English");
+    clickMain(language == kChinese ? frame_region::kChinese : frame_region::kEnglish);
+    const CTolvarMenu* menu = dlg_->tray().menu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->actions().back()->text().toStdString(), aboutItemText(language));
+    EXPECT_EQ(menu->font().family(), dlg_->uiFont().family());
+    EXPECT_EQ(menu->font().pointSizeF(), dlg_->uiFont().pointSizeF());
+  }
+  EXPECT_NE(std::string(kAboutItemTextCn).find("关于"), std::string::npos);
 }
 
 // An XEmbed notification area reports clicks and double-clicks, a StatusNotifierItem host only
