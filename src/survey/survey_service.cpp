@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdlib>
 
+#include "build_info.h"
+
 namespace quillet::survey {
 namespace {
 
@@ -65,11 +67,17 @@ std::optional<SurveyService> parseSurveyService(std::string_view text) {
   return service;
 }
 
+std::string_view builtInSurveyHost() { return kBuiltInSurveyHost; }
+
 ServiceChoice surveyServiceFromEnvironment() {
   ServiceChoice choice;
   const char* value = std::getenv(kSurveyHostVariable);
   if (value == nullptr || *value == '\0') {
-    choice.service = SurveyService{std::string(kDefaultSurveyHost), kSurveyPort};
+    // The build checked its setting's form; should it still not parse, nothing is sent.
+    choice.service = parseSurveyService(builtInSurveyHost());
+    if (!choice.service) {
+      choice.problem = "the built-in survey service " + std::string(builtInSurveyHost()) + " is not host or host:port";
+    }
     return choice;
   }
   choice.service = parseSurveyService(value);
