@@ -339,8 +339,18 @@ TEST_F(ButtonsPageTest, ImportExportAndResetGoThroughTheFileDialogs) {
 
 TEST_F(ButtonsPageTest, TheSupportLinkAndTheDpiColours) {
   start();
+  messages_.texts.clear();
   clickMain(frame_region::kSupportSite);
-  EXPECT_EQ(dialogs_->urls, std::vector<std::string>{kSupportSiteUrl});
+  EXPECT_EQ(dialogs_->urls, std::vector<std::string>{QUILLET_SUPPORT_URL}) << "the build's setting";
+  EXPECT_TRUE(messages_.texts.empty());
+  // Without a browser the user is told the address, in the window's language.
+  dialogs_->browserOpens = false;
+  clickMain(frame_region::kSupportSite);
+  ASSERT_EQ(messages_.texts.size(), 1u);
+  EXPECT_EQ(messages_.texts[0], supportSiteNotOpenedMessage(dlg_->app().language, QUILLET_SUPPORT_URL));
+  EXPECT_NE(messages_.texts[0].find(QUILLET_SUPPORT_URL), std::string::npos);
+  dialogs_->browserOpens = true;
+  messages_.texts.clear();
 
   clickMain(7);
   dialogs_->colours.push_back(makeColorRef(255, 0, 128));

@@ -1,6 +1,7 @@
 #include "app/pages/buttons_page.h"
 
 #include "app/quillet_dlg.h"
+#include "build_info.h"
 #include "settings/settings_file.h"
 #include "ui/popup_menu.h"
 #include "ui/warning_dlg.h"
@@ -198,6 +199,19 @@ void ButtonsPage::resetSettings() {
   window_.modelReplaced();
 }
 
-void ButtonsPage::openSupportSite() { window_.dialogs().openUrl(kSupportSiteUrl); }
+const char* supportSiteUrl() { return kBuiltInSupportUrl; }
+
+std::string supportSiteNotOpenedMessage(Language language, std::string_view url) {
+  if (language != kChinese) {
+    return "No web browser could open the support site. Its address is:\n" + std::string(url);
+  }
+  return "没有可以打开支持网站的浏览器。网址是：\n" + std::string(url);
+}
+
+void ButtonsPage::openSupportSite() {
+  if (!window_.dialogs().openUrl(supportSiteUrl())) {
+    window_.messages().show(supportSiteNotOpenedMessage(window_.app().language, supportSiteUrl()));
+  }
+}
 
 }  // namespace quillet
