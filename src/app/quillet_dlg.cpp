@@ -300,6 +300,29 @@ void CQuilletDlg::trackPointer(QPoint pos) {
   update(lastHoverRepaint_);
 }
 
+void CQuilletDlg::clearHover() {
+  if (hover_ == HoverIndexes{}) {
+    return;
+  }
+  hover_ = HoverIndexes{};
+  lastHoverRepaint_ = pageRegion(hoverRepaintArea(app_.currentPage));
+  update(lastHoverRepaint_);
+}
+
+void CQuilletDlg::leaveEvent(QEvent* event) {
+  clearHover();
+  QWidget::leaveEvent(event);
+}
+
+bool CQuilletDlg::event(QEvent* event) {
+  // A modal window over this one gets the pointer's moves: whatever was lit under the pointer
+  // before it opened would stay lit after it closes, the pointer long gone.
+  if (event->type() == QEvent::WindowBlocked) {
+    clearHover();
+  }
+  return QWidget::event(event);
+}
+
 void CQuilletDlg::mouseMoveEvent(QMouseEvent* event) {
   if (movingWindow_ && (event->buttons() & Qt::LeftButton)) {
     move(event->globalPosition().toPoint() - moveOffset_);

@@ -216,6 +216,7 @@ TEST_F(ButtonsPageTest, ProfileOneKeepsALeftClickAndAsksBeforeItsOnlyOneChanges)
     QApplication::sendEvent(&w, &esc);
   });
   EXPECT_TRUE(returnKept) << "Return does nothing";
+  EXPECT_EQ(dlg_->hover().main, kNoRegion) << "the button stays lit after the warning has closed";
   EXPECT_EQ(shownAt.topLeft(), dlg_->mapToGlobal(QPoint(b0.x, b0.y + b0.height)));
   EXPECT_FALSE(dlg_->popups().anyOpen()) << "Escape cancels: no list";
 

@@ -104,6 +104,29 @@ TEST_F(WindowTest, HoverRepaintsThePageRegionAndPicturesAreDecodedOnce) {
   EXPECT_EQ(dlg_->pictures().loads(), 1);
 }
 
+// The pointer leaving the window takes the light off whatever it was over, on every page.
+TEST_F(WindowTest, LeavingTheWindowClearsTheHover) {
+  start();
+  const SkinLayouts& l = dlg_->layouts();
+  struct Case {
+    int tab;  // the main layout's page tab, or -1 for the main page as it starts
+    QPoint at;
+  };
+  for (const Case& c : {Case{-1, centre(l.main[21])}, Case{7, centre(l.advanced[70])}, Case{8, centre(l.macro[6])},
+                        Case{9, centre(l.lighting[10])}}) {
+    SCOPED_TRACE(c.tab);
+    if (c.tab >= 0) {
+      clickMain(c.tab);
+    }
+    moveTo(c.at);
+    ASSERT_NE(dlg_->hover(), HoverIndexes{});
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(dlg_.get(), &leave);
+    EXPECT_EQ(dlg_->hover(), HoverIndexes{});
+    EXPECT_EQ(dlg_->lastHoverRepaint(), dlg_->pageRegion(hoverRepaintArea(dlg_->app().currentPage)));
+  }
+}
+
 int redPixels(const QImage& image, const SkinButton& r) {
   int n = 0;
   for (int y = r.y; y < r.y + r.height; ++y) {
