@@ -2,7 +2,8 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 
 #include "app/about_dlg.h"
 #include "ui/app_icon.h"
@@ -20,8 +21,17 @@ bool statusNotifierHostPresent() {
   if (!bus.isConnected() || bus.interface() == nullptr || !bus.interface()->isServiceRegistered(watcher).value()) {
     return false;
   }
-  QDBusInterface host(watcher, QStringLiteral("/StatusNotifierWatcher"), watcher, bus);
-  return host.property("IsStatusNotifierHostRegistered").toBool();
+  // One property read, with a short wait: a watcher that hangs must not hold up the start.
+  QDBusMessage get = QDBusMessage::createMethodCall(watcher, QStringLiteral("/StatusNotifierWatcher"),
+                                                    QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                    QStringLiteral("Get"));
+  get << watcher << QStringLiteral("IsStatusNotifierHostRegistered");
+  constexpr int kWaitMs = 1000;
+  const QDBusMessage reply = bus.call(get, QDBus::Block, kWaitMs);
+  if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+    return false;
+  }
+  return reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
 }
 
 TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
