@@ -71,7 +71,8 @@ export XDG_RUNTIME_DIR="$work/runtime"
 quillet=$!
 pids="$quillet"
 for _ in $(seq 200); do
-  [ -S "$XDG_RUNTIME_DIR/CQuilletApp" ] && break
+  # The single-instance name is taken before the folder is seeded: wait for both.
+  [ -S "$XDG_RUNTIME_DIR/CQuilletApp" ] && [ -f "$XDG_CONFIG_HOME/quillet/config/config.ini" ] && break
   kill -0 "$quillet" 2>/dev/null || { cat "$work/quillet.err" >&2; fail "the installed quillet ended"; }
   sleep 0.05
 done
