@@ -37,7 +37,7 @@ std::string autostartEntry(std::string_view shipped, const fs::path& executable)
   std::string out;
   for (std::string line; std::getline(in, line);) {
     if (line.starts_with("Exec=")) {
-      // The shipped line names the program; what follows it (-HIDE) stays.
+      // The shipped line names the program; what follows it (--tray) stays.
       const std::string command = line.substr(5);
       const std::size_t space = command.find(' ');
       line = "Exec=" + quoteExecArgument(executable.string()) +

@@ -1,7 +1,7 @@
 #pragma once
 // The optional start at login: the desktop's autostart entry, $XDG_CONFIG_HOME/autostart/
 // org.quillet.Quillet.desktop, which starts the utility hidden in the notification area
-// (-HIDE). It is off until the user turns it on (quilletctl autostart on); the entry is the
+// (--tray; minimised where there is none). It is off until the user turns it on (quilletctl autostart on); the entry is the
 // shipped one with this copy's executable in its Exec line, so any install prefix works.
 #include <filesystem>
 #include <string>

@@ -2,7 +2,9 @@
 
 #include <curl/curl.h>
 
+#include <cctype>
 #include <mutex>
+#include <optional>
 
 namespace quillet::http {
 namespace {
@@ -29,6 +31,9 @@ size_t collectBody(char* data, size_t size, size_t count, void* user) {
   return n;
 }
 
+// Redirects followed within one get().
+constexpr int kMaxRedirects = 5;
+
 // The longest the transfer loop sleeps when libcurl names no time of its own.
 constexpr long kLongestSleepMs = 1000;
 
@@ -50,12 +55,10 @@ class CurlClient final : public Client {
     CURL* h = curl.get();
     // Every option below is one the libcurl of this platform has; a refusal would only mean a
     // default stays, so the results are not checked one by one (the transfer's result is).
-    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http");
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // Redirects are followed here, not by libcurl: only those that stay on the same host.
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
     // No signals: the transfer runs on a worker thread, and a time-out must not raise SIGALRM.
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts_.connect.count()));
@@ -64,24 +67,41 @@ class CurlClient final : public Client {
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, problem);
 
-    bool wasCancelled = false;
-    const CURLcode result = perform(h, cancelled, wasCancelled);
-    if (result != CURLE_OK) {
-      if (wasCancelled) {
-        response.error = "cancelled";
-      } else if (transfer.tooLarge) {
-        response.error = "reply larger than " + std::to_string(kMaxBodyBytes) + " bytes";
-      } else {
-        response.error = problem[0] != '\0' ? problem : curl_easy_strerror(result);
+    std::string target = url;
+    for (int redirects = 0;; ++redirects) {
+      curl_easy_setopt(h, CURLOPT_URL, target.c_str());
+      transfer = Transfer{};
+      bool wasCancelled = false;
+      const CURLcode result = perform(h, cancelled, wasCancelled);
+      if (result != CURLE_OK) {
+        if (wasCancelled) {
+          response.error = "cancelled";
+        } else if (transfer.tooLarge) {
+          response.error = "reply larger than " + std::to_string(kMaxBodyBytes) + " bytes";
+        } else {
+          response.error = problem[0] != '\0' ? problem : curl_easy_strerror(result);
+        }
+        return response;
+      }
+      long status = 0;
+      curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+      const char* location = nullptr;
+      curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &location);
+      // A redirect to another host is not followed: the reply stays the redirect, which is no
+      // answer of the service the request was meant for.
+      if (status >= 300 && status <= 399 && location != nullptr && redirects < kMaxRedirects &&
+          sameHost(target, location)) {
+        target = location;
+        continue;
+      }
+      response.transferred = true;
+      response.status = status;
+      response.body = std::move(transfer.body);
+      if (status >= 300 && status <= 399 && location != nullptr) {
+        response.error = "redirect to " + std::string(location) + " not followed";
       }
       return response;
     }
-    long status = 0;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
-    response.transferred = true;
-    response.status = status;
-    response.body = std::move(transfer.body);
-    return response;
   }
 
   void wake() override {
@@ -151,6 +171,35 @@ class CurlClient final : public Client {
 };
 
 }  // namespace
+
+bool sameHost(std::string_view from, std::string_view to) {
+  initialiseCurl();
+  const auto hostOf = [](std::string_view url) -> std::optional<std::string> {
+    std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> parsed(curl_url(), &curl_url_cleanup);
+    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, std::string(url).c_str(), 0) != CURLUE_OK) {
+      return std::nullopt;
+    }
+    char* scheme = nullptr;
+    char* host = nullptr;
+    std::optional<std::string> result;
+    if (curl_url_get(parsed.get(), CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+        curl_url_get(parsed.get(), CURLUPART_HOST, &host, 0) == CURLUE_OK) {
+      const std::string_view s = scheme;
+      if (s == "http" || s == "https") {
+        result = host;
+        for (char& c : *result) {
+          c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+      }
+    }
+    curl_free(scheme);
+    curl_free(host);
+    return result;
+  };
+  const std::optional<std::string> a = hostOf(from);
+  const std::optional<std::string> b = hostOf(to);
+  return a && b && !a->empty() && *a == *b;
+}
 
 std::unique_ptr<Client> makeCurlClient(Timeouts timeouts) { return std::make_unique<CurlClient>(timeouts); }
 

@@ -2,6 +2,7 @@
 // HTTP GET through libcurl.
 #include <chrono>
 #include <memory>
+#include <string_view>
 
 #include "core/io/http_client.h"
 
@@ -14,9 +15,16 @@ struct Timeouts {
   std::chrono::milliseconds total{10000};
 };
 
-// GET through libcurl: plain http (redirects followed, to http or https, at most five), no agent
-// name, the proxy of the environment (http_proxy, no_proxy), bodies up to kMaxBodyBytes.
+// GET through libcurl: plain http, no agent name, the proxy of the environment (http_proxy,
+// no_proxy), bodies up to kMaxBodyBytes. Redirects are followed, to http or https, at most five,
+// and only while they stay on the same host (sameHost): a redirect to another host is the reply
+// (its 3xx status, with `error` saying where it pointed), so that no other host answers for the
+// one asked.
 std::unique_ptr<Client> makeCurlClient(Timeouts timeouts = {});
+
+// True when both are http or https URLs of the same host name (compared case-insensitively; the
+// port and the scheme may differ). False when either is not such a URL.
+bool sameHost(std::string_view from, std::string_view to);
 
 // Initialises libcurl and the libraries under it (TLS, SSH, name resolution). Their
 // initialisation is not safe while other threads run, and a GUI program has threads as soon as

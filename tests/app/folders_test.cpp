@@ -7,8 +7,10 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/io/app_folder.h"
+#include "core/skin/command_line.h"
 #include "core/skin/startup.h"
 #include "linux/autostart.h"
 #include "support/temp_dir.h"
@@ -195,6 +197,27 @@ TEST(Autostart, OnWritesTheShippedEntryForThisCopyAndOffRemovesIt) {
   EXPECT_TRUE(disableAutostart(problem)) << "off when off is no failure";
   EXPECT_FALSE(enableAutostart(dir / "missing.desktop", "/usr/bin/quillet", problem));
   EXPECT_NE(problem.find("missing.desktop"), std::string::npos);
+}
+
+// The shipped entry starts the utility hidden in the notification area (--tray), not merely
+// minimised (-HIDE): its Exec line, as the utility reads its arguments.
+TEST(Autostart, TheShippedEntryStartsHiddenInTheNotificationArea) {
+  const std::string entry = readBytes(std::filesystem::path(QUILLET_SOURCE_DIR) / "data" / "desktop" /
+                                      kAutostartTemplateName);
+  const std::size_t exec = entry.find("\nExec=");
+  ASSERT_NE(exec, std::string::npos);
+  const std::string line = entry.substr(exec + 6, entry.find('\n', exec + 1) - exec - 6);
+  std::vector<std::string> args;
+  for (std::size_t at = 0; at < line.size();) {
+    const std::size_t space = line.find(' ', at);
+    args.push_back(line.substr(at, space == std::string::npos ? std::string::npos : space - at));
+    at = space == std::string::npos ? line.size() : space + 1;
+  }
+  ASSERT_FALSE(args.empty());
+  EXPECT_EQ(args.front(), "quillet");
+  const CommandLine parsed = parseCommandLine({args.begin() + 1, args.end()});
+  EXPECT_TRUE(parsed.startInTray) << line;
+  EXPECT_FALSE(parsed.startHidden) << line << ": -HIDE only minimises";
 }
 
 }  // namespace

@@ -48,6 +48,14 @@ TEST(CommandLine, OptionsAndTheHiddenStart) {
   EXPECT_FALSE(parseCommandLine({"-HIDE", "--skins", "/z"}).startHidden) << "the last dash is the option's";
   EXPECT_FALSE(parseCommandLine({"--skins"}).error.empty());
   EXPECT_TRUE(parseCommandLine({"--whatever"}).error.empty()) << "unknown arguments are ignored";
+  // --tray: hidden in the notification area; -HIDE still only minimises.
+  c = parseCommandLine({"--tray"});
+  EXPECT_TRUE(c.startInTray);
+  EXPECT_FALSE(c.startHidden);
+  c = parseCommandLine({"--tray", "-HIDE"});
+  EXPECT_TRUE(c.startInTray);
+  EXPECT_TRUE(c.startHidden);
+  EXPECT_FALSE(parseCommandLine({"-HIDE"}).startInTray);
 }
 
 }  // namespace

@@ -216,6 +216,7 @@ TEST_F(ButtonsPageTest, ProfileOneKeepsALeftClickAndAsksBeforeItsOnlyOneChanges)
     QApplication::sendEvent(&w, &esc);
   });
   EXPECT_TRUE(returnKept) << "Return does nothing";
+  EXPECT_EQ(dlg_->hover().main, kNoRegion) << "the button stays lit after the warning has closed";
   EXPECT_EQ(shownAt.topLeft(), dlg_->mapToGlobal(QPoint(b0.x, b0.y + b0.height)));
   EXPECT_FALSE(dlg_->popups().anyOpen()) << "Escape cancels: no list";
 
@@ -339,8 +340,18 @@ TEST_F(ButtonsPageTest, ImportExportAndResetGoThroughTheFileDialogs) {
 
 TEST_F(ButtonsPageTest, TheSupportLinkAndTheDpiColours) {
   start();
+  messages_.texts.clear();
   clickMain(frame_region::kSupportSite);
-  EXPECT_EQ(dialogs_->urls, std::vector<std::string>{kSupportSiteUrl});
+  EXPECT_EQ(dialogs_->urls, std::vector<std::string>{QUILLET_SUPPORT_URL}) << "the build's setting";
+  EXPECT_TRUE(messages_.texts.empty());
+  // Without a browser the user is told the address, in the window's language.
+  dialogs_->browserOpens = false;
+  clickMain(frame_region::kSupportSite);
+  ASSERT_EQ(messages_.texts.size(), 1u);
+  EXPECT_EQ(messages_.texts[0], supportSiteNotOpenedMessage(dlg_->app().language, QUILLET_SUPPORT_URL));
+  EXPECT_NE(messages_.texts[0].find(QUILLET_SUPPORT_URL), std::string::npos);
+  dialogs_->browserOpens = true;
+  messages_.texts.clear();
 
   clickMain(7);
   dialogs_->colours.push_back(makeColorRef(255, 0, 128));

@@ -2,6 +2,7 @@
 // (CPngComboBox).
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QClipboard>
 #include <QInputMethodEvent>
 #include <QMouseEvent>
 #include <QSignalSpy>
@@ -66,6 +67,40 @@ TEST(EditHelper, TheSurveyFilterJudgesTypedTextOnly) {
   commit.setCommitString(QStringLiteral("中文，ok!"));
   QApplication::sendEvent(&edit, &commit);
   EXPECT_EQ(edit.text(), QStringLiteral("中文ok"));
+}
+
+// Keys as a display server sends them, text included: X11 and Wayland give Delete the text
+// "\x7f" and backspace "\b"; a synthetic key without text would pass any filter.
+TEST(EditHelper, TheSurveyFilterPassesEditingKeysAndDropsPrintedCharactersItRefuses) {
+  QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
+  struct Case {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    const char* text;
+    const char* after;  // from "abcd" with the cursor after "ab"
+  };
+  const Case cases[] = {
+      {Qt::Key_Delete, Qt::NoModifier, "\x7f", "abd"},
+      {Qt::Key_Backspace, Qt::NoModifier, "\b", "acd"},
+      {Qt::Key_Home, Qt::NoModifier, "", "abcd"},
+      {Qt::Key_X, Qt::NoModifier, "x", "abxcd"},
+      {Qt::Key_At, Qt::ShiftModifier, "@", "ab@cd"},
+      {Qt::Key_NumberSign, Qt::ShiftModifier, "#", "abcd"},
+      {Qt::Key_Space, Qt::NoModifier, " ", "abcd"},
+      {Qt::Key_Tab, Qt::NoModifier, "\t", "abcd"},
+      {Qt::Key_V, Qt::ControlModifier, "\x16", "abcd"},    // a paste would bring in unfiltered text
+      {Qt::Key_Insert, Qt::ShiftModifier, "", "abcd"},    // so would this one
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.after);
+    CEditHelper edit;
+    edit.setText(QStringLiteral("abcd"));
+    edit.setCursorPosition(2);
+    edit.setSurveyFilter(true);
+    QTest::sendKeyEvent(QTest::Press, &edit, c.key, QString::fromLatin1(c.text), c.modifiers);
+    QTest::sendKeyEvent(QTest::Release, &edit, c.key, QString::fromLatin1(c.text), c.modifiers);
+    EXPECT_EQ(edit.text().toStdString(), c.after);
+  }
 }
 
 TEST(EditHelper, TheLimitStopsTypingNotTheProgram) {

@@ -23,6 +23,14 @@
 #include "gui/widgets/edit_helper.h"
 #include "gui/widgets/png_combo_box.h"
 #include "support/temp_dir.h"
+#include "core/survey/country_list.h"
+#include "core/survey/survey_record.h"
+#include "core/survey/survey_service.h"
+#include "gui/survey/dialog_login.h"
+#include "gui/survey/survey_step.h"
+#include "gui/widgets/edit_helper.h"
+#include "gui/widgets/png_combo_box.h"
+#include "survey/survey_test_server.h"
 
 namespace quillet {
 namespace {
@@ -356,6 +364,58 @@ TEST_F(SurveyStepTest, ASubmittedFormStartsTheSubmissionWhichEndsWithItsOwner) {
   owner.reset();
   EXPECT_LT(gone.elapsed(), 5000) << "the submission stops at once";
   EXPECT_FALSE(survey::surveyAnswered(app_.surveyRecordPath));
+  ::unsetenv(survey::kSurveyHostVariable);
+}
+
+// Once validly submitted, the form stays away even while the service cannot be reached: each
+// start sends the stored answers, read back whole, in the background until the service takes them.
+TEST_F(SurveyStepTest, OnceSubmittedTheFormStaysAwayAndEachStartSendsTheStoredAnswers) {
+  const std::string email = "someone.with.a.long.name@mail.com";  // longer than 29 characters
+  ::setenv(survey::kSurveyHostVariable, "127.0.0.1:9", 1);     // the discard port: nothing answers
+  {
+    QWidget owner;
+    whenTheFormOpens([&](CDialogLogin& form) {
+      form.field(SurveyField::Country)->setText(QStringLiteral("Chile"));
+      form.field(SurveyField::Name)->setText(QStringLiteral("Ana"));
+      form.field(SurveyField::Age)->setText(QStringLiteral("30"));
+      form.field(SurveyField::Email)->setText(QString::fromStdString(email));
+      form.submit();
+    });
+    ASSERT_TRUE(runSurveyStep(owner, messages_, app_));
+    ASSERT_TRUE(seen_);
+  }
+  EXPECT_TRUE(survey::surveySubmitted(app_.surveyRecordPath));
+  EXPECT_FALSE(survey::surveyAnswered(app_.surveyRecordPath));
+
+  // The next start, the service still away: no form, and the answers go out in the background.
+  seen_ = false;
+  {
+    QWidget owner;
+    whenTheFormOpens([](CDialogLogin& form) { form.close(); });
+    EXPECT_TRUE(runSurveyStep(owner, messages_, app_));
+    QApplication::processEvents();
+    EXPECT_FALSE(seen_) << "the form came back after a valid submission";
+    EXPECT_EQ(owner.children().size(), 1u) << "no submission started";
+  }
+
+  // The service back: it takes them as they were typed, and the survey is done.
+  test::SurveyTestServer server;
+  ASSERT_TRUE(server.listening());
+  ::setenv(survey::kSurveyHostVariable, server.authority().c_str(), 1);
+  {
+    QWidget owner;
+    EXPECT_TRUE(runSurveyStep(owner, messages_, app_));
+    QElapsedTimer waited;
+    waited.start();
+    while (!survey::surveyAnswered(app_.surveyRecordPath) && waited.elapsed() < 10000) {
+      QTest::qWait(20);
+    }
+  }
+  EXPECT_TRUE(survey::surveyAnswered(app_.surveyRecordPath));
+  const std::vector<std::string> log = server.log();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find(" 200 1000 valid "), std::string::npos) << log[0];
+  EXPECT_NE(log[0].find("email=" + email + "&"), std::string::npos) << log[0];
   ::unsetenv(survey::kSurveyHostVariable);
 }
 

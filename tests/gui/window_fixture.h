@@ -82,13 +82,14 @@ class ScriptedDialogs : public DialogService {
   std::optional<ColorRef> pickColor(QWidget*) override { return next(colours); }
   bool openUrl(const std::string& url) override {
     urls.push_back(url);
-    return true;
+    return browserOpens;
   }
 
   std::deque<std::optional<std::filesystem::path>> files;
   std::deque<std::optional<ColorRef>> colours;
   std::vector<FileDialogSpec> asked;
   std::vector<std::string> urls;
+  bool browserOpens = true;  // false: no browser could open an address
 
  private:
   template <typename T>

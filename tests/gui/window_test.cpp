@@ -15,6 +15,7 @@
 #include "core/settings/settings_file.h"
 #include "core/skin/startup.h"
 #include "core/survey/survey_record.h"
+#include "gui/app/about_dlg.h"
 #include "gui/app/quillet_dlg.h"
 #include "gui/app/single_instance.h"
 #include "gui/window_fixture.h"
@@ -101,6 +102,29 @@ TEST_F(WindowTest, HoverRepaintsThePageRegionAndPicturesAreDecodedOnce) {
     dlg_->repaint();
   }
   EXPECT_EQ(dlg_->pictures().loads(), 1);
+}
+
+// The pointer leaving the window takes the light off whatever it was over, on every page.
+TEST_F(WindowTest, LeavingTheWindowClearsTheHover) {
+  start();
+  const SkinLayouts& l = dlg_->layouts();
+  struct Case {
+    int tab;  // the main layout's page tab, or -1 for the main page as it starts
+    QPoint at;
+  };
+  for (const Case& c : {Case{-1, centre(l.main[21])}, Case{7, centre(l.advanced[70])}, Case{8, centre(l.macro[6])},
+                        Case{9, centre(l.lighting[10])}}) {
+    SCOPED_TRACE(c.tab);
+    if (c.tab >= 0) {
+      clickMain(c.tab);
+    }
+    moveTo(c.at);
+    ASSERT_NE(dlg_->hover(), HoverIndexes{});
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(dlg_.get(), &leave);
+    EXPECT_EQ(dlg_->hover(), HoverIndexes{});
+    EXPECT_EQ(dlg_->lastHoverRepaint(), dlg_->pageRegion(hoverRepaintArea(dlg_->app().currentPage)));
+  }
 }
 
 int redPixels(const QImage& image, const SkinButton& r) {
@@ -250,6 +274,39 @@ TEST_F(WindowTest, LanguageSwitchReloadsNamesTrayMenuAndStoresTheChoice) {
   ASSERT_NE(dlg_->tray().menu(), nullptr);
   EXPECT_EQ(dlg_->tray().menu()->actions().at(1)->text().toStdString(), trayMenu(other).items[1].text);
   EXPECT_EQ(dlg_->windowTitle(), QString::fromUtf8(kWindowTitle));
+
+  // Each language's tray menu, About included, in that language's words and the window's face
+  // of it (the items draw in the menu's font).
+  for (const Language language : {kChinese, kEnglish}) {
+    SCOPED_TRACE(language == kChinese ? "Chinese" : "English");
+    clickMain(language == kChinese ? frame_region::kChinese : frame_region::kEnglish);
+    const CTolvarMenu* menu = dlg_->tray().menu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->actions().back()->text().toStdString(), aboutItemText(language));
+    EXPECT_EQ(menu->font().family(), dlg_->uiFont().family());
+    EXPECT_EQ(menu->font().pointSizeF(), dlg_->uiFont().pointSizeF());
+  }
+  EXPECT_NE(std::string(kAboutItemTextCn).find("关于"), std::string::npos);
+}
+
+// An XEmbed notification area reports clicks and double-clicks, a StatusNotifierItem host only
+// clicks (its Activate): the window comes back on the double-click there and on the click here.
+TEST(TrayActivation, RestoresOnTheDoubleClickWhereThereIsOneElseOnTheClick) {
+  using R = QSystemTrayIcon::ActivationReason;
+  struct Case {
+    R reason;
+    bool hostHasDoubleClick;
+    bool restores;
+  };
+  const Case cases[] = {
+      {R::DoubleClick, true, true},  {R::Trigger, true, false},      {R::Context, true, false},
+      {R::MiddleClick, true, false}, {R::Trigger, false, true},      {R::Context, false, false},
+      {R::MiddleClick, false, false}, {R::Unknown, false, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(activationRestores(c.reason, c.hostHasDoubleClick), c.restores)
+        << "reason " << c.reason << (c.hostHasDoubleClick ? " (XEmbed)" : " (StatusNotifierItem)");
+  }
 }
 
 TEST_F(WindowTest, AMissingOrUnreadableLayoutFileEndsTheWindowAsAFailure) {

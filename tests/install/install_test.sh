@@ -71,7 +71,8 @@ export XDG_RUNTIME_DIR="$work/runtime"
 quillet=$!
 pids="$quillet"
 for _ in $(seq 200); do
-  [ -S "$XDG_RUNTIME_DIR/CQuilletApp" ] && break
+  # The single-instance name is taken before the folder is seeded: wait for both.
+  [ -S "$XDG_RUNTIME_DIR/CQuilletApp" ] && [ -f "$XDG_CONFIG_HOME/quillet/config/config.ini" ] && break
   kill -0 "$quillet" 2>/dev/null || { cat "$work/quillet.err" >&2; fail "the installed quillet ended"; }
   sleep 0.05
 done
@@ -84,11 +85,12 @@ wait "$quillet" || status=$?
 pids=""
 [ "$status" -eq 0 ] || { cat "$work/quillet.err" >&2; fail "SIGTERM ended the installed quillet with $status"; }
 
-# The autostart entry: off until turned on, then this prefix's quillet with -HIDE.
+# The autostart entry: off until turned on, then this prefix's quillet, hidden in the notification
+# area (--tray).
 [ "$("$prefix/bin/quilletctl" autostart)" = "off" ] || fail "autostart is on from the start"
 "$prefix/bin/quilletctl" autostart on >/dev/null || fail "autostart on"
 entry="$XDG_CONFIG_HOME/autostart/$id.desktop"
-grep -qxF "Exec=\"$prefix/bin/quillet\" -HIDE" "$entry" || { cat "$entry" >&2; fail "autostart Exec"; }
+grep -qxF "Exec=\"$prefix/bin/quillet\" --tray" "$entry" || { cat "$entry" >&2; fail "autostart Exec"; }
 desktop-file-validate "$entry" || fail "desktop-file-validate: the user's autostart entry"
 "$prefix/bin/quilletctl" autostart off >/dev/null
 [ ! -e "$entry" ] || fail "autostart off left the entry"

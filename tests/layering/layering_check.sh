@@ -37,7 +37,11 @@ while IFS= read -r -d '' file; do
     if [[ "$text" =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\"([^\"]+)\" ]]; then
       target="${BASH_REMATCH[1]}"
       case "$target" in
-        build_info.h | moc_*.cpp | *.moc) continue ;;  # generated beside the GUI library
+        build_info.h | moc_*.cpp | *.moc)  # generated beside the GUI library
+          if [ "$own" -lt "$(rank_of gui/widgets/x)" ]; then
+            report "$relative:$line: includes \"$target\", which the GUI library generates"
+          fi
+          continue ;;
       esac
       if [ "$target" = sim_transport.h ] && [ "$(basename "$relative")" = main.cpp ]; then
         continue

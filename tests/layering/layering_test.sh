@@ -14,6 +14,7 @@ cat > "$tree/src/core/macro/record.cpp" <<'CPP'
 #include "core/io/ini.h"
 #include "linux/hidraw.h"
 #include <QString>
+#include "build_info.h"
 CPP
 cat > "$tree/src/gui/pages/page.cpp" <<'CPP'
 #include "gui/pages/page.h"
@@ -32,6 +33,7 @@ if out="$(bash "$check" "$tree")"; then
 fi
 expected="core/macro/record.cpp:2: includes \"linux/hidraw.h\": linux lies above core/macro
 core/macro/record.cpp:3: includes <QString>: core/macro is free of Qt
+core/macro/record.cpp:4: includes \"build_info.h\", which the GUI library generates
 gui/pages/page.cpp:2: includes \"gui/app/window.h\": gui/app lies above gui/pages
 gui/pages/page.cpp:3: includes \"sim_transport.h\", which is no header of src/"
 found="$(grep -v '^layering:' <<<"$out")"

@@ -42,11 +42,25 @@ TEST(SurveyRecordFile, AnswersAreWrittenInTheirOrderAndReadBack) {
   EXPECT_NE(test::readBytes(file).find("IsMale=0\nRegion=Hong Kong\nName=x\n"), std::string::npos) << "in place";
 }
 
-TEST(SurveyRecordFile, ValuesReadAsIntoThirtyCharacters) {
+// What the form stored comes back as it was typed: a 33-character e-mail cut to 29 would fail the
+// form's own e-mail check.
+TEST(SurveyRecordFile, AnswersAreReadBackWhole) {
   test::TempDir dir;
   const auto file = dir / "ConfigFile.ini";
-  test::writeBytes(file, "[UserInfo]\nName=" + std::string(40, 'n') + "\n");
-  EXPECT_EQ(readSurveyRecord(file).name, std::string(29, 'n'));
+  SurveyRecord r;
+  r.region = "United States Minor Outlying Islands";
+  r.name = std::string(20, 'n');
+  r.age = "30";
+  r.facebook = std::string(50, 'f');
+  r.email = "someone.with.a.long.name@mail.com";
+  r.game = "中文游戏名字也可以有二十个字符吗是的可以";
+  ASSERT_TRUE(writeSurveyAnswers(file, r));
+  const SurveyRecord back = readSurveyRecord(file);
+  EXPECT_EQ(back.region, r.region);
+  EXPECT_EQ(back.name, r.name);
+  EXPECT_EQ(back.facebook, r.facebook);
+  EXPECT_EQ(back.email, r.email);
+  EXPECT_EQ(back.game, r.game);
   const SurveyRecord none = readSurveyRecord(dir / "missing.ini");
   EXPECT_EQ(none.isMale, 0);
   EXPECT_TRUE(none.name.empty());
@@ -71,6 +85,25 @@ TEST(SurveyRecordFile, OnlyLoginYesSpelledSoCountsAsAnswered) {
   ASSERT_TRUE(markSurveyAnswered(dir / "fresh.ini"));
   EXPECT_TRUE(surveyAnswered(dir / "fresh.ini"));
   EXPECT_FALSE(markSurveyAnswered(dir / "no-folder" / "ConfigFile.ini"));
+}
+
+// Submitted=Yes is written with the answers, in the same replacement of the file, and only then.
+TEST(SurveyRecordFile, SubmittedIsMarkedWithTheAnswersAndOnlyYesCounts) {
+  test::TempDir dir;
+  const auto file = dir / "ConfigFile.ini";
+  SurveyRecord r;
+  r.name = "Jo";
+  ASSERT_TRUE(writeSurveyAnswers(file, r));
+  EXPECT_FALSE(surveySubmitted(file)) << "answers alone are not a submission";
+  ASSERT_TRUE(writeSurveyAnswers(file, r, true));
+  EXPECT_TRUE(surveySubmitted(file));
+  EXPECT_NE(test::readBytes(file).find("Game=\nSubmitted=Yes\n"), std::string::npos) << test::readBytes(file);
+  EXPECT_FALSE(surveyAnswered(file)) << "submitted is not yet accepted";
+  for (const char* value : {"yes", "1", ""}) {
+    test::writeBytes(file, std::string("[UserInfo]\nSubmitted=") + value + "\n");
+    EXPECT_FALSE(surveySubmitted(file)) << value;
+  }
+  EXPECT_FALSE(surveySubmitted(dir / "missing.ini"));
 }
 
 TEST(CountryList, OneItemPerLineInAnyEncodingTheUtilityReads) {

@@ -42,9 +42,12 @@ TEST(SurveyService, HostOrHostAndPort) {
 
 TEST(SurveyService, TheVariableOverridesTheBuiltInHostAndAMalformedOneSendsNothing) {
   ::unsetenv(kSurveyHostVariable);
+  // The build's setting, as the build was configured with it.
+  EXPECT_EQ(builtInSurveyHost(), QUILLET_BUILT_IN_SURVEY_HOST);
   ServiceChoice c = surveyServiceFromEnvironment();
   ASSERT_TRUE(c.service);
-  EXPECT_EQ(c.service->authority(), std::string(kDefaultSurveyHost) + ":8080");
+  const std::string setting = QUILLET_BUILT_IN_SURVEY_HOST;
+  EXPECT_EQ(c.service->authority(), setting.find(':') == std::string::npos ? setting + ":8080" : setting);
 
   ::setenv(kSurveyHostVariable, "127.0.0.1:18080", 1);
   c = surveyServiceFromEnvironment();

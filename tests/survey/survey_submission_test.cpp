@@ -255,5 +255,61 @@ TEST_F(SurveySubmissionTest, StopCancelsARequestThatGetsNoReply) {
   EXPECT_FALSE(surveyAnswered(record()));
 }
 
+
+// A redirect is followed only while it stays on the host that was asked: another host's answer is
+// no answer of the survey service, and never marks the survey as answered.
+TEST_F(SurveySubmissionTest, ARedirectIsFollowedOnlyOnTheSameHost) {
+  test::SurveyTestServer service;
+  ASSERT_TRUE(service.listening());
+  const std::string port = service.authority().substr(service.authority().find(':'));
+  struct Case {
+    const char* to;  // where the first service sends the request
+    bool followed;
+  };
+  for (const Case c : {Case{"http://localhost", false}, Case{"http://127.0.0.1", true}}) {
+    SCOPED_TRACE(c.to);
+    std::filesystem::remove(record());
+    const std::size_t before = service.log().size();
+    test::SurveyTestServer redirecting({"--redirect-to", std::string(c.to) + port});
+    ASSERT_TRUE(redirecting.listening());
+    auto s = submit(redirecting.authority(), notes_.notify(true), 50ms);
+    if (c.followed) {
+      ASSERT_TRUE(s->waitUntilAccepted(10s));
+      EXPECT_TRUE(surveyAnswered(record()));
+      EXPECT_EQ(service.log().size(), before + 1);
+    } else {
+      ASSERT_TRUE(s->waitForAttempts(2, 10s));
+      s->stop();
+      EXPECT_FALSE(s->accepted());
+      EXPECT_FALSE(surveyAnswered(record()));
+      EXPECT_EQ(service.log().size(), before) << "the other host was asked";
+    }
+    ASSERT_FALSE(redirecting.log().empty());
+    EXPECT_NE(redirecting.log()[0].find(" 302 - redirected /v1/driver_survey/?"), std::string::npos);
+  }
+}
+
+TEST(SurveyRedirect, SameHostComparesHostNamesOnly) {
+  struct Case {
+    const char* from;
+    const char* to;
+    bool same;
+  };
+  const Case cases[] = {
+      {"http://a.example:8080/v1/x", "http://a.example:8080/v2/y", true},
+      {"http://a.example:8080/v1/x", "https://A.Example/v1/x", true},  // scheme, port and case may differ
+      {"http://a.example:8080/", "http://b.example:8080/", false},
+      {"http://a.example/", "http://a.example.evil.test/", false},
+      {"http://a.example/", "http://evil.test/?a.example", false},
+      {"http://a.example/", "http://a.example@evil.test/", false},  // user info is not the host
+      {"http://127.0.0.1:1/", "http://localhost:1/", false},
+      {"http://a.example/", "ftp://a.example/", false},
+      {"http://a.example/", "not a url", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(http::sameHost(c.from, c.to), c.same) << c.from << " -> " << c.to;
+  }
+}
+
 }  // namespace
 }  // namespace quillet::survey

@@ -15,6 +15,11 @@
 #include "core/skin/window_rules.h"
 #include "core/skin/window_shape.h"
 #include "support/temp_dir.h"
+#include "core/macro/macro_record.h"
+#include "core/skin/popup_rules.h"
+#include "core/skin/skin_layout.h"
+#include "core/skin/window_rules.h"
+#include "core/skin/window_shape.h"
 
 namespace quillet {
 namespace {
@@ -315,6 +320,27 @@ TEST_F(ShippedSkin, PopupsLineUpWithTheRegionsThatOpenThem) {
   EXPECT_EQ(region(SkinFile::Lighting, 35).width, menu.width());
   for (int r = 61; r <= 68; ++r) {
     EXPECT_EQ(region(SkinFile::Lighting, r).width + 1, menu.width()) << r;
+  }
+}
+
+// Each sub-menu of the function list opens beside its row, placed in rows of the function list,
+// and reaches down past that row's bottom: a pointer moved straight right from the row lands in
+// its own sub-menu, never below it nor in a neighbour's.
+TEST_F(ShippedSkin, EverySubMenuMeetsTheRowThatOpensIt) {
+  const int listRow = picture("menu1_mask.jpg").height() / menuKindSpec(MenuKind::ButtonFunction).rowDivisor;
+  const int subRow = picture("menu_mask.jpg").height() / kSubMenuRowDivisor;
+  ASSERT_GT(listRow, 0);
+  for (int row = kFirstSubMenuRow; row <= kFunctionMenuRows; ++row) {
+    const std::optional<FunctionSubMenu> sub = functionSubMenu(row);
+    ASSERT_TRUE(sub);
+    for (int groups = 1; groups <= (sub->listsMacroGroups ? 9 : 1); ++groups) {
+      SCOPED_TRACE(testing::Message() << "row " << row << ", " << groups << " macro groups");
+      const int items = sub->listsMacroGroups ? groups : static_cast<int>(sub->items.size());
+      const int top = functionSubMenuRowOffset(row, groups) * listRow;
+      const int bottom = top + items * subRow;
+      EXPECT_LE(top, (row - 1) * listRow);
+      EXPECT_GE(bottom, row * listRow) << "the sub-menu ends " << row * listRow - bottom << " pixels above its row's bottom";
+    }
   }
 }
 

@@ -3,12 +3,14 @@
 // with the JSON member "status".
 //
 //   quillet-survey-server --port N [--log FILE] [--reply 1000|1001|1002] [--fail-first K]
+//                         [--redirect-to URL]
 //
 // --port 0 takes any free port. The port is printed on stdout once the server listens:
 //   quillet-survey-server: listening on 127.0.0.1:PORT
 // A valid request is answered {"status":"<reply>"} (default 1000); a request that fails the
 // check {"status":"1001"} (HTTP 404 when the path is not the survey's); the first K requests
-// get HTTP 503 whatever they hold. Every request adds one line to the log:
+// get HTTP 503 whatever they hold. With --redirect-to every request is answered HTTP 302 to URL
+// followed by the request's target ("http://host:port" sends it on to that service). Every request adds one line to the log:
 //   <n> <HTTP status> <status or -> <verdict> <target>[ (<what is wrong>)]
 // SIGINT or SIGTERM end the server (exit 0); 1 when it cannot listen, 2 on bad arguments.
 #include <arpa/inet.h>
@@ -33,6 +35,7 @@ struct Options {
   std::string logFile;
   std::string reply = "1000";
   long failFirst = 0;
+  std::string redirectTo;
 };
 
 struct Server {
@@ -43,7 +46,9 @@ struct Server {
 };
 
 int usage() {
-  std::fputs("usage: quillet-survey-server --port N [--log FILE] [--reply 1000|1001|1002] [--fail-first K]\n", stderr);
+  std::fputs(
+      "usage: quillet-survey-server --port N [--log FILE] [--reply 1000|1001|1002] [--fail-first K] [--redirect-to URL]\n",
+      stderr);
   return 2;
 }
 
@@ -91,6 +96,21 @@ MHD_Result handle(void* cls, MHD_Connection* connection, const char*, const char
   std::string status = "-";
   std::string verdict = "refused";
   std::string detail;
+  if (!server->options.redirectTo.empty()) {
+    const std::string location = server->options.redirectTo + target;
+    if (server->log != nullptr) {
+      std::fprintf(server->log, "%ld 302 - redirected %s\n", n, target.c_str());
+      std::fflush(server->log);
+    }
+    MHD_Response* response = MHD_create_response_from_buffer(0, nullptr, MHD_RESPMEM_PERSISTENT);
+    if (response == nullptr) {
+      return MHD_NO;
+    }
+    MHD_add_response_header(response, "Location", location.c_str());
+    const MHD_Result result = MHD_queue_response(connection, MHD_HTTP_FOUND, response);
+    MHD_destroy_response(response);
+    return result;
+  }
   if (n <= server->options.failFirst) {
     http = MHD_HTTP_SERVICE_UNAVAILABLE;
   } else {
@@ -139,6 +159,8 @@ int main(int argc, char** argv) {
       o.reply = std::string(v);
     } else if (a == "--fail-first" && parseNumber(v, number, 0, 1000000000)) {
       o.failFirst = number;
+    } else if (a == "--redirect-to" && !v.empty()) {
+      o.redirectTo = std::string(v);
     } else {
       return usage();
     }

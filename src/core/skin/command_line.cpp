@@ -27,6 +27,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
       result.skins = std::string(arg.substr(std::string_view("--skins=").size()));
     } else if (arg == "--simulate") {
       result.simulate = true;
+    } else if (arg == "--tray") {
+      result.startInTray = true;
     } else if (arg == "--help" || arg == "-h") {
       result.help = true;
     }

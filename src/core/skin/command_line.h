@@ -1,5 +1,5 @@
 #pragma once
-// The utility's command line: quillet [--skins DIR] [--simulate] [-HIDE]
+// The utility's command line: quillet [--skins DIR] [--simulate] [--tray] [-HIDE]
 //
 // Arguments the utility does not know are ignored, as a start from an autostart entry may carry
 // anything; the hidden start is decided by the rule of commandLineRequestsHide over the whole
@@ -16,6 +16,7 @@ struct CommandLine {
   bool simulate = false;                       // --simulate
   bool help = false;                           // --help / -h
   bool startHidden = false;                    // the last '-' is followed by "HIDE"
+  bool startInTray = false;                    // --tray
   std::string error;                           // set when an option lacks its value
 };
 
@@ -23,10 +24,11 @@ struct CommandLine {
 CommandLine parseCommandLine(const std::vector<std::string>& args);
 
 inline constexpr const char* kCommandLineUsage =
-    "usage: quillet [--skins DIR] [--simulate] [-HIDE]\n\n"
+    "usage: quillet [--skins DIR] [--simulate] [--tray] [-HIDE]\n\n"
     "  --skins DIR   use DIR as the skin folder (layouts, pictures, settings, macros)\n"
     "  --simulate    use the built-in simulated mouse\n"
-    "  -HIDE         start minimised\n\n"
+    "  --tray        start hidden in the notification area (minimised where there is none)\n"
+    "  -HIDE         start minimised (when the mouse is found)\n\n"
     "QUILLET_SIM=<socket> connects to an external simulated mouse; QUILLET_MESSAGES=stderr\n"
     "prints messages on standard error instead of showing message boxes.\n";
 

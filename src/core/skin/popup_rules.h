@@ -121,6 +121,11 @@ struct FunctionSubMenu {
 };
 std::optional<FunctionSubMenu> functionSubMenu(int row);
 
+// The function list's sub-menus and the macro menus cut the menu pictures into rows of this
+// fraction of their height. The shipped pictures make those rows as high as the function list's,
+// so that each sub-menu, placed in rows of the function list, meets the row that opened it.
+constexpr int kSubMenuRowDivisor = 15;
+
 // How many rows of the function list (its own row height) below the list's top the sub-menu of
 // `row` opens: 1, -2, 9 - groupCount and 2 for rows 7..10.
 std::int32_t functionSubMenuRowOffset(int row, int groupCount);

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdlib>
 
+
 namespace quillet::survey {
 namespace {
 
@@ -65,11 +66,17 @@ std::optional<SurveyService> parseSurveyService(std::string_view text) {
   return service;
 }
 
+std::string_view builtInSurveyHost() { return QUILLET_BUILT_IN_SURVEY_HOST; }
+
 ServiceChoice surveyServiceFromEnvironment() {
   ServiceChoice choice;
   const char* value = std::getenv(kSurveyHostVariable);
   if (value == nullptr || *value == '\0') {
-    choice.service = SurveyService{std::string(kDefaultSurveyHost), kSurveyPort};
+    // The build checked its setting's form; should it still not parse, nothing is sent.
+    choice.service = parseSurveyService(builtInSurveyHost());
+    if (!choice.service) {
+      choice.problem = "the built-in survey service " + std::string(builtInSurveyHost()) + " is not host or host:port";
+    }
     return choice;
   }
   choice.service = parseSurveyService(value);

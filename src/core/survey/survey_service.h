@@ -1,7 +1,8 @@
 #pragma once
-// Where the survey goes: the survey service's host and port. The built-in host is
-// kDefaultSurveyHost on port 8080; QUILLET_SURVEY_HOST ("host" or "host:port", an IPv6 address in
-// brackets) points the utility at another service, for tests and private deployments.
+// Where the survey goes: the survey service's host and port. The built-in service is the build's
+// setting QUILLET_SURVEY_HOST (builtInSurveyService, port 8080 unless it names one); the variable
+// QUILLET_SURVEY_HOST of the environment ("host" or "host:port", an IPv6 address in brackets)
+// points a run at another service, for tests and private deployments.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,10 +10,6 @@
 
 namespace quillet::survey {
 
-// The built-in survey service. A name under the reserved .example domain never resolves, so a
-// build that was not given a service sends nobody anything; a deployment sets its own host here
-// or through QUILLET_SURVEY_HOST.
-inline constexpr std::string_view kDefaultSurveyHost = "survey.quillet.example";
 inline constexpr std::uint16_t kSurveyPort = 8080;
 inline constexpr const char* kSurveyHostVariable = "QUILLET_SURVEY_HOST";
 
@@ -32,6 +29,9 @@ struct ServiceChoice {
   std::optional<SurveyService> service;  // none when the variable is set but malformed
   std::string problem;                   // what is wrong with the variable then
 };
+
+// The build's setting, as it was given ("survey.quillet.example" unless the build set another).
+std::string_view builtInSurveyHost();
 
 // QUILLET_SURVEY_HOST when it is set and not empty, else the built-in service. A malformed
 // variable gives no service at all: the survey is then not sent anywhere, rather than to a

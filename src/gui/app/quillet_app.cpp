@@ -88,9 +88,14 @@ int CQuilletApp::initInstance() {
   if (auto* boxes = dynamic_cast<MessageBoxes*>(messages_.get())) {
     boxes->setParent(window_.get());
   }
-  connect(
-      window_.get(), &CQuilletDlg::shutDown, QCoreApplication::instance(),
-      [this] { QCoreApplication::exit(window_->exitCode()); }, Qt::QueuedConnection);
+  // The end leaves every event loop that runs, nested ones included (a message box's, the survey
+  // form's, a dialog's): each returns to its caller, and no loop started afterwards runs. When it
+  // happens before the event loop has started (a signal while a start-up message box is open),
+  // the process ends as soon as the start-up returns instead of starting the event loop afresh.
+  connect(window_.get(), &CQuilletDlg::shutDown, this, [this] {
+    ended_ = true;
+    QCoreApplication::exit(window_->exitCode());
+  });
   connect(instance_.get(), &SingleInstance::restoreRequested, window_.get(), [window = window_.get()] {
     // While a modal window is up (the survey form at start-up, a message) it is what comes to
     // the front: the main window behind it may not even be ready yet.
@@ -108,8 +113,17 @@ int CQuilletApp::initInstance() {
   connect(signals_.get(), &ShutdownSignals::requested, window_.get(), &CQuilletDlg::onClose);
   connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, window_.get(), &CQuilletDlg::onClose);
   window_->initDialog(folders, line.startHidden);
+  if (ended_) {
+    return window_->exitCode();
+  }
   if (!window_->closing()) {
-    window_->show();
+    if (line.startInTray) {
+      // The start at login: straight into the notification area, the window never shown (where
+      // there is no notification area, minimised, as the window's own minimise does).
+      window_->minimizeToTray();
+    } else {
+      window_->show();
+    }
   }
   return -1;
 }

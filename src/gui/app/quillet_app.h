@@ -27,6 +27,10 @@ class CQuilletApp : public QObject {
   // instance that has handed over to the first); otherwise -1 and the window runs.
   int initInstance();
   CQuilletDlg* window() { return window_.get(); }
+  // True once the window has shut down (Close, Exit Driver, a signal, the end of the session),
+  // wherever that happened: in the event loop, or in a loop nested in it or in the start-up (a
+  // message box, the survey form, a file or colour dialog).
+  bool ended() const { return ended_; }
 
  private:
   std::vector<std::string> args_;
@@ -35,6 +39,7 @@ class CQuilletApp : public QObject {
   std::unique_ptr<SingleInstance> instance_;
   std::unique_ptr<ShutdownSignals> signals_;
   std::unique_ptr<CQuilletDlg> window_;
+  bool ended_ = false;
 };
 
 }  // namespace quillet

@@ -136,7 +136,12 @@ void CQuilletDlg::initDialog(const AppFolders& folders, bool startHidden) {
   library_.start(app_);
   session_->settingsLoaded(settings_, app_, library_);
   app_.popupOpen = 0;
-  tray_.setLanguage(app_.language);
+  tray_.setLanguage(app_.language, uiFont());
+  // A message box of the start-up runs a loop of its own, in which a signal or the end of the
+  // session may have shut the window down: then nothing more starts (no mouse opened, no icon).
+  if (closing_) {
+    return;
+  }
 
   // The mouse.
   app_.devicePresent = session_->open() ? 1 : 0;
@@ -154,6 +159,9 @@ void CQuilletDlg::initDialog(const AppFolders& folders, bool startHidden) {
     messages_.show(noMouseMessage(app_.language));
   }
   app_.currentPage = pageNumber(Page::Main);
+  if (closing_) {
+    return;
+  }
 
   // Arrivals and removals of the mouse, as the event loop sees them.
   if (const int fd = session_->hotplugDescriptor(); fd >= 0) {
@@ -292,6 +300,29 @@ void CQuilletDlg::trackPointer(QPoint pos) {
   update(lastHoverRepaint_);
 }
 
+void CQuilletDlg::clearHover() {
+  if (hover_ == HoverIndexes{}) {
+    return;
+  }
+  hover_ = HoverIndexes{};
+  lastHoverRepaint_ = pageRegion(hoverRepaintArea(app_.currentPage));
+  update(lastHoverRepaint_);
+}
+
+void CQuilletDlg::leaveEvent(QEvent* event) {
+  clearHover();
+  QWidget::leaveEvent(event);
+}
+
+bool CQuilletDlg::event(QEvent* event) {
+  // A modal window over this one gets the pointer's moves: whatever was lit under the pointer
+  // before it opened would stay lit after it closes, the pointer long gone.
+  if (event->type() == QEvent::WindowBlocked) {
+    clearHover();
+  }
+  return QWidget::event(event);
+}
+
 void CQuilletDlg::mouseMoveEvent(QMouseEvent* event) {
   if (movingWindow_ && (event->buttons() & Qt::LeftButton)) {
     move(event->globalPosition().toPoint() - moveOffset_);
@@ -426,7 +457,8 @@ void CQuilletDlg::contextMenuEvent(QContextMenuEvent* event) {
   }
   // The borderless window has no system menu: its About command lives here and in the tray menu.
   QMenu menu(this);
-  QAction* about = menu.addAction(QString::fromUtf8(kAboutItemText));
+  menu.setFont(uiFont());
+  QAction* about = menu.addAction(QString::fromUtf8(aboutItemText(app_.language)));
   connect(about, &QAction::triggered, this, &CQuilletDlg::showAbout);
   menu.exec(event->globalPos());
 }
@@ -564,7 +596,7 @@ void CQuilletDlg::switchLanguage(Language value) {
   }
   library_.changeLanguage(app_);
   session_->settingsLoaded(settings_, app_, library_);  // the macros of the other language
-  tray_.setLanguage(app_.language);
+  tray_.setLanguage(app_.language, uiFont());
   setWindowTitle(QString::fromUtf8(kWindowTitle));
   for (std::unique_ptr<WindowPage>& p : pages_) {
     p->languageChanged();

@@ -134,6 +134,8 @@ class CQuilletDlg : public QWidget, public PageContext {
   void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   void makeFonts();
@@ -141,6 +143,9 @@ class CQuilletDlg : public QWidget, public PageContext {
   void applyWindowShape();
   void onMissingLayoutFile();
   void trackPointer(QPoint pos);
+  // No region is under the pointer any more: it left the window, or a modal window (the warning
+  // dialog, a message box, a file dialog) took it over.
+  void clearHover();
   void startWindowDrag(QPoint globalPos);
   void onDeviceArrived();
   void onFollowedChange(const FollowedChange& change);

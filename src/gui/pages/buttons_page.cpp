@@ -1,5 +1,6 @@
 #include "gui/pages/buttons_page.h"
 
+#include "build_info.h"
 #include "core/settings/settings_file.h"
 #include "gui/widgets/popup_menu.h"
 #include "gui/widgets/warning_dlg.h"
@@ -197,6 +198,19 @@ void ButtonsPage::resetSettings() {
   context_.modelReplaced();
 }
 
-void ButtonsPage::openSupportSite() { context_.dialogs().openUrl(kSupportSiteUrl); }
+const char* supportSiteUrl() { return kBuiltInSupportUrl; }
+
+std::string supportSiteNotOpenedMessage(Language language, std::string_view url) {
+  if (language != kChinese) {
+    return "No web browser could open the support site. Its address is:\n" + std::string(url);
+  }
+  return "没有可以打开支持网站的浏览器。网址是：\n" + std::string(url);
+}
+
+void ButtonsPage::openSupportSite() {
+  if (!context_.dialogs().openUrl(supportSiteUrl())) {
+    context_.messages().show(supportSiteNotOpenedMessage(context_.app().language, supportSiteUrl()));
+  }
+}
 
 }  // namespace quillet

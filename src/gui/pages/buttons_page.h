@@ -4,8 +4,12 @@
 // profile 1 changes, and the settings file's import, export and reset and the support site.
 #include <QObject>
 
-#include "core/settings/button_function.h"
+#include <string>
+#include <string_view>
+
 #include "gui/pages/window_page.h"
+#include "core/settings/app_state.h"
+#include "core/settings/button_function.h"
 
 namespace quillet {
 
@@ -36,7 +40,10 @@ class ButtonsPage : public QObject, public WindowPage {
   int editedButton_ = -1;  // the button whose function list is open
 };
 
-// The support site the main page's link opens.
-inline constexpr const char* kSupportSiteUrl = "https://quillet.example/support";
+// The support site the main page's link opens: the build's setting QUILLET_SUPPORT_URL.
+const char* supportSiteUrl();
+
+// Said when no web browser could open the support site: the address, for the user to open.
+std::string supportSiteNotOpenedMessage(Language language, std::string_view url);
 
 }  // namespace quillet

@@ -377,7 +377,9 @@ void CDialogLogin::submit() {
     messages_.show(survey::surveyLimitText(prepared.limit, language_));
     return;
   }
-  if (!survey::writeSurveyAnswers(recordPath_, record_)) {
+  // Stored with the mark that they were given: the form is not shown again, and the next starts
+  // send these answers until the service takes them.
+  if (!survey::writeSurveyAnswers(recordPath_, record_, true)) {
     std::fprintf(stderr, "quillet: cannot write the survey answers into %s\n", recordPath_.string().c_str());
   }
   request_ = std::move(*prepared.request);

@@ -2,14 +2,17 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "core/survey/survey_record.h"
+#include "core/survey/survey_rules.h"
 #include "core/survey/survey_service.h"
 #include "core/survey/survey_submission.h"
 #include "gui/survey/dialog_login.h"
 #include "gui/widgets/message_box.h"
 #include "linux/adapter_address.h"
 #include "linux/http_client.h"
+#include "linux/md5.h"
 
 namespace quillet {
 namespace {
@@ -43,24 +46,43 @@ class SurveySender final : public QObject {
 
 }  // namespace
 
+namespace {
+
+// The request of answers the form stored at an earlier start, or none when they would no longer
+// pass the form (a record edited by hand): then the form asks again.
+std::optional<survey::SignedQuery> storedRequest(const std::filesystem::path& record) {
+  survey::SurveyRecord answers = survey::readSurveyRecord(record);
+  answers.macText = adapterAddressText();
+  if (survey::checkAnswers(answers) != survey::AnswerProblem::None) {
+    return std::nullopt;
+  }
+  return survey::prepareSurvey(answers, md5Hex).request;
+}
+
+}  // namespace
+
 bool runSurveyStep(QWidget& owner, MessageService& messages, const AppState& app) {
   if (survey::surveyAnswered(app.surveyRecordPath)) {
     return true;
   }
-  CDialogLogin form(messages, app, adapterAddressText());
-  {
+  std::optional<survey::SignedQuery> request;
+  if (survey::surveySubmitted(app.surveyRecordPath)) {
+    request = storedRequest(app.surveyRecordPath);
+  }
+  if (!request) {
+    CDialogLogin form(messages, app, adapterAddressText());
     const MessageBoxesOver over(messages, &form);
     if (form.exec() != QDialog::Accepted) {
       return false;
     }
+    request = form.request();
   }
   const survey::ServiceChoice choice = survey::surveyServiceFromEnvironment();
   if (!choice.service) {
     std::fprintf(stderr, "quillet: %s: the survey is not sent\n", choice.problem.c_str());
     return true;
   }
-  new SurveySender(&owner, messages, survey::surveyUrl(choice.service->authority(), form.request()),
-                   app.surveyRecordPath);
+  new SurveySender(&owner, messages, survey::surveyUrl(choice.service->authority(), *request), app.surveyRecordPath);
   return true;
 }
 

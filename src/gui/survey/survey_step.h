@@ -1,7 +1,8 @@
 #pragma once
-// The survey step of the start-up: until the survey has once been answered, the survey form runs
-// modally; a valid submission starts the signed request's submission in the background, which
-// lives as long as `owner` (the main window) and ends with it.
+// The survey step of the start-up: until the form has once been validly submitted, the survey form
+// runs modally; a valid submission, now or at an earlier start (Submitted = "Yes"), starts the
+// signed request's submission in the background until the service accepts it (Login = "Yes"). The
+// submission lives as long as `owner` (the main window) and ends with it.
 #include <QWidget>
 
 #include "core/io/messages.h"
@@ -9,7 +10,8 @@
 
 namespace quillet {
 
-// True when the utility goes on: the survey was answered before (Login = "Yes") or the form was
+// True when the utility goes on: the survey was accepted before (Login = "Yes"), its stored
+// answers were submitted at an earlier start and still pass the form's rules, or the form was
 // submitted now. False when the form was closed unanswered: the utility ends.
 //
 // The request goes to the survey service of QUILLET_SURVEY_HOST, or the built-in one; replies that

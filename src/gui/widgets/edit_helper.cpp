@@ -16,6 +16,10 @@ bool accepted(const QString& text) {
   return std::all_of(codes.begin(), codes.end(), [](uint c) { return surveyCharacterAccepted(static_cast<char32_t>(c)); });
 }
 
+bool typesPrintable(const QString& text) {
+  return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isPrint(); });
+}
+
 // A line edit checks its validator on typing and pasting, never on setText: the limit of an edit
 // box whose program may put in longer text.
 class LengthLimit final : public QValidator {
@@ -47,9 +51,11 @@ void CEditHelper::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
     pressedEndKey_ = event->key();
   }
-  // A key press that types something types the characters of its text; the filter judges those
-  // (backspace types "\b"). Keys that type nothing (arrows, Delete, Home) always pass.
-  if (surveyFilter_ && !event->text().isEmpty() && !accepted(event->text())) {
+  // A key press that types something types the characters of its text; the filter judges those.
+  // Keys that type no printable character (arrows, Home; Delete, whose text is "\x7f" on X11
+  // and Wayland; backspace, "\b") are editing keys and pass, except the paste, which would bring
+  // in text the filter never saw.
+  if (surveyFilter_ && (event->matches(QKeySequence::Paste) || (typesPrintable(event->text()) && !accepted(event->text())))) {
     event->accept();
     return;
   }

@@ -30,7 +30,7 @@ ScreenRect screenOf(const ScreenRect& r) {
 
 // The sub-menu and the macro menu: the menu pictures in rows of a fifteenth of the mask, the
 // hovered item in red over the down picture (sub-menu) or the over picture (macro menu).
-constexpr int kCascadeRowDivisor = 15;
+constexpr int kCascadeRowDivisor = kSubMenuRowDivisor;
 PopupLook cascadeLook(const SkinPictures& pictures, const QFont& font, bool fromDown) {
   PopupLook look;
   look.pictures = &pictures.popup(PopupPictureSet::Menu);
