@@ -11,6 +11,7 @@
 #include "device/device_protocol.h"
 #include "platform/app_folder.h"
 #include "platform/file_io.h"
+#include "platform/ini.h"
 
 namespace quillet::cli {
 namespace {
@@ -121,6 +122,10 @@ const Command* findCommand(std::string_view name) {
 void error(const std::string& text) { std::fprintf(stderr, "quilletctl: %s\n", text.c_str()); }
 
 bool requireSettingsFile(const Context& context) {
+  if (ini::isTooLarge(context.app.configPath)) {
+    error(ini::tooLargeMessage(context.app.configPath));
+    return false;
+  }
   if (!fileio::readFile(context.app.configPath)) {
     error("cannot read the settings file " + context.app.configPath.string());
     return false;
