@@ -24,6 +24,7 @@
 #include "app/pages/window_page.h"
 #include "app/power_events.h"
 #include "app/startup.h"
+#include "platform/ini.h"
 #include "settings/name_tables.h"
 #include "settings/settings_file.h"
 #include "survey/survey_step.h"
@@ -107,6 +108,9 @@ void CQuilletDlg::initDialog(const AppFolders& folders, bool startHidden) {
 
   // Folders, then the settings file: the current profile, the language, the model.
   useFolders(app_, folders);
+  if (ini::isTooLarge(app_.configPath)) {
+    messages_.show(ini::tooLargeMessage(app_.configPath));  // read as defaults, never written over
+  }
   loadStartupSettings(app_, settings_);
 
   makeFonts();
@@ -554,8 +558,11 @@ void CQuilletDlg::switchPage(std::uint8_t page) {
 }
 
 void CQuilletDlg::switchLanguage(Language value) {
-  // The macro being edited goes into its group file before the folders change.
-  macroPage_->saveEdits();
+  // The macro being edited goes into its group file before the folders change; when it cannot
+  // be written (the user has been told) the language stays, so that the edits are not lost.
+  if (!macroPage_->saveEdits()) {
+    return;
+  }
   popups_.closeAll();
   app_.language = value;
   writeLanguage(app_.configPath, value);
