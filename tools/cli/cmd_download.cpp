@@ -7,6 +7,7 @@
 #include "macro/block_writer.h"
 #include "device/clock.h"
 #include "device/device_link.h"
+#include "device/device_lock.h"
 #include "device/device_protocol.h"
 #include "device/download.h"
 #include "macro/macro_library.h"
@@ -90,6 +91,18 @@ int runApply(Context& context, const std::vector<std::string>& args) {
   traceReportsIfAsked(protocol);
   if (const auto status = protocol.readStatus()) {
     context.app.deviceValue = status->deviceValue;
+  }
+  // One download into one mouse at a time, across programs: the mouse always holds one whole
+  // download. Another's ends first.
+  DeviceLock lock;
+  std::string problem;
+  LockOutcome locked = lock.acquire(link.devicePath(), kDownloadLock, false, &problem);
+  if (locked == LockOutcome::Busy) {
+    error("another program is writing into this mouse; waiting for it to end");
+    locked = lock.acquire(link.devicePath(), kDownloadLock, true, &problem);
+  }
+  if (locked == LockOutcome::Failed) {
+    error("this download is not kept apart from other programs' (" + problem + ")");
   }
   const std::unique_ptr<DesktopMouseSettings> desktop = makeDesktopMouseSettings();
   DownloadContext download{context.settings, context.app, loaded.state, loaded.library, protocol,
