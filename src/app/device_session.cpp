@@ -79,7 +79,7 @@ void HidDeviceSession::startThreads() {
   }
   // One program serves the mouse's buttons: a listener started before the window keeps them,
   // and the window takes over when it ends (and the other way round).
-  serveClaim_ = std::make_shared<ServeClaim>([this] { return link_.devicePath(); },
+  serveClaim_ = std::make_shared<ServeClaim>([this] { return link_.deviceIdentity(); },
                                              [](std::string_view line) {
                                                std::fprintf(stderr, "quillet: %.*s\n", static_cast<int>(line.size()),
                                                             line.data());
@@ -183,7 +183,7 @@ void HidDeviceSession::startApply(ProfileSettings& settings, AppState& app, Macr
 
 DeviceLock HidDeviceSession::lockDownload() {
   DeviceLock lock;
-  const std::string path = link_.devicePath();
+  const std::string path = link_.deviceIdentity();
   std::string problem;
   if (!path.empty() && lock.acquire(path, kDownloadLock, true, &problem) == LockOutcome::Failed) {
     std::fprintf(stderr, "quillet: downloads into the mouse are not kept apart from other programs': %s\n",

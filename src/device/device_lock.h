@@ -1,9 +1,10 @@
 #pragma once
 // Locks shared by the processes that reach one mouse (the window, quilletctl listen and apply):
 // one lock file per mouse and purpose under $XDG_RUNTIME_DIR (the temporary folder without it),
-// held with flock. They are keyed by the mouse's path (its hidraw node, or the simulator's
-// socket), so that two processes on one mouse take turns and two mice never wait for each
-// other. A lock goes with the process that holds it, however it ends.
+// held with flock. They are keyed by the mouse's identity (DeviceLink::deviceIdentity: its
+// hidraw node, or a simulator's socket with its node), so that two processes on one mouse take
+// turns and two mice never wait for each other. A lock goes with the process that holds it,
+// however it ends.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -17,8 +18,9 @@ namespace quillet {
 inline constexpr std::string_view kDownloadLock = "download";  // one download into the mouse at a time
 inline constexpr std::string_view kServeLock = "buttons";      // one program serves the mouse's buttons
 
-// The lock file of `devicePath` for `purpose`: the path is kept whole in the file's name
-// (characters other than letters, digits, '-' and '.' escaped), so no two mice share one.
+// The lock file of the mouse `devicePath` (its identity) for `purpose`: the identity is kept
+// whole in the file's name (characters other than letters, digits, '-' and '.' escaped), so no
+// two mice share one.
 std::filesystem::path deviceLockPath(std::string_view devicePath, std::string_view purpose);
 
 enum class LockOutcome : std::uint8_t {

@@ -96,10 +96,10 @@ int runApply(Context& context, const std::vector<std::string>& args) {
   // download. Another's ends first.
   DeviceLock lock;
   std::string problem;
-  LockOutcome locked = lock.acquire(link.devicePath(), kDownloadLock, false, &problem);
+  LockOutcome locked = lock.acquire(link.deviceIdentity(), kDownloadLock, false, &problem);
   if (locked == LockOutcome::Busy) {
     error("another program is writing into this mouse; waiting for it to end");
-    locked = lock.acquire(link.devicePath(), kDownloadLock, true, &problem);
+    locked = lock.acquire(link.deviceIdentity(), kDownloadLock, true, &problem);
   }
   if (locked == LockOutcome::Failed) {
     error("this download is not kept apart from other programs' (" + problem + ")");

@@ -237,7 +237,7 @@ int runListen(Context& context, const std::vector<std::string>& args) {
 
   // One program serves the mouse's buttons: while a window (or another listen) serves them,
   // this one says so once and leaves the presses to it, and takes over when it ends.
-  ServeClaim claim([&link] { return link.devicePath(); }, [](std::string_view line) { error(std::string(line)); });
+  ServeClaim claim([&link] { return link.deviceIdentity(); }, [](std::string_view line) { error(std::string(line)); });
   hooks.mayServe = [&claim] { return claim.mayServe(); };
 
   DeviceThreads threads(link, protocol, std::move(hooks));
