@@ -315,18 +315,11 @@ bool GroupEditor::stepMenuOpens(int lineUnderCursor) const {
 }
 
 bool GroupEditor::commandOffered(int command) const {
-  const Macro* m = current();
-  if (m == nullptr || lineCount() == 0) {
-    return command != step_command::kChangeParameters && command != step_command::kModifyDelay;
+  const int s = selectedStep();
+  if (command != step_command::kChangeParameters || s < 0 || isPauseLine(selectedLine_)) {
+    return true;
   }
-  switch (command) {
-    case step_command::kChangeParameters:
-      return !isPauseLine(selectedLine_) && stepLineEditable(m->events[static_cast<std::size_t>(selectedStep())]);
-    case step_command::kModifyDelay:
-      return isPauseLine(selectedLine_);
-    default:
-      return true;
-  }
+  return current()->events[static_cast<std::size_t>(s)].code != step_code::kLed;
 }
 
 StepCommandResult GroupEditor::runCommand(int command) {
@@ -342,8 +335,13 @@ StepCommandResult GroupEditor::runCommand(int command) {
   const int lines = lineCount();
   switch (command) {
     case step_command::kChangeParameters:
+      if (lines > 0 && !isPauseLine(selectedLine_) &&
+          stepLineEditable(m->events[static_cast<std::size_t>(selectedStep())])) {
+        result.editLine = selectedLine_;
+      }
+      break;
     case step_command::kModifyDelay:
-      if (lines > 0 && commandOffered(command)) {
+      if (lines > 0 && isPauseLine(selectedLine_)) {
         result.editLine = selectedLine_;
       }
       break;

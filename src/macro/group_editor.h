@@ -128,9 +128,9 @@ class GroupEditor {
   bool stepMenuOpens(int lineUnderCursor) const;
   // A command of the step list's menu, on the selected line.
   StepCommandResult runCommand(int command);
-  // Whether the menu offers `command` on the selected line: Change parameters only on a step
-  // line whose step has parameters typed into its line (not an LED step, whose data is edited
-  // in the LED list), Modify delay only on a pause line. Every other command is offered.
+  // Whether the menu offers `command` on the selected line: every command but Change
+  // parameters on an LED step's line, whose data is edited in the LED list (an edit of the line
+  // would throw its text away). The menu keeps its other items where they are, for the keyboard.
   bool commandOffered(int command) const;
   // The in-place edit of step-list line `line` ended with `text` (a pause line: its delay; a
   // step line: the step's parameters). True when the macro changed.

@@ -591,13 +591,12 @@ void MacroPage::onStepRightReleased(int row, QPoint globalPos) {
 }
 
 void MacroPage::offerStepCommands(QMenu& menu) {
-  // The in-place edits are offered only on the lines they edit (an LED step's line is not one).
+  // Change parameters is not offered on an LED step's line (its data is edited in the LED list).
   for (QAction* a : menu.actions()) {
     if (a->menu() != nullptr) {
       offerStepCommands(*a->menu());
-    } else if (const int command = a->data().toInt();
-               command == step_command::kChangeParameters || command == step_command::kModifyDelay) {
-      a->setEnabled(editor_.commandOffered(command));
+    } else if (a->data().toInt() == step_command::kChangeParameters) {
+      a->setEnabled(editor_.commandOffered(step_command::kChangeParameters));
     }
   }
 }
