@@ -42,52 +42,62 @@ int compareFolded(std::string_view a, std::string_view b) {
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-// The line as UTF-8 when that differs from its bytes; null when the bytes are the text.
-std::shared_ptr<const std::string> decodeLine(Encoding encoding, std::string_view raw) {
+// The line as UTF-8 when that differs from its bytes; nullopt when the bytes are the text.
+std::optional<std::string> decodeLine(Encoding encoding, std::string_view raw) {
   // Plain ASCII reads the same in every byte encoding.
   if (encoding != Encoding::Utf16le &&
       std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-    return nullptr;
+    return std::nullopt;
   }
   switch (encoding) {
     case Encoding::Utf16le:
-      return std::make_shared<const std::string>(text::utf16leToUtf8(raw));
+      return text::utf16leToUtf8(raw);
     case Encoding::Cp936:
-      return std::make_shared<const std::string>(text::cp936ToUtf8(raw));
+      return text::cp936ToUtf8(raw);
     default:
       // A file with a UTF-8 BOM may still hold broken sequences; show them as U+FFFD.
       if (text::isValidUtf8(raw)) {
-        return nullptr;
+        return std::nullopt;
       }
-      return std::make_shared<const std::string>(text::utf16leToUtf8(text::utf8ToUtf16le(raw)));
+      return text::utf16leToUtf8(text::utf8ToUtf16le(raw));
   }
 }
 
-// Gives `line` the text `utf8`, in the file's encoding.
-void setText(const Document& doc, Line& line, std::string utf8) {
-  line.raw = doc.encode(utf8);
-  if (line.raw == utf8) {
-    line.decoded.reset();
-  } else {
-    line.decoded = std::make_shared<const std::string>(std::move(utf8));
+void setDecoded(Document& doc, Line& line, std::optional<std::string> decoded) {
+  if (!decoded) {
+    line.decoded = Line::kNoText;
+    return;
   }
+  line.decoded = static_cast<std::uint32_t>(doc.texts.size());
+  doc.texts.push_back(std::move(*decoded));
+}
+
+// Gives `line` the text `utf8`, in the file's encoding, keeping its line break.
+void setText(Document& doc, Line& line, std::string utf8) {
+  const std::string encoded = doc.encode(utf8);
+  const std::string lineBreak(doc.eol(line));
+  doc.place(line, encoded, lineBreak);
+  setDecoded(doc, line, encoded == utf8 ? std::nullopt : std::optional<std::string>(std::move(utf8)));
 }
 
 bool breaksStructure(std::string_view s) {
   return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-Line makeLine(const Document& doc, std::string text) {
+Line makeLine(Document& doc, std::string text) {
   Line line;
-  setText(doc, line, std::move(text));
-  line.setEol(doc.newLineBreak());
+  const std::string encoded = doc.encode(text);
+  doc.place(line, encoded, doc.newLineBreak());
+  setDecoded(doc, line, encoded == text ? std::nullopt : std::optional<std::string>(std::move(text)));
   return line;
 }
 
 // Inserts `line` before index `at`, giving the line before it a line break if it had none.
 void insertLine(Document& doc, std::size_t at, Line line) {
   if (at > 0 && doc.lines[at - 1].eolSize == 0) {
-    doc.lines[at - 1].setEol(doc.newLineBreak());
+    Line& before = doc.lines[at - 1];
+    const std::string raw(doc.raw(before));
+    doc.place(before, raw, doc.newLineBreak());
   }
   doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
 }
@@ -154,19 +164,22 @@ std::vector<std::uint32_t>::const_iterator placeOf(const std::vector<std::uint32
 
 }  // namespace
 
-void Line::setEol(std::string_view bytes) {
-  eolSize = static_cast<std::uint8_t>(std::min(bytes.size(), eolBytes.size()));
-  std::copy_n(bytes.begin(), eolSize, eolBytes.begin());
+void Document::place(Line& line, std::string_view raw, std::string_view lineBreak) {
+  line.at = static_cast<std::uint32_t>(bytes.size());
+  line.size = static_cast<std::uint32_t>(raw.size());
+  line.eolSize = static_cast<std::uint8_t>(lineBreak.size());
+  bytes += raw;
+  bytes += lineBreak;
 }
 
 std::string_view Document::sectionName(const Section& section) const {
-  return headerName(trim(lines[section.headerLine].text()));
+  return headerName(trim(text(lines[section.headerLine])));
 }
 
-std::string_view Document::keyName(const Key& key) const { return keyNameOf(trim(lines[key.line].text())); }
+std::string_view Document::keyName(const Key& key) const { return keyNameOf(trim(text(lines[key.line]))); }
 
 std::optional<std::string_view> Document::keyValue(const Key& key) const {
-  return keyValueOf(trim(lines[key.line].text()));
+  return keyValueOf(trim(text(lines[key.line])));
 }
 
 const Section* Document::findSection(std::string_view name) const {
@@ -217,7 +230,7 @@ std::string Document::newLineBreak() const {
   }
   for (const Line& line : lines) {
     if (line.eolSize != 0) {
-      return std::string(line.eol());
+      return std::string(eol(line));
     }
   }
   return encode("\n");
@@ -227,7 +240,7 @@ std::string Document::serialise() const {
   std::string out;
   std::size_t size = oddTail.size() + 3;
   for (const Line& line : lines) {
-    size += line.raw.size() + line.eolSize;
+    size += line.size + line.eolSize;
   }
   out.reserve(size);
   if (encoding == Encoding::Utf8Bom) {
@@ -236,8 +249,8 @@ std::string Document::serialise() const {
     out += kUtf16leBom;
   }
   for (const Line& line : lines) {
-    out += line.raw;
-    out += line.eol();
+    out += raw(line);
+    out += eol(line);
   }
   out += oddTail;
   return out;
@@ -269,10 +282,10 @@ void Document::index() {
   sections.clear();
   std::vector<std::size_t> keyCounts;
   for (const Line& line : lines) {
-    if (line.filler || neverRead(line.text())) {
+    if (line.filler || neverRead(text(line))) {
       continue;
     }
-    if (isHeaderText(trim(line.text()))) {
+    if (isHeaderText(trim(text(line)))) {
       keyCounts.push_back(0);
     } else if (!keyCounts.empty()) {
       ++keyCounts.back();
@@ -280,10 +293,10 @@ void Document::index() {
   }
   sections.reserve(keyCounts.size());
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].filler || neverRead(lines[i].text())) {
+    if (lines[i].filler || neverRead(text(lines[i]))) {
       continue;
     }
-    if (isHeaderText(trim(lines[i].text()))) {
+    if (isHeaderText(trim(text(lines[i])))) {
       Section section;
       section.keys.reserve(keyCounts[sections.size()]);
       section.headerLine = static_cast<std::uint32_t>(i);
@@ -318,6 +331,7 @@ std::shared_ptr<Document> parse(std::string_view bytes) {
   } else if (!text::isValidUtf8(bytes)) {
     doc->encoding = Encoding::Cp936;
   }
+  doc->bytes = std::string(bytes);  // the lines are places in these
 
   // A line break is CR LF, LF or CR, in code units of the encoding (CP936 trail bytes are never
   // CR or LF, so splitting its bytes is safe).
@@ -342,10 +356,11 @@ std::shared_ptr<Document> parse(std::string_view bytes) {
       return;
     }
     Line line;
-    line.raw = std::string(bytes.substr(fillerStart, fillerEnd - fillerStart));
-    line.setEol(fillerBreak);
+    line.at = static_cast<std::uint32_t>(fillerStart);
+    line.size = static_cast<std::uint32_t>(fillerEnd - fillerStart);
+    line.eolSize = static_cast<std::uint8_t>(fillerBreak.size());
     line.filler = true;
-    doc->lines.push_back(std::move(line));
+    doc->lines.push_back(line);
     fillerStart = std::string_view::npos;
   };
   auto addLine = [&](std::size_t start, std::size_t end, std::string_view lineBreak) {
@@ -353,7 +368,7 @@ std::shared_ptr<Document> parse(std::string_view bytes) {
       doc->firstBreak = std::string(lineBreak);
     }
     const std::string_view raw = bytes.substr(start, end - start);
-    std::shared_ptr<const std::string> decoded = decodeLine(doc->encoding, raw);
+    std::optional<std::string> decoded = decodeLine(doc->encoding, raw);
     const std::string_view text = decoded ? std::string_view(*decoded) : raw;
     const bool header = !neverRead(text) && isHeaderText(trim(text));
     inSection = inSection || header;
@@ -367,10 +382,11 @@ std::shared_ptr<Document> parse(std::string_view bytes) {
     }
     endFiller();
     Line line;
-    line.raw = std::string(raw);
-    line.decoded = std::move(decoded);
-    line.setEol(lineBreak);
-    doc->lines.push_back(std::move(line));
+    line.at = static_cast<std::uint32_t>(start);
+    line.size = static_cast<std::uint32_t>(end - start);
+    line.eolSize = static_cast<std::uint8_t>(lineBreak.size());
+    setDecoded(*doc, line, std::move(decoded));
+    doc->lines.push_back(line);
   };
   std::size_t start = 0;
   std::size_t pos = 0;
@@ -393,6 +409,7 @@ std::shared_ptr<Document> parse(std::string_view bytes) {
   }
   endFiller();
   doc->lines.shrink_to_fit();
+  doc->texts.shrink_to_fit();
   doc->index();
   return doc;
 }

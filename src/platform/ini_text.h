@@ -2,7 +2,6 @@
 // The text of one INI file as the INI module holds it: its lines with their original bytes, the
 // index of its sections and keys, and the edits a write applies. Internal to the INI module
 // (and its fuzz target); everything else goes through platform/ini.h.
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -18,19 +17,18 @@ enum class Encoding : std::uint8_t { Utf8, Utf8Bom, Utf16le, Cp936 };
 
 // One line of the file, or one run of lines that are never read (blank lines, comments, lines
 // before the first section) kept together as one: a file of a million blank lines costs one
-// entry, not a million. What a line costs beyond its bytes is kept small, as files are cached.
+// entry, not a million. A line is a place in the document's bytes, so that what a line costs
+// beyond its bytes stays small (files are cached): 16 bytes.
 struct Line {
-  std::string raw;  // bytes in the file's encoding, without the (last) line break
-  // The line as UTF-8 where that differs from `raw` (another encoding, broken bytes); for most
-  // lines of most files it does not, and `raw` is the text. Never set on a filler run.
-  std::shared_ptr<const std::string> decoded;
-  std::array<char, 4> eolBytes{};  // the line break's bytes as found (CR LF in UTF-16 is 4)
-  std::uint8_t eolSize = 0;        // 0 on a last line without one
-  bool filler = false;             // a run of lines that are neither a section header nor a key
-
-  std::string_view text() const { return decoded ? std::string_view(*decoded) : std::string_view(raw); }
-  std::string_view eol() const { return {eolBytes.data(), eolSize}; }
-  void setEol(std::string_view bytes);
+  static constexpr std::uint32_t kNoText = 0xFFFFFFFF;
+  std::uint32_t at = 0;    // where its bytes start in Document::bytes, its line break after them
+  std::uint32_t size = 0;  // bytes in the file's encoding, without the (last) line break
+  // The line as UTF-8 (an index into Document::texts) where that differs from its bytes
+  // (another encoding, broken bytes); for most lines of most files it does not. Never set on a
+  // filler run.
+  std::uint32_t decoded = kNoText;
+  std::uint8_t eolSize = 0;  // the line break's bytes (CR LF in UTF-16 is 4); 0 on a last line
+  bool filler = false;       // a run of lines that are neither a section header nor a key
 };
 
 // A key line of a section; its name and value are read from the line's text when asked.
@@ -49,6 +47,10 @@ struct Section {
 // it must, and serialise() gives back exactly the bytes that were parsed.
 struct Document {
   Encoding encoding = Encoding::Utf8;
+  // The bytes of the lines: the file's, then those of lines written since, each followed by its
+  // line break. Serialise gives them back in line order.
+  std::string bytes;
+  std::vector<std::string> texts;  // the decoded texts lines point at
   std::vector<Line> lines;
   // An odd last byte of a UTF-16 file: kept at the very end, so that lines added before it stay
   // aligned on code units.
@@ -58,6 +60,16 @@ struct Document {
   std::vector<Section> sections;
   // Indices into sections ordered by folded name, the first of each name first.
   std::vector<std::uint32_t> sectionsByName;
+
+  std::string_view raw(const Line& line) const { return std::string_view(bytes).substr(line.at, line.size); }
+  std::string_view eol(const Line& line) const {
+    return std::string_view(bytes).substr(line.at + line.size, line.eolSize);
+  }
+  std::string_view text(const Line& line) const {
+    return line.decoded != Line::kNoText ? std::string_view(texts[line.decoded]) : raw(line);
+  }
+  // Gives a line its bytes and line break anew, at the end of `bytes`.
+  void place(Line& line, std::string_view raw, std::string_view lineBreak);
 
   const Section* findSection(std::string_view name) const;
   Section* findSection(std::string_view name);
