@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/adapter_address.h"
+#include "platform/ini.h"
 #include "platform/message_box.h"
 #include "survey/dialog_login.h"
 #include "survey/survey_record.h"
@@ -45,6 +46,11 @@ class SurveySender final : public QObject {
 bool runSurveyStep(QWidget& owner, MessageService& messages, const AppState& app) {
   if (survey::surveyAnswered(app.surveyRecordPath)) {
     return true;
+  }
+  for (const std::filesystem::path& file : {app.surveyRecordPath, app.countryListPath}) {
+    if (ini::isTooLarge(file)) {
+      messages.show(ini::tooLargeMessage(file));  // it is read as missing, and never written over
+    }
   }
   CDialogLogin form(messages, app, adapterAddressText());
   {
