@@ -80,8 +80,10 @@ class ListenCliTest : public ::testing::Test {
     ASSERT_TRUE(quillet::ini::writeString(config, "Config3", "K1", "25"));
   }
   void TearDown() override {
-    if (listen > 0) {
-      endProcess(listen, SIGKILL);
+    for (const pid_t pid : {listen, second}) {
+      if (pid > 0) {
+        endProcess(pid, SIGKILL);
+      }
     }
     if (sim > 0) {
       endProcess(sim, SIGTERM);
@@ -110,6 +112,7 @@ class ListenCliTest : public ::testing::Test {
   std::string socket;
   pid_t sim = -1;
   pid_t listen = -1;
+  pid_t second = -1;  // a second listen on the same mouse
 };
 
 TEST_F(ListenCliTest, ServesHoldConsumerAndProfileUntilTerminated) {
@@ -209,8 +212,8 @@ TEST_F(ListenCliTest, TwoListenersOnOneMouseServeEachPressOnce) {
   ASSERT_TRUE(waitForText(dir / "listen.err", "mouse found")) << readBytes(dir / "listen.err");
   send("click 7");
   ASSERT_TRUE(waitForText(dir / "listen.out", "consumer 00E2 button 7\n")) << out();
-  const pid_t second = spawn({(kBin / "quilletctl").string(), "--skins", skins.string(), "listen"},
-                             {"QUILLET_SIM=" + socket}, dir / "second.out", dir / "second.err");
+  second = spawn({(kBin / "quilletctl").string(), "--skins", skins.string(), "listen"}, {"QUILLET_SIM=" + socket},
+                 dir / "second.out", dir / "second.err");
   ASSERT_TRUE(waitForText(dir / "second.err", "mouse found")) << readBytes(dir / "second.err");
   send("click 7");
   send("click 7");
@@ -224,6 +227,7 @@ TEST_F(ListenCliTest, TwoListenersOnOneMouseServeEachPressOnce) {
   send("click 7");
   ASSERT_TRUE(waitForText(dir / "second.out", "consumer 00E2 button 7\n")) << readBytes(dir / "second.err");
   EXPECT_EQ(endProcess(second, SIGTERM), 0);
+  second = -1;
   const std::string err = readBytes(dir / "second.err");
   EXPECT_EQ(err.find("serves this mouse's buttons"), err.rfind("serves this mouse's buttons")) << "said once";
   // One consumer report per click: four clicks, four reports.
