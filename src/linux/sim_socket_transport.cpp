@@ -131,6 +131,9 @@ class SimSocketTransport final : public HidTransport {
 
   std::string enumerateProblem() const override { return problem_; }
 
+  // Every simulator names its interfaces alike: its socket tells one simulated mouse from another.
+  std::string deviceIdentity(const std::string& devicePath) const override { return path_ + "#" + devicePath; }
+
   OpenResult open(const std::string& path, HidAccess access) override {
     OpenResult result;
     UnixSocket socket = UnixSocket::connectTo(path_, result.error);

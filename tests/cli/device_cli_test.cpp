@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -280,6 +281,69 @@ TEST_F(DeviceCliTest, ApplyLeavesTheMemoryThePlanPrints) {
 }  // namespace
 
 namespace {
+
+// The blocks a plan prints, by address.
+std::map<int, int> plannedBytes(const std::string& plan) {
+  std::map<int, int> bytes;
+  std::istringstream lines(plan);
+  for (std::string line; std::getline(lines, line) && line != "finish";) {
+    std::istringstream fields(line);
+    std::string word, address;
+    fields >> word >> address;
+    int a = std::stoi(address, nullptr, 16);
+    for (std::string byte; fields >> byte; ++a) {
+      bytes[a] = std::stoi(byte, nullptr, 16);
+    }
+  }
+  return bytes;
+}
+
+TEST_F(DeviceCliTest, TwoAppliesIntoOneMouseTakeTurns) {
+  // Two settings folders whose downloads differ in every profile's buttons, applied at once
+  // into one mouse, three times over: the mouse holds one of the two downloads whole each time.
+  startSim();
+  std::vector<fs::path> folders;
+  std::vector<std::map<int, int>> plans;
+  for (const int variant : {0, 1}) {
+    const fs::path skins = dir / ("skins" + std::to_string(variant));
+    fs::copy(fs::path(QUILLET_SOURCE_DIR) / "skins", skins, fs::copy_options::recursive);
+    const fs::path config = skins / "config" / "config.ini";
+    for (int p = 1; p <= 4; ++p) {
+      for (int k = 1; k < 8; ++k) {
+        ASSERT_TRUE(quillet::ini::writeString(config, "Config" + std::to_string(p), "K" + std::to_string(k),
+                                              std::to_string(variant == 0 ? 22 + k : 2 + k)));
+      }
+      ASSERT_TRUE(quillet::ini::writeString(config, "Config" + std::to_string(p), "DPI_LEVEL",
+                                            std::to_string(variant == 0 ? 1 : 4)));
+    }
+    const Outcome plan = ctl("--skins " + quote(skins.string()) + " plan");
+    ASSERT_EQ(plan.exitCode, 0) << plan.err;
+    plans.push_back(plannedBytes(plan.out));
+    folders.push_back(skins);
+  }
+  ASSERT_NE(plans[0], plans[1]);
+  const std::string ctlPath = quote((kBin / "quilletctl").string());
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    const std::string both = "export XDG_CURRENT_DESKTOP= GSETTINGS_BACKEND=memory QUILLET_SIM=" + quote(socket) +
+                             "; " + ctlPath + " --skins " +
+                             quote(folders[0].string()) + " apply 2>a.err & a=$!; " + ctlPath + " --skins " +
+                             quote(folders[1].string()) + " apply 2>b.err & b=$!; wait $a && wait $b";
+    const Outcome r = run(both);
+    ASSERT_EQ(r.exitCode, 0) << readAll(dir / "a.err") << readAll(dir / "b.err");
+    const std::vector<int> memory = memoryOf(send("dump").out);
+    int whole = 0;
+    for (const std::map<int, int>& plan : plans) {
+      bool all = true;
+      for (const auto& [address, byte] : plan) {
+        // The device value the simulator keeps at 0x3A is the mouse's own.
+        all = all && (address == 0x003A || memory[static_cast<std::size_t>(address)] == byte);
+      }
+      whole += all ? 1 : 0;
+    }
+    EXPECT_EQ(whole, 1) << "the mouse holds neither download whole";
+  }
+}
 
 TEST_F(DeviceCliTest, AMouseThatMayNotBeOpenedIsNamedWithItsNodeAndReason) {
   const fs::path skins = dir / "skins";

@@ -80,8 +80,10 @@ class ListenCliTest : public ::testing::Test {
     ASSERT_TRUE(quillet::ini::writeString(config, "Config3", "K1", "25"));
   }
   void TearDown() override {
-    if (listen > 0) {
-      endProcess(listen, SIGKILL);
+    for (const pid_t pid : {listen, second}) {
+      if (pid > 0) {
+        endProcess(pid, SIGKILL);
+      }
     }
     if (sim > 0) {
       endProcess(sim, SIGTERM);
@@ -110,6 +112,7 @@ class ListenCliTest : public ::testing::Test {
   std::string socket;
   pid_t sim = -1;
   pid_t listen = -1;
+  pid_t second = -1;  // a second listen on the same mouse
 };
 
 TEST_F(ListenCliTest, ServesHoldConsumerAndProfileUntilTerminated) {
@@ -185,6 +188,55 @@ TEST_F(ListenCliTest, AReadErrorThatIsNoRemovalDoesNotEndTheServing) {
   }
   EXPECT_NE(out().find("consumer 00E2 button 7\nconsumer 00E2 button 7\n"), std::string::npos) << out();
   EXPECT_EQ(readBytes(dir / "listen.err").find("removed"), std::string::npos) << "no removal was seen";
+}
+
+TEST_F(ListenCliTest, ServesWhatTheSettingsFileHoldsNow) {
+  // Another program's download saves new functions into the settings file: listen serves them
+  // from then on, not the ones it loaded at its start.
+  startSim();
+  startListen();
+  ASSERT_TRUE(waitForText(dir / "listen.err", "mouse found")) << readBytes(dir / "listen.err");
+  send("click 7");
+  ASSERT_TRUE(waitForText(dir / "listen.out", "consumer 00E2 button 7\n")) << out();
+  ASSERT_TRUE(quillet::ini::writeString(config, "Config1", "K7", "25"));  // volume up now
+  ASSERT_TRUE(waitForText(dir / "listen.err", "the settings file changed")) << readBytes(dir / "listen.err");
+  send("click 7");
+  ASSERT_TRUE(waitForText(dir / "listen.out", "consumer 00E9 button 7\n")) << out();
+  EXPECT_EQ(out(), "consumer 00E2 button 7\nconsumer 00E9 button 7\n");
+}
+
+TEST_F(ListenCliTest, TwoListenersOnOneMouseServeEachPressOnce) {
+  // The first serves; the second says once that it does not, and takes over when the first ends.
+  startSim();
+  startListen();
+  ASSERT_TRUE(waitForText(dir / "listen.err", "mouse found")) << readBytes(dir / "listen.err");
+  send("click 7");
+  ASSERT_TRUE(waitForText(dir / "listen.out", "consumer 00E2 button 7\n")) << out();
+  second = spawn({(kBin / "quilletctl").string(), "--skins", skins.string(), "listen"}, {"QUILLET_SIM=" + socket},
+                 dir / "second.out", dir / "second.err");
+  ASSERT_TRUE(waitForText(dir / "second.err", "mouse found")) << readBytes(dir / "second.err");
+  send("click 7");
+  send("click 7");
+  ASSERT_TRUE(waitForText(dir / "second.err", "serves this mouse's buttons")) << readBytes(dir / "second.err");
+  const auto thrice = "consumer 00E2 button 7\nconsumer 00E2 button 7\nconsumer 00E2 button 7\n";
+  ASSERT_TRUE(waitForText(dir / "listen.out", thrice)) << out();
+  EXPECT_EQ(readBytes(dir / "second.out"), "");
+
+  EXPECT_EQ(endProcess(listen, SIGTERM), 0);
+  listen = -1;
+  send("click 7");
+  ASSERT_TRUE(waitForText(dir / "second.out", "consumer 00E2 button 7\n")) << readBytes(dir / "second.err");
+  EXPECT_EQ(endProcess(second, SIGTERM), 0);
+  second = -1;
+  const std::string err = readBytes(dir / "second.err");
+  EXPECT_EQ(err.find("serves this mouse's buttons"), err.rfind("serves this mouse's buttons")) << "said once";
+  // One consumer report per click: four clicks, four reports.
+  const std::string log = readBytes(dir / "sim.log");
+  int reports = 0;
+  for (std::size_t at = log.find("SET 07 17 00 E2"); at != std::string::npos; at = log.find("SET 07 17 00 E2", at + 1)) {
+    ++reports;
+  }
+  EXPECT_EQ(reports, 4) << log;
 }
 
 TEST_F(ListenCliTest, RefusesArgumentsAndAMissingSettingsFile) {

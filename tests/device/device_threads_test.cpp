@@ -597,7 +597,7 @@ TEST_F(DeviceThreadsTest, WithoutAMouseStopReturnsAndNothingIsSent) {
   threads->start();
   threads->stop();
   // The loop serves on after the mouse is gone: a command it cannot send is said, not lost.
-  TriggerLoop loop(protocol, {{}, {}, [this](std::string_view line) { actions.add(std::string(line)); }});
+  TriggerLoop loop(protocol, {{}, {}, [this](std::string_view line) { actions.add(std::string(line)); }, {}});
   DeviceSnapshot snapshot;
   snapshot.isHoldButton[0][2] = 1;
   loop.publish(snapshot);
@@ -621,7 +621,7 @@ TEST(FollowedChangeTest, ProfileStatusThatCannotBeReadChangesNothing) {
   int posts = 0;
   std::vector<std::string> said;
   TriggerLoop loop(protocol, {[&](std::function<void()>) { ++posts; }, [](const FollowedChange&) {},
-                              [&](std::string_view line) { said.emplace_back(line); }});
+                              [&](std::string_view line) { said.emplace_back(line); }, {}});
   loop.publish({});
   DeviceEvent e;
   e.kind = DeviceEvent::Kind::kProfileChanged;

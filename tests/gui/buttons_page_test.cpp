@@ -313,7 +313,7 @@ TEST_F(ButtonsPageTest, ImportExportAndResetGoThroughTheFileDialogs) {
   EXPECT_EQ(dlg_->settings().buttonFunction[0][2], 29);
   EXPECT_TRUE(messages_.texts.empty() || messages_.texts.back() != "Error!");
 
-  // A file that is not a settings file: "Error!", and nothing changes, in memory or on disk.
+  // A file that is not a settings file: said so, and nothing changes, in memory or on disk.
   const std::string before = test::readBytes(configPath());
   const std::filesystem::path junk = dir_ / "junk.ini";
   test::writeBytes(junk, "not settings\n");
@@ -321,7 +321,7 @@ TEST_F(ButtonsPageTest, ImportExportAndResetGoThroughTheFileDialogs) {
   messages_.texts.clear();
   clickMain(frame_region::kImport);
   ASSERT_EQ(messages_.texts.size(), 1u);
-  EXPECT_EQ(messages_.texts[0], "Error!");
+  EXPECT_EQ(messages_.texts[0], kSettingsImportNotSettings);
   EXPECT_EQ(dlg_->settings().fireTime, 123);
   EXPECT_EQ(test::readBytes(configPath()), before);
   // A cancelled dialog does nothing at all.

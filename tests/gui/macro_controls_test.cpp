@@ -126,6 +126,7 @@ TEST_F(ListBoxTest, ReturnAndFocusLossKeepEscapeDiscardsAndEveryEndIsReported) {
     EXPECT_FALSE(list->editing()) << c.how;
     ASSERT_EQ(ended.count(), 1) << c.how;
     EXPECT_EQ(ended.at(0).at(0).toInt(), 1) << c.how;
+    EXPECT_EQ(ended.at(0).at(1).toBool(), c.kept) << c.how;
     EXPECT_EQ(list->item(1)->text(), c.kept ? "BETA" : "beta") << c.how;
     EXPECT_EQ(list->currentRow(), 1) << c.how;
     ASSERT_EQ(stored.count(), c.kept ? 1 : 0) << c.how;

@@ -3,13 +3,17 @@
 // modes, the group popup and the library menu with their file dialogs, the group commands, and
 // every moment at which the macro being edited reaches its group file.
 #include <QApplication>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "core/macro/group_list.h"
 #include "core/macro/macro_file.h"
+#include "core/macro/macro_library.h"
 #include "core/macro/macro_text.h"
 #include "gui/pages/macro_page.h"
 #include "gui/widgets/popup_menu.h"
@@ -281,20 +285,170 @@ TEST_F(MacroPageTest, PlayModeRegionsAndTheLoopCountBox) {
   EXPECT_EQ(current().playMode, play_mode::kLoopCount);
   EXPECT_TRUE(page().loopCountBox()->isEnabled());
 
-  // Every change of the box is saved; out-of-range numbers are put right in the box.
+  // The box is typed into as any number box: a count above the largest is put right at once,
+  // the file is written when the edit ends, and 0 or nothing becomes 1 then.
   QLineEdit* box = page().loopCountBox();
+  box->setFocus();
   box->selectAll();
   QTest::keyClicks(box, QStringLiteral("70000"));
   EXPECT_EQ(box->text(), "65535");
+  QTest::keyClick(box, Qt::Key_Return);
   EXPECT_EQ(inFile(0, 0).loopCount, 65535);
   box->selectAll();
   QTest::keyClick(box, Qt::Key_0);
+  EXPECT_EQ(box->text(), "0");
+  QTest::keyClick(box, Qt::Key_Return);
   EXPECT_EQ(box->text(), "1");
   EXPECT_EQ(inFile(0, 0).loopCount, 1);
   box->selectAll();
   QTest::keyClicks(box, QStringLiteral("12x3456"));
   EXPECT_EQ(box->text(), "12345") << "digits only, five at most";
+  QTest::keyClick(box, Qt::Key_Return);
   EXPECT_EQ(inFile(0, 0).loopCount, 12345);
+
+  // Cleared, then a new count typed: the box holds what was typed, and the file is written
+  // once, when the edit ends.
+  QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(box, Qt::Key_Backspace);
+  EXPECT_EQ(box->text(), "");
+  QTest::keyClick(box, Qt::Key_5);
+  EXPECT_EQ(box->text(), "5");
+  EXPECT_EQ(current().loopCount, 5);
+  EXPECT_EQ(inFile(0, 0).loopCount, 12345) << "not written while it is typed";
+  QTest::keyClick(box, Qt::Key_Return);
+  EXPECT_EQ(inFile(0, 0).loopCount, 5);
+  // A count typed and left without Return is kept when the page is left.
+  box->selectAll();
+  QTest::keyClicks(box, QStringLiteral("42"));
+  clickMain(frame_region::kFirstTab);
+  EXPECT_EQ(inFile(0, 0).loopCount, 42);
+}
+
+TEST_F(MacroPageTest, EscapeCancelsAnInPlaceEditOfAnyLine) {
+  // Each line's edit is started (as Ctrl+A does) and cancelled: the macro, its lines and the
+  // messages stay as they were.
+  open();
+  current().events[0].delay = 3000;  // a pause longer than one pause step, as files may hold
+  page().showSteps();
+  CEditableListBox* steps = page().stepList();
+  const Macro before = current();
+  const QStringList lines = linesOf(steps);
+  for (const int line : {0, 1, 2, 3}) {
+    SCOPED_TRACE(line);
+    selectLine(steps, line);
+    ASSERT_TRUE(steps->editSelected());
+    steps->editor()->setText(QStringLiteral("[DPI]:9"));
+    QTest::keyClick(steps->editor(), Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_FALSE(steps->editing());
+    EXPECT_EQ(current(), before);
+    EXPECT_EQ(linesOf(steps), lines);
+    EXPECT_TRUE(messages_.texts.empty()) << messages_.texts.front();
+  }
+  // The macro list's line too.
+  CEditableListBox* macros = page().macroList();
+  ASSERT_TRUE(macros->editSelected());
+  macros->editor()->setText(QStringLiteral("Other"));
+  QTest::keyClick(macros->editor(), Qt::Key_Escape);
+  EXPECT_EQ(macroName(current()), "Copy");
+  // Return keeps the edit: the pause line's delay is split into steps.
+  selectLine(steps, 1);
+  ASSERT_TRUE(steps->editSelected());
+  QTest::keyClick(steps->editor(), Qt::Key_Return);
+  EXPECT_EQ(linesOf(steps).mid(1, 5), (QStringList{"    1270ms", "[Delay]", "    1270ms", "[Delay]", "    460ms"}));
+}
+
+TEST_F(MacroPageTest, ChangeParametersIsNotOfferedOnALightingLine) {
+  open();
+  CEditableListBox* steps = page().stepList();
+  selectLine(steps, 0);
+  choose(sc::kLed);
+  ASSERT_TRUE(steps->item(2)->text().startsWith(QStringLiteral("[LED"))) << steps->item(2)->text().toStdString();
+  QAction* change = actionOf(&page().stepMenu(), sc::kChangeParameters);
+  // Only there: the other items stay where the keyboard finds them.
+  for (const std::pair<int, bool>& c : std::vector<std::pair<int, bool>>{{2, false}, {0, true}, {1, true}, {2, false}}) {
+    SCOPED_TRACE(c.first);
+    selectLine(steps, c.first);
+    rightRelease(steps, steps->visualItemRect(steps->item(c.first)).center());
+    ASSERT_TRUE(page().stepMenu().isVisible());
+    EXPECT_EQ(change->isEnabled(), c.second);
+    for (QAction* other : {actionOf(&page().stepMenu(), sc::kModifyDelay), actionOf(&page().stepMenu(), sc::kDeleteStep)}) {
+      EXPECT_TRUE(other->isEnabled());
+    }
+    page().stepMenu().hide();
+  }
+  // Chosen all the same (a shortcut, a stale menu): no edit starts on the lighting line.
+  selectLine(steps, 2);
+  page().runStepCommand(sc::kChangeParameters);
+  QApplication::processEvents();
+  EXPECT_FALSE(steps->editing());
+}
+
+TEST_F(MacroPageTest, AFailedSaveIsSaidAndTheGroupStaysOpenWithItsEdits) {
+  open();
+  choose(sc::kPause);  // an edit of Copy, in memory
+  const Macro edited = current();
+  const fs::path file = macroFolder() / "Office.dat";
+  ::chmod(file.c_str(), 0444);  // as a full disk refuses the write
+  const std::string said = saveFailedMessage(file);
+
+  page().handleMessage(macro_message::kSwitchGroup, 2);
+  EXPECT_EQ(messages_.texts, std::vector<std::string>{said});
+  EXPECT_EQ(page().groupNameBox()->text(), "Office");
+  EXPECT_EQ(current(), edited);
+  messages_.texts.clear();
+  clickMacroRegion(macro_region::kNewGroup);
+  EXPECT_EQ(messages_.texts, std::vector<std::string>{said});
+  EXPECT_EQ(page().groupNameBox()->text(), "Office");
+  messages_.texts.clear();
+  clickMain(frame_region::kChinese);
+  EXPECT_EQ(messages_.texts, std::vector<std::string>{said});
+  EXPECT_EQ(dlg_->app().language, kEnglish) << "the language stays with the edits";
+  EXPECT_EQ(current(), edited);
+
+  // Writable again: the switch saves the edit and goes on.
+  ::chmod(file.c_str(), 0644);
+  messages_.texts.clear();
+  page().handleMessage(macro_message::kSwitchGroup, 2);
+  EXPECT_TRUE(messages_.texts.empty());
+  EXPECT_EQ(page().groupNameBox()->text(), "Gaming");
+  EXPECT_EQ(inFile(0, 0), edited);
+}
+
+TEST_F(MacroPageTest, ButtonsKeepTheirMacrosWhenGroupsAndMacrosAreDeleted) {
+  open();
+  MacroLibrary& library = dlg_->library();
+  ASSERT_GE(library.groups().groupCount, 3);
+  const auto nameOf = [&](ButtonFunction code) {
+    return library.macroNames().groups[static_cast<std::size_t>(function_code::macroGroup(code) - 1)]
+        .names[static_cast<std::size_t>(function_code::macroIndex(code))];
+  };
+  ProfileSettings& settings = dlg_->settings();
+  settings.buttonFunction[0][4] = function_code::libraryMacro(2, 1);  // the second group's second macro
+  settings.buttonFunction[2][7] = function_code::libraryMacro(3, 0);
+  settings.buttonFunction[1][3] = function_code::libraryMacro(1, 0);  // on the group deleted
+  settings.buttonFunction[3][5] = function_code::libraryMacro(2, 3);
+  const std::string second = nameOf(settings.buttonFunction[0][4]);
+  const std::string third = nameOf(settings.buttonFunction[2][7]);
+  const std::string later = nameOf(settings.buttonFunction[3][5]);
+
+  clickMacroRegion(macro_region::kDeleteGroup);  // the first group, open
+  EXPECT_EQ(settings.buttonFunction[0][4], function_code::libraryMacro(1, 1));
+  EXPECT_EQ(nameOf(settings.buttonFunction[0][4]), second);
+  EXPECT_EQ(nameOf(settings.buttonFunction[2][7]), third);
+  EXPECT_EQ(settings.buttonFunction[1][3], function_code::kNone);
+
+  // The open group is now the one of button 5: its first macro deleted moves the others up.
+  ASSERT_TRUE(page().editor().selectMacro(0));
+  clickMacroRegion(macro_region::kDeleteMacro);
+  EXPECT_EQ(settings.buttonFunction[0][4], function_code::libraryMacro(1, 0));
+  EXPECT_EQ(nameOf(settings.buttonFunction[0][4]), second);
+  EXPECT_EQ(nameOf(settings.buttonFunction[3][5]), later);
+  // Its own macro deleted: no function.
+  ASSERT_TRUE(page().editor().selectMacro(0));
+  clickMacroRegion(macro_region::kDeleteMacro);
+  EXPECT_EQ(settings.buttonFunction[0][4], function_code::kNone);
+  EXPECT_EQ(nameOf(settings.buttonFunction[2][7]), third);
 }
 
 TEST_F(MacroPageTest, TheGroupPopupSwitchesAfterSavingTheEdit) {

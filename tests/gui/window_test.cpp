@@ -1,12 +1,19 @@
 // The main window under the offscreen platform: start-up, hover and its repaint regions, the
 // composition, tabs, sliders, the frame commands, the language switch and the single instance.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QMouseEvent>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 
 #include "core/device/configuration.h"
@@ -319,7 +326,7 @@ TEST_F(WindowTest, AMissingOrUnreadableLayoutFileEndsTheWindowAsAFailure) {
       for (const auto& file : {skins / "INI_EN" / "skin_mac_en.ini", skins / "INI_CN" / "skin_mac.ini"}) {
         std::filesystem::remove(file);
         if (!missing) {
-          // Too large to be read: a read of it fails as an unreadable file's does, even for root.
+          // Too large to be a layout file: it is not read, even by root.
           { std::ofstream create(file); }
           std::filesystem::resize_file(file, fileio::kMaxReadBytes + 1);
         }
@@ -327,7 +334,12 @@ TEST_F(WindowTest, AMissingOrUnreadableLayoutFileEndsTheWindowAsAFailure) {
     });
     QApplication::processEvents();
     ASSERT_FALSE(messages_.texts.empty());
-    EXPECT_EQ(messages_.texts[0], std::string(kSkinFileMissingText));
+    if (missing) {
+      EXPECT_EQ(messages_.texts[0], std::string(kSkinFileMissingText));
+    } else {
+      // Too large a file is said as what it is, naming it.
+      EXPECT_EQ(messages_.texts[0], ini::tooLargeMessage(skins_ / "INI_EN" / "skin_mac_en.ini"));
+    }
     EXPECT_EQ(session_->hostExits, 1) << "one goodbye, however many files are missing";
     EXPECT_FALSE(dlg_->tray().added());
     EXPECT_TRUE(dlg_->closing());
@@ -384,6 +396,51 @@ TEST(SingleInstance, ASecondStartAsksTheFirstToRestore) {
   EXPECT_EQ(second.claim(), SingleInstance::Claim::kHandedOver);
   EXPECT_TRUE(restore.wait(2000));
   EXPECT_TRUE(SingleInstance::socketPath("X").startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR")));
+}
+
+TEST(SingleInstance, ConnectionsThatSayNothingAreDroppedAndBounded) {
+  // A program opens many connections to the guard and never writes: they are dropped after a
+  // short patience, never more than a bound are kept, and a real request still gets through.
+  const QString name = QStringLiteral("QuilletTestSilent");
+  SingleInstance first(name);
+  ASSERT_EQ(first.claim(), SingleInstance::Claim::kFirst);
+  const QByteArray path = SingleInstance::socketPath(name).toLocal8Bit();
+  std::vector<int> silent;
+  for (int i = 0; i < 100; ++i) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.constData(), sizeof address.sun_path - 1);
+    ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);  // may be refused: the backlog is full
+    silent.push_back(fd);
+  }
+  // Every silent connection ends from the guard's side (end of file, or refused at once).
+  int maxOpen = 0;
+  const QDeadlineTimer patience(30000);
+  auto allEnded = [&] {
+    for (const int fd : silent) {
+      char byte;
+      const ssize_t n = ::recv(fd, &byte, 1, MSG_DONTWAIT);
+      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        return false;
+      }
+    }
+    return true;
+  };
+  while (!allEnded() && !patience.hasExpired()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    maxOpen = std::max(maxOpen, first.openClients());
+  }
+  EXPECT_TRUE(allEnded());
+  EXPECT_LE(maxOpen, 16);
+  for (const int fd : silent) {
+    ::close(fd);
+  }
+  QSignalSpy restore(&first, &SingleInstance::restoreRequested);
+  SingleInstance second(name);
+  EXPECT_EQ(second.claim(), SingleInstance::Claim::kHandedOver);
+  EXPECT_TRUE(restore.wait(2000));
 }
 
 TEST(SingleInstance, AHolderThatDoesNotListenIsNeverDisplaced) {

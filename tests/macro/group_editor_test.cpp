@@ -3,6 +3,9 @@
 // the macro list and boxes with their saves, and a property test over random edit sequences.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -300,10 +303,16 @@ TEST_F(GroupEditorTest, StepLinesEditedInPlaceChangeTheirParameters) {
 
 TEST_F(GroupEditorTest, OnlyLinesWithSomethingToEditStartAnEdit) {
   steps({press(4, 5), {0, 0, 0, 0, 5}, {1, 241, 0, 0, 5}, {13, 249, 0, 0, 5}});
-  const std::vector<std::pair<int, std::optional<int>>> change = {{0, 0}, {2, std::nullopt}, {4, 4}, {6, 6}, {1, std::nullopt}};
+  // Line 6 is an LED step: its data is edited in the LED list, its line would throw the text
+  // typed away, so the menu does not offer the edit there.
+  const std::vector<std::pair<int, std::optional<int>>> change = {
+      {0, 0}, {2, std::nullopt}, {4, 4}, {6, std::nullopt}, {1, std::nullopt}};
   for (const auto& [line, edit] : change) {
     editor.selectLine(line);
     EXPECT_EQ(editor.runCommand(sc::kChangeParameters).editLine, edit) << line;
+    EXPECT_EQ(editor.commandOffered(sc::kChangeParameters), line != 6) << line;
+    EXPECT_TRUE(editor.commandOffered(sc::kModifyDelay)) << line;
+    EXPECT_TRUE(editor.commandOffered(sc::kDeleteStep)) << line;
     EXPECT_FALSE(editor.runCommand(sc::kChangeParameters).changed);
   }
   for (int line : {1, 3, 5}) {
@@ -433,14 +442,70 @@ TEST_F(GroupEditorTest, NamesAndLoopCountsAreCheckedAndSaved) {
   }
   EXPECT_EQ(macroName(readMacro(folders.macroFolder, 0, 0)), "Fire") << "a valid name is saved";
 
+  // The box's edit ending: the count is put in range, shown and saved.
   const std::vector<std::pair<const char*, std::optional<std::string>>> loops = {
       {"25", std::nullopt}, {"0", "1"}, {"", "1"}, {"-3", "1"}, {"70000", "65535"}, {"65535", std::nullopt}};
   for (const auto& [typed, corrected] : loops) {
-    EXPECT_EQ(editor.loopBoxEdited(typed), corrected) << typed;
+    EXPECT_EQ(editor.loopBoxFinished(typed), corrected) << typed;
     EXPECT_EQ(readMacro(folders.macroFolder, 0, 0).loopCount, std::stoi(corrected.value_or(typed))) << typed;
   }
   EXPECT_EQ(editor.loopBox().text, "65535");
   EXPECT_TRUE(editor.loopBox().enabled);
+
+  // While it is typed: the count follows in memory, the box is only put right above the
+  // largest count (never written back when cleared), and the file waits for the end.
+  struct Typing {
+    const char* text;
+    std::optional<std::string> corrected;
+    int inMemory;
+  };
+  const std::vector<Typing> typing = {
+      {"", std::nullopt, 65535}, {"5", std::nullopt, 5}, {"", std::nullopt, 5}, {"0", std::nullopt, 5},
+      {"07", std::nullopt, 7}, {"99999", "65535", 65535}, {"12", std::nullopt, 12}};
+  for (const Typing& t : typing) {
+    EXPECT_EQ(editor.loopBoxTyped(t.text), t.corrected) << t.text;
+    EXPECT_EQ(macro().loopCount, t.inMemory) << t.text;
+    EXPECT_EQ(readMacro(folders.macroFolder, 0, 0).loopCount, 65535) << "not written while typed: " << t.text;
+  }
+  EXPECT_EQ(editor.loopBoxFinished("12"), std::nullopt);
+  EXPECT_EQ(readMacro(folders.macroFolder, 0, 0).loopCount, 12);
+}
+
+TEST_F(GroupEditorTest, EverySaveThatFailsIsSaidAndTheEditStaysInMemory) {
+  // The group file read-only, as a full disk refuses it: each command that saves says "Error!"
+  // with the file, and what was edited is still there to be saved later.
+  struct Case {
+    const char* name;
+    std::function<void(GroupEditor&)> run;
+    std::function<bool(const OpenGroup&)> kept;
+  };
+  const std::vector<Case> cases = {
+      {"select", [](GroupEditor& e) { e.selectMacro(1); },
+       [](const OpenGroup& g) { return macroName(g.slots[0]) == "edited"; }},
+      {"new macro", [](GroupEditor& e) { e.newMacro(); },
+       [](const OpenGroup& g) { return g.count == 3 && macroName(g.slots[0]) == "edited"; }},
+      {"name box", [](GroupEditor& e) { e.nameBoxEdited("Named"); },
+       [](const OpenGroup& g) { return macroName(g.slots[0]) == "Named"; }},
+      {"loop box", [](GroupEditor& e) { e.loopBoxFinished("9"); },
+       [](const OpenGroup& g) { return g.slots[0].loopCount == 9; }},
+      {"delete macro", [](GroupEditor& e) { e.deleteMacro(); },
+       [](const OpenGroup& g) { return g.count == 1 && macroName(g.slots[0]) == "other"; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ::chmod(file().c_str(), 0644);
+    library.start(test::appIn(temp / "skins", temp.path(), kEnglish));
+    messages.texts.clear();
+    editor.macroShown();
+    setMacroName(macro(), "edited");
+    const std::string before = test::readText(file());
+    ::chmod(file().c_str(), 0444);
+    c.run(editor);
+    EXPECT_EQ(said(), std::vector<std::string>{saveFailedMessage(file())});
+    EXPECT_TRUE(c.kept(library.openMacros()));
+    EXPECT_EQ(test::readText(file()), before);
+  }
+  ::chmod(file().c_str(), 0644);
 }
 
 TEST_F(GroupEditorTest, PlayModesSetTheirBitsAndTheLoopCount) {
@@ -568,7 +633,8 @@ TEST_F(GroupEditorTest, RecordingFillsTheCurrentMacroAndEveryEditWaitsForItsEnd)
   EXPECT_FALSE(editor.deleteMacro());
   EXPECT_FALSE(editor.renameInList(0, "x"));
   EXPECT_EQ(editor.nameBoxEdited("renamed"), "keys");
-  EXPECT_EQ(editor.loopBoxEdited("9"), std::nullopt);
+  EXPECT_EQ(editor.loopBoxTyped("9"), std::nullopt);
+  EXPECT_EQ(editor.loopBoxFinished("9"), std::nullopt);
   editor.setPlayMode(PlayModeChoice::Toggle);
   EXPECT_FALSE(editor.stepLineEdited(1, "500ms"));
   EXPECT_FALSE(editor.stepMenuOpens(0));

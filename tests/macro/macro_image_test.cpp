@@ -502,5 +502,26 @@ TEST_F(LayoutTest, AdjustmentNeverWritesPastTheRememberedSize) {
   EXPECT_EQ(readMacroNum(folder / "G.dat"), 2);
 }
 
+TEST_F(LayoutTest, AnAdjustmentTheMouseDidNotTakeIsNotWritten) {
+  // The mouse went away: its writer takes no block (or, gone half-way, only the first).
+  class GoneWriter final : public BlockWriter {
+   public:
+    explicit GoneWriter(int takes) : takes_(takes) {}
+    bool writeBlock(std::uint16_t, std::span<const std::uint8_t>) override { return takes_-- > 0; }
+
+   private:
+    int takes_;
+  };
+  const ButtonFunction b = function_code::libraryMacro(1, 1);
+  const AdjustTarget target{0x0300, static_cast<std::uint32_t>(macroImageSize(macroB))};
+  for (const int takes : {0, 1}) {
+    SCOPED_TRACE(takes);
+    GoneWriter gone(takes);
+    const AdjustResult r = adjustMacro(b, true, target, folder, gone);
+    EXPECT_TRUE(r.adjusted) << "the adjustment is still made, for the file";
+    EXPECT_FALSE(r.written);
+  }
+}
+
 }  // namespace
 }  // namespace quillet

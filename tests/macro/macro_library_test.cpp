@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,9 +18,11 @@
 #include "core/io/ini.h"
 #include "core/io/messages.h"
 #include "core/io/text_codec.h"
+#include "core/macro/group_editor.h"
 #include "core/macro/group_list.h"
 #include "core/macro/macro_file.h"
 #include "core/macro/macro_library.h"
+#include "core/settings/profile_settings.h"
 #include "macro/macro_test_support.h"
 
 namespace quillet {
@@ -260,7 +263,9 @@ TEST_F(LibraryTest, RenameWithoutTheOldFileOrWhenTheCopyFails) {
   fs::create_directory(folders.macroFolder / "blocked.dat");
   r = library.renameGroup("blocked");
   EXPECT_EQ(r.outcome, LibraryOutcome::Failed);
-  EXPECT_EQ(messages.texts, std::vector<std::string>{kMsgInvalidGroupName});
+  // The name is fine: what failed is the write, and the message says so.
+  EXPECT_EQ(messages.texts, std::vector<std::string>{std::string(kMsgRenameCopyFailed) + "\n" +
+                                                     (folders.macroFolder / "blocked.dat").string()});
   EXPECT_EQ(r.view.groupNameText, "B");
   EXPECT_EQ(listedNames(), (std::vector<std::string>{"C", "B"}));
   EXPECT_TRUE(fs::exists(folders.macroFolder / "B.dat"));
@@ -441,6 +446,50 @@ TEST_F(LibraryTest, AGroupListThatCannotBeWrittenUndoesEveryOperation) {
   }
 }
 
+TEST_F(LibraryTest, AnEditThatCannotBeSavedIsSaidAndKeepsItsGroupOpen) {
+  // The open group's file read-only (as a full disk refuses it): every command that would open
+  // another group says "Error!" with the file, and leaves the group open with the edit in memory.
+  writeGroup(temp.path(), "Outside", {"o1"});
+  const MacroFolders chinese = MacroFolders::of(skins(), kChinese);
+  fs::create_directories(chinese.macroFolder);
+  writeGroup(chinese.macroFolder, "中文", {"宏"});
+  listGroups(chinese.macroFolder, {"中文"});
+  const std::vector<std::pair<const char*, std::function<LibraryResult(MacroLibrary&)>>> commands = {
+      {"switch", [](MacroLibrary& l) { return l.switchGroup(2); }},
+      {"new group", [](MacroLibrary& l) { return l.newGroup(); }},
+      {"import", [this](MacroLibrary& l) { return l.importGroup(temp / "Outside.dat"); }},
+      {"language", [this](MacroLibrary& l) { return l.changeLanguage(test::appIn(skins(), temp.path(), kChinese)); }},
+  };
+  for (const auto& [what, command] : commands) {
+    SCOPED_TRACE(what);
+    fs::remove_all(folders.macroFolder);
+    fs::create_directories(folders.macroFolder);
+    makeLibrary({"A", "B"});
+    OpenGroup& open = library.openMacros();
+    open.current = 1;
+    setMacroName(open.slots[1], "edited");
+    const fs::path file = folders.macroFolder / "A.dat";
+    ::chmod(file.c_str(), 0444);
+    const auto before = contentsOf(folders.macroFolder);
+
+    const LibraryResult r = command(library);
+    EXPECT_EQ(r.outcome, LibraryOutcome::Failed);
+    EXPECT_EQ(messages.texts, std::vector<std::string>{saveFailedMessage(file)});
+    EXPECT_EQ(r.view.groupNameText, "A");
+    EXPECT_EQ(r.view.macroNames, (std::vector<std::string>{"A1", "edited"}));
+    EXPECT_EQ(library.folders().macroFolder, folders.macroFolder);
+    EXPECT_EQ(contentsOf(folders.macroFolder), before) << "nothing written, nothing listed";
+
+    // Once the file can be written the same command keeps the edit and goes on.
+    ::chmod(file.c_str(), 0644);
+    messages.texts.clear();
+    EXPECT_EQ(command(library).outcome, LibraryOutcome::Done);
+    EXPECT_EQ(macroName(readMacro(folders.macroFolder, 0, 1)), "edited");
+    EXPECT_TRUE(messages.texts.empty());
+    library.changeLanguage(test::appIn(skins(), temp.path(), kEnglish));
+  }
+}
+
 TEST_F(LibraryTest, ARestoreThatCannotCopyEverythingLeavesTheLibrary) {
   writeGroup(folders.resetFolder, "Factory", {"f1"});
   listGroups(folders.resetFolder, {"Factory"});
@@ -485,6 +534,34 @@ TEST_F(LibraryTest, ARestoreThatCannotCopyEverythingLeavesTheLibrary) {
   EXPECT_EQ(entriesBeside(), siblings);
 }
 
+TEST_F(LibraryTest, TheNextStartRemovesTheCopyOfARestoreThatWasKilled) {
+  // The hidden copy a restore stages beside the library, left by a process that is gone; the
+  // copy of one still running (this one's parent) is left to it.
+  makeLibrary({"A"});
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::_exit(0);
+  }
+  ASSERT_GT(child, 0);
+  ::waitpid(child, nullptr, 0);
+  const fs::path parent = folders.macroFolder.parent_path();
+  const fs::path dead = parent / (".macro.tmp" + std::to_string(child) + "-0");
+  const fs::path alive = parent / (".macro.tmp" + std::to_string(::getppid()) + "-1");
+  for (const fs::path& copy : {dead, alive}) {
+    fs::create_directories(copy);
+    writeGroup(copy, "A", {"a"});
+  }
+  ASSERT_TRUE(fileio::isOurTemporaryName(dead.filename().string()));
+  library.start(test::appIn(skins(), temp.path(), kEnglish));
+  EXPECT_FALSE(fs::exists(dead));
+  EXPECT_TRUE(fs::exists(alive));
+  // A library that only reads (quilletctl plan) writes nothing, not even that.
+  fs::create_directories(dead);
+  MacroLibrary readOnly(messages, LibraryFiles::ReadOnly);
+  readOnly.start(test::appIn(skins(), temp.path(), kEnglish));
+  EXPECT_TRUE(fs::exists(dead));
+}
+
 TEST_F(LibraryTest, RestoreWithoutAFactorySetDeletesNothing) {
   makeLibrary({"Mine"});
   fs::remove_all(folders.resetFolder);
@@ -502,11 +579,91 @@ TEST_F(LibraryTest, LanguageChangeSavesTheEditedMacroAndLoadsTheOtherLibrary) {
   listGroups(chinese.macroFolder, {"中文"});
   setMacroName(library.openMacros().slots[0], "edited");
 
-  const MacroPageView view = library.changeLanguage(test::appIn(skins(), temp.path(), kChinese));
+  const MacroPageView view = library.changeLanguage(test::appIn(skins(), temp.path(), kChinese)).view;
   EXPECT_EQ(view.groupNames, std::vector<std::string>{"中文"});
   EXPECT_EQ(view.macroNames, std::vector<std::string>{"宏"});
   EXPECT_EQ(library.macroNames().groups[0].names[0], "宏");
   EXPECT_EQ(macroName(readMacro(folders.macroFolder, 0, 0)), "edited");
+}
+
+// The name of the macro a button's code plays, as the buttons page shows it; "" for none.
+std::string macroOfButton(const MacroLibrary& library, ButtonFunction code) {
+  if (!function_code::isLibraryMacro(code) || !libraryMacroExists(library.groups(), library.macroNames(), code)) {
+    return "";
+  }
+  return library.macroNames()
+      .groups[static_cast<std::size_t>(function_code::macroGroup(code) - 1)]
+      .names[static_cast<std::size_t>(function_code::macroIndex(code))];
+}
+
+TEST_F(LibraryTest, ButtonsKeepTheirMacrosThroughRandomDeletions) {
+  // Property: whatever groups and macros are deleted, every button of every profile plays the
+  // macro it was given (names are unique in this library), or nothing once that macro is gone.
+  std::mt19937 random(23);
+  for (int round = 0; round < 30; ++round) {
+    SCOPED_TRACE(round);
+    fs::remove_all(folders.macroFolder);
+    fs::create_directories(folders.macroFolder);
+    std::vector<std::string> groups;
+    for (int g = 0; g < 5; ++g) {
+      const std::string name = "G" + std::to_string(g);
+      std::vector<std::string> macros;
+      for (int k = 0; k < 4; ++k) {
+        macros.push_back(name + "m" + std::to_string(k));
+      }
+      writeGroup(folders.macroFolder, name, macros);
+      groups.push_back(name);
+    }
+    listGroups(folders.macroFolder, groups);
+    library.start(test::appIn(skins(), temp.path(), kEnglish));
+    messages.texts.clear();  // constMacro.dat is absent here
+    GroupEditor editor(library, messages);
+    ProfileSettings settings;
+    std::map<std::pair<int, int>, std::string> given;  // (profile, button) -> macro name
+    for (int p = 0; p < kProfileCount; ++p) {
+      for (int b = 0; b < kButtonCount; ++b) {
+        const ButtonFunction code = random() % 3 == 0 ? static_cast<ButtonFunction>(random() % 40)
+                                                        : function_code::libraryMacro(1 + random() % 5, random() % 4);
+        settings.buttonFunction[p][b] = code;
+        given[{p, b}] = macroOfButton(library, code);
+      }
+    }
+    for (int step = 0; step < 4; ++step) {
+      const int group = static_cast<int>(random() % library.groups().groupCount);
+      library.switchGroup(group + 1);
+      editor.macroShown();
+      std::string deleted;
+      if (random() % 2 == 0) {
+        for (int k = 0; k < library.openMacros().count; ++k) {
+          deleted += "|" + macroName(library.openMacros().slots[static_cast<std::size_t>(k)]);
+        }
+        ASSERT_EQ(library.deleteGroup().outcome, LibraryOutcome::Done);
+        settings.followDeletedGroup(group);
+      } else if (library.openMacros().count > 0) {
+        const int index = static_cast<int>(random() % library.openMacros().count);
+        ASSERT_TRUE(editor.selectMacro(index));
+        deleted = "|" + macroName(library.openMacros().slots[static_cast<std::size_t>(index)]);
+        ASSERT_TRUE(editor.deleteMacro());
+        library.readMacroNames();
+        settings.followDeletedMacro(group, index);
+      }
+      deleted += "|";
+      for (auto& [where, name] : given) {
+        if (!name.empty() && deleted.find("|" + name + "|") != std::string::npos) {
+          name.clear();
+        }
+        const ButtonFunction code = settings.buttonFunction[where.first][where.second];
+        EXPECT_EQ(macroOfButton(library, code), name) << where.first << "," << where.second;
+        if (name.empty() && function_code::isLibraryMacro(code)) {
+          ADD_FAILURE() << "a button on a deleted macro keeps a code: " << code;
+        }
+      }
+      if (library.groups().groupCount == 0) {
+        break;
+      }
+    }
+  }
+  EXPECT_TRUE(messages.texts.empty());
 }
 
 TEST_F(LibraryTest, ReadMacroFindsOneMacroOrNone) {

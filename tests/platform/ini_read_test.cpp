@@ -180,10 +180,18 @@ TEST_F(IniRead, HostileInputReadsAsMissingOrEmpty) {
   EXPECT_EQ(read("S", "a"), "1");
   EXPECT_EQ(read("S", "b"), "2");
 
-  // A 10 MB line.
-  write("[S]\nlong=" + std::string(10 * 1024 * 1024, 'x') + "\nk=ok\n");
+  // A line as long as a file may be, and a file one byte too large: no file of the utility is
+  // that large, so it reads as missing and is never written over.
+  const std::string head = "[S]\nk=ok\nlong=";
+  write(head + std::string(ini::kMaxFileBytes - head.size() - 1, 'x') + "\n");
   EXPECT_EQ(read("S", "long", "", 5), "xxxx");
   EXPECT_EQ(read("S", "k"), "ok");
+  EXPECT_FALSE(ini::isTooLarge(file_));
+  write(head + std::string(ini::kMaxFileBytes - head.size(), 'x') + "\n");
+  EXPECT_TRUE(ini::isTooLarge(file_));
+  EXPECT_EQ(read("S", "k"), "<default>");
+  EXPECT_FALSE(ini::writeString(file_, "S", "k", "1"));
+  EXPECT_EQ(std::filesystem::file_size(file_), ini::kMaxFileBytes + 1);
 
   // A UTF-16 file of odd length, and a BOM alone.
   write(bytes("\xFF\xFE[\0S\0]\0\n\0k\0=\0" "1\0x"));

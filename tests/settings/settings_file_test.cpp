@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -280,7 +281,53 @@ TEST_F(SettingsFile, FailedImportOrExportSaysErrorAndLosesNothing) {
   EXPECT_FALSE(exportSettings(app_, dir_ / "no" / "such" / "folder.ini", messages));
   std::filesystem::create_directory(dir_ / "taken.ini");
   EXPECT_FALSE(exportSettings(app_, dir_ / "taken.ini", messages));
-  EXPECT_EQ(messages.texts, (std::vector<std::string>(5, "Error!")));
+  EXPECT_EQ(messages.texts, (std::vector<std::string>{"Error!", kSettingsImportNotSettings, "Error!", "Error!", "Error!"}));
+}
+
+TEST_F(SettingsFile, AnImportThatWouldLoseProfilesOrTheLeftClickIsRefused) {
+  // Each file is imported over the shipped settings: the refused ones leave the file and the
+  // model as they were and say why; the accepted ones replace both.
+  loadStartupSettings(app_, settings_);
+  const std::string shipped = readBytes(app_.configPath);
+  std::string noLeftClick = shipped;
+  ASSERT_NE(noLeftClick.find("K0=1"), std::string::npos);
+  noLeftClick.replace(noLeftClick.find("K0=1"), 4, "K0=5");  // profile 1's only left click
+  std::string leftClickMoved = noLeftClick;
+  leftClickMoved.replace(leftClickMoved.find("K2=3"), 4, "K2=1");
+  struct Case {
+    const char* name;
+    std::string content;
+    const char* message;  // null: imported
+  };
+  const std::vector<Case> cases = {
+      {"one profile section", "[Config1]\nK0=5\n", kSettingsImportNotSettings},
+      {"one profile with a left click", "[Config1]\nK0=1\n", kSettingsImportNotSettings},
+      {"three profiles", "[Config1]\nK0=1\n[Config2]\n[Config3]\n", kSettingsImportNotSettings},
+      {"empty", "", kSettingsImportNotSettings},
+      {"profile 1 without a left click", noLeftClick, kSettingsImportNoLeftClick},
+      {"the left click on another button", leftClickMoved, nullptr},
+      {"the shipped file", shipped, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeBytes(app_.configPath, shipped);
+    loadStartupSettings(app_, settings_);
+    const ProfileSettings::ButtonTable before = settings_.buttonFunction;
+    writeBytes(dir_ / "chosen.ini", c.content);
+    RecordedMessages messages;
+    const bool imported = importSettings(app_, settings_, dir_ / "chosen.ini", messages);
+    EXPECT_EQ(imported, c.message == nullptr);
+    if (c.message != nullptr) {
+      EXPECT_EQ(messages.texts, std::vector<std::string>{c.message});
+      EXPECT_EQ(readBytes(app_.configPath), shipped);
+      EXPECT_EQ(settings_.buttonFunction, before);
+    } else {
+      EXPECT_TRUE(messages.texts.empty());
+      EXPECT_EQ(readBytes(app_.configPath), c.content);
+      EXPECT_NE(std::find(settings_.buttonFunction[0].begin(), settings_.buttonFunction[0].end(), 1),
+                settings_.buttonFunction[0].end());
+    }
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "cli.h"
 #include "core/device/clock.h"
 #include "core/device/device_link.h"
+#include "core/device/device_lock.h"
 #include "core/device/device_protocol.h"
 #include "core/device/download.h"
 #include "core/macro/block_writer.h"
@@ -92,6 +93,18 @@ int runApply(Context& context, const std::vector<std::string>& args) {
   traceReports(protocol);
   if (const auto status = protocol.readStatus()) {
     context.app.deviceValue = status->deviceValue;
+  }
+  // One download into one mouse at a time, across programs: the mouse always holds one whole
+  // download. Another's ends first.
+  DeviceLock lock;
+  std::string problem;
+  LockOutcome locked = lock.acquire(link.deviceIdentity(), kDownloadLock, false, &problem);
+  if (locked == LockOutcome::Busy) {
+    error("another program is writing into this mouse; waiting for it to end");
+    locked = lock.acquire(link.deviceIdentity(), kDownloadLock, true, &problem);
+  }
+  if (locked == LockOutcome::Failed) {
+    error("this download is not kept apart from other programs' (" + problem + ")");
   }
   const std::unique_ptr<DesktopMouseSettings> desktop = makeDesktopMouseSettings();
   DownloadContext download{context.settings, context.app, loaded.state, loaded.library, protocol,

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
+#include <sys/inotify.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -19,9 +20,11 @@
 #include "cli.h"
 #include "core/device/clock.h"
 #include "core/device/device_link.h"
+#include "core/device/device_lock.h"
 #include "core/device/device_protocol.h"
 #include "core/device/device_threads.h"
 #include "core/device/download.h"
+#include "core/io/file_io.h"
 #include "core/macro/macro_library.h"
 #include "core/settings/settings_file.h"
 
@@ -97,6 +100,39 @@ void say(std::string_view line) {
   std::fputc('\n', stdout);
   std::fflush(stdout);
 }
+
+// Tells when the settings file has changed on disk: an inotify watch on its folder (a save
+// replaces the file by a rename), and the file's stamp to tell a change from a look.
+class SettingsFileWatch {
+ public:
+  explicit SettingsFileWatch(std::filesystem::path file)
+      : file_(std::move(file)), fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)), stamp_(fileio::stampOf(file_)) {
+    if (fd_.get() >= 0) {
+      ::inotify_add_watch(fd_.get(), file_.parent_path().c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE);
+    }
+  }
+  // -1 without a watch: poll() ignores it.
+  int descriptor() const { return fd_.get(); }
+  void drain() {
+    alignas(inotify_event) char buffer[4096];
+    while (::read(fd_.get(), buffer, sizeof buffer) > 0) {
+    }
+  }
+  // Whether the file differs from when this was last asked (or made).
+  bool changed() {
+    const fileio::FileStamp now = fileio::stampOf(file_);
+    if (now == stamp_) {
+      return false;
+    }
+    stamp_ = now;
+    return true;
+  }
+
+ private:
+  std::filesystem::path file_;
+  Fd fd_;
+  fileio::FileStamp stamp_;
+};
 
 }  // namespace
 
@@ -201,17 +237,38 @@ int runListen(Context& context, const std::vector<std::string>& args) {
   };
   hooks.action = [](std::string_view line) { say(line); };
 
+  // One program serves the mouse's buttons: while a window (or another listen) serves them,
+  // this one says so once and leaves the presses to it, and takes over when it ends.
+  ServeClaim claim([&link] { return link.deviceIdentity(); }, [](std::string_view line) { error(std::string(line)); });
+  hooks.mayServe = [&claim] { return claim.mayServe(); };
+
   DeviceThreads threads(link, protocol, std::move(hooks));
   threads.publish(snapshot());
   published = &threads;
   threads.start();
 
+  // The settings file is followed: a download by another program (the window, apply) saves the
+  // functions it wrote into the mouse there, and this listen serves those from then on.
+  SettingsFileWatch settingsWatch(context.app.configPath);
+  auto reloadSettings = [&] {
+    if (!settingsWatch.changed()) {
+      return;
+    }
+    loadStartupSettings(context.app, context.settings);
+    library.start(context.app);
+    deriveDownloadState(context.settings, library, state);
+    threads.publish(snapshot());
+    error("the settings file changed: serving its functions (profile " +
+          std::to_string(context.app.currentProfileNumber) + ")");
+  };
+
   for (;;) {
-    pollfd fds[3] = {{signalFd.get(), POLLIN, 0}, {owner.descriptor(), POLLIN, 0}, {-1, POLLIN, 0}};
+    pollfd fds[4] = {{signalFd.get(), POLLIN, 0}, {owner.descriptor(), POLLIN, 0}, {-1, POLLIN, 0},
+                     {settingsWatch.descriptor(), POLLIN, 0}};
     if (monitor) {
       fds[2].fd = monitor->descriptor();
     }
-    const int ready = ::poll(fds, 3, monitor ? -1 : kWatchRetryMs);
+    const int ready = ::poll(fds, 4, monitor ? -1 : kWatchRetryMs);
     if (ready < 0 && errno != EINTR) {
       error(std::string("poll: ") + std::strerror(errno));
       break;
@@ -221,6 +278,10 @@ int runListen(Context& context, const std::vector<std::string>& args) {
     }
     if ((fds[1].revents & POLLIN) != 0) {
       owner.runPosted();
+    }
+    if ((fds[3].revents & POLLIN) != 0) {
+      settingsWatch.drain();
+      reloadSettings();
     }
     if (!monitor) {
       watch();

@@ -10,6 +10,7 @@
 #include "core/device/device_protocol.h"
 #include "core/io/app_folder.h"
 #include "core/io/file_io.h"
+#include "core/io/ini.h"
 #include "core/skin/startup.h"
 #include "linux/transports.h"
 #include "sim_transport.h"
@@ -132,6 +133,10 @@ TransportChoice chooseTransport(const Context& context) {
 }
 
 bool requireSettingsFile(const Context& context) {
+  if (ini::isTooLarge(context.app.configPath)) {
+    error(ini::tooLargeMessage(context.app.configPath));
+    return false;
+  }
   if (!fileio::readFile(context.app.configPath)) {
     error("cannot read the settings file " + context.app.configPath.string());
     return false;

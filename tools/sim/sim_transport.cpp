@@ -1,5 +1,10 @@
 #include "sim_transport.h"
 
+#include <unistd.h>
+
+#include <cstdint>
+#include <string>
+
 namespace quillet::sim {
 namespace {
 
@@ -34,6 +39,11 @@ class InProcessTransport final : public HidTransport {
   }
   std::unique_ptr<HotplugMonitor> watchHotplug(std::string& /*error*/) override {
     return std::make_unique<QueueMonitor>(mouse_->watchHotplug());
+  }
+  // Every simulated mouse names its nodes alike: this process and this mouse tell it apart.
+  std::string deviceIdentity(const std::string& devicePath) const override {
+    return "inprocess-" + std::to_string(::getpid()) + "-" + std::to_string(reinterpret_cast<std::uintptr_t>(mouse_.get())) +
+           "#" + devicePath;
   }
 
  private:

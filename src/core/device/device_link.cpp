@@ -130,6 +130,11 @@ std::string DeviceLink::devicePath() const {
   return devicePath_;
 }
 
+std::string DeviceLink::deviceIdentity() const {
+  const std::string path = devicePath();
+  return path.empty() ? path : transport_.deviceIdentity(path);
+}
+
 HidInterfaceInfo DeviceLink::eventCaps() const {
   std::lock_guard lock(mutex_);
   return eventCaps_;

@@ -87,6 +87,9 @@ class DeviceLink {
 
   bool devicePresent() const;
   std::string devicePath() const;
+  // The mouse's identity for locks shared with other programs (HidTransport::deviceIdentity);
+  // empty while no mouse has been found.
+  std::string deviceIdentity() const;
   HidInterfaceInfo eventCaps() const;
   HidInterfaceInfo commandCaps() const;
   HandleState eventState() const;

@@ -80,6 +80,14 @@ void HidDeviceSession::startThreads() {
       std::fprintf(stderr, "quillet: %.*s\n", static_cast<int>(line.size()), line.data());
     };
   }
+  // One program serves the mouse's buttons: a listener started before the window keeps them,
+  // and the window takes over when it ends (and the other way round).
+  serveClaim_ = std::make_shared<ServeClaim>([this] { return link_.deviceIdentity(); },
+                                             [](std::string_view line) {
+                                               std::fprintf(stderr, "quillet: %.*s\n", static_cast<int>(line.size()),
+                                                            line.data());
+                                             });
+  hooks.mayServe = [claim = serveClaim_] { return claim->mayServe(); };
   threads_ = std::make_unique<DeviceThreads>(link_, protocol_, std::move(hooks));
   threads_->start();
 }
@@ -125,6 +133,7 @@ DownloadContext HidDeviceSession::downloadContext(ProfileSettings& settings, App
 DownloadResult HidDeviceSession::apply(ProfileSettings& settings, AppState& app, MacroLibrary& library) {
   finishApplyNow();
   DownloadContext context = downloadContext(settings, app, library);
+  const DeviceLock lock = lockDownload();
   DownloadResult result = downloadSettings(context);
   if (result.completed) {
     lastDownload_ = result.layout;
@@ -152,6 +161,8 @@ void HidDeviceSession::startApply(ProfileSettings& settings, AppState& app, Macr
   // The blocks go out on their own thread, with the block write's pauses; the window's thread
   // goes on painting and hears of each block and of the end through `post`.
   run->writer = std::thread([this, run] {
+    // Another program's download into this mouse ends first: the mouse holds one whole download.
+    const DeviceLock lock = lockDownload();
     run->tookAll = sendDownload(
         run->plan, protocol_, [this] { return endDownload(); },
         [this, run](std::size_t sent, std::size_t total) {
@@ -171,6 +182,17 @@ void HidDeviceSession::startApply(ProfileSettings& settings, AppState& app, Macr
       });
     }
   });
+}
+
+DeviceLock HidDeviceSession::lockDownload() {
+  DeviceLock lock;
+  const std::string path = link_.deviceIdentity();
+  std::string problem;
+  if (!path.empty() && lock.acquire(path, kDownloadLock, true, &problem) == LockOutcome::Failed) {
+    std::fprintf(stderr, "quillet: downloads into the mouse are not kept apart from other programs': %s\n",
+                 problem.c_str());
+  }
+  return lock;
 }
 
 void HidDeviceSession::finishApplyNow() {

@@ -16,6 +16,7 @@
 
 #include "core/device/clock.h"
 #include "core/device/device_link.h"
+#include "core/device/device_lock.h"
 #include "core/device/device_protocol.h"
 #include "core/device/device_threads.h"
 #include "core/device/download.h"
@@ -175,6 +176,9 @@ class HidDeviceSession : public DeviceSession {
   bool endDownload() { return protocol_.endDownload(); }
   // The end of a started download, on the owner's thread: joins its writer, saves, reports.
   void completeApply();
+  // The download lock of the mouse, waited for: one download into one mouse at a time, across
+  // programs. Not held when the mouse is unknown or no lock file can be made (said on stderr).
+  DeviceLock lockDownload();
 
   // A download whose blocks are being written. Owned by the window's thread; the writer
   // thread reads `plan` and writes `tookAll`, and is joined before anyone else reads them.
@@ -201,6 +205,7 @@ class HidDeviceSession : public DeviceSession {
   DownloadState state_;
   std::optional<MacroLayout> lastDownload_;  // where this run's last download put the images
   std::uint64_t downloads_ = 0;              // downloads of this run that laid the images out
+  std::shared_ptr<ServeClaim> serveClaim_;  // the device threads ask it before serving an event
   std::unique_ptr<DeviceThreads> threads_;
   std::unique_ptr<RunningApply> running_;
   bool usable_ = false;  // the mouse was found and can be written; only its removal ends the window

@@ -157,6 +157,9 @@ void TriggerLoop::serve(const QueuedEvent& queued) {
   if (!validProfileIndex(view_.currentProfile)) {
     return;  // no profile to look buttons up in
   }
+  if (hooks_.mayServe && !hooks_.mayServe()) {
+    return;  // another program serves the buttons: one press, one action
+  }
   const DeviceEvent& e = queued.event;
   switch (e.kind) {
     case DeviceEvent::Kind::kKey: {

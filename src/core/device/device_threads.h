@@ -106,6 +106,9 @@ struct DeviceThreadHooks {
   // One line per command the threads sent ("hold pressed button 3", "consumer 00E2 button 7",
   // "adjust up") or could not carry out; on a device thread. May be empty.
   std::function<void(std::string_view)> action;
+  // Asked on the serving thread before each event is served: false while another program
+  // serves this mouse's buttons (ServeClaim), and the event is left to it. Empty: always served.
+  std::function<bool()> mayServe;
 };
 
 // One event as the listener queued it.

@@ -13,8 +13,9 @@ namespace quillet::fileio {
 constexpr std::uintmax_t kMaxReadBytes = 64u * 1024u * 1024u;
 
 // The bytes of a regular file, or nullopt when the path is missing, is not a regular file
-// (a folder, a device), cannot be read, or is larger than kMaxReadBytes.
-std::optional<std::string> readFile(const std::filesystem::path& path);
+// (a folder, a device), cannot be read, or is larger than `maxBytes` (kMaxReadBytes unless a
+// reader of one kind of file knows a smaller bound).
+std::optional<std::string> readFile(const std::filesystem::path& path, std::uintmax_t maxBytes = kMaxReadBytes);
 
 // Replaces `path` with `bytes` atomically: the bytes go to a temporary file in the same folder,
 // which is flushed to disk and then renamed over `path`. Either the old file or the complete

@@ -80,14 +80,15 @@ bool processIsGone(std::uint64_t pid) {
   return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
-std::optional<std::string> readFile(const fs::path& path) {
+std::optional<std::string> readFile(const fs::path& path, std::uintmax_t maxBytes) {
+  const std::size_t limit = static_cast<std::size_t>(std::min<std::uintmax_t>(maxBytes, kMaxReadBytes));
   Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!fd.valid()) {
     return std::nullopt;
   }
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-      static_cast<std::uintmax_t>(st.st_size) > kMaxReadBytes) {
+      static_cast<std::uintmax_t>(st.st_size) > limit) {
     return std::nullopt;
   }
   std::string bytes;
@@ -96,7 +97,7 @@ std::optional<std::string> readFile(const fs::path& path) {
   while (true) {
     if (got == bytes.size()) {
       // The file may have grown since fstat: read on until end of file, within the limit.
-      if (bytes.size() >= kMaxReadBytes) {
+      if (bytes.size() >= limit) {
         char probe;
         const ssize_t more = ::read(fd.get(), &probe, 1);
         if (more != 0) {
@@ -104,7 +105,7 @@ std::optional<std::string> readFile(const fs::path& path) {
         }
         break;
       }
-      bytes.resize(std::min<std::size_t>(kMaxReadBytes, bytes.size() * 2 + 4096));
+      bytes.resize(std::min<std::size_t>(limit, bytes.size() * 2 + 4096));
     }
     const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
     if (n < 0) {

@@ -59,7 +59,8 @@ bool processIsGone(std::uint64_t pid) {
   return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
 }
 
-std::optional<std::string> readFile(const fs::path& path) {
+std::optional<std::string> readFile(const fs::path& path, std::uintmax_t maxBytes) {
+  const std::size_t limit = static_cast<std::size_t>(std::min<std::uintmax_t>(maxBytes, kMaxReadBytes));
   Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK) {
@@ -71,10 +72,10 @@ std::optional<std::string> readFile(const fs::path& path) {
   }
   std::string bytes;
   std::size_t got = 0;
-  bytes.resize(4096);
+  bytes.resize(std::min<std::size_t>(4096, limit));
   while (true) {
     if (got == bytes.size()) {
-      if (bytes.size() >= kMaxReadBytes) {
+      if (bytes.size() >= limit) {
         char probe;
         DWORD more = 0;
         if (ReadFile(file.get(), &probe, 1, &more, nullptr) == 0 || more != 0) {
@@ -82,7 +83,7 @@ std::optional<std::string> readFile(const fs::path& path) {
         }
         break;
       }
-      bytes.resize(std::min<std::size_t>(kMaxReadBytes, bytes.size() * 2));
+      bytes.resize(std::min<std::size_t>(limit, bytes.size() * 2));
     }
     DWORD n = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - got, 1u << 30));

@@ -105,6 +105,9 @@ class HidTransport {
   virtual OpenResult open(const std::string& path, HidAccess access) = 0;
   // A watch on arrivals and removals; null (with `error` set) when the system offers none.
   virtual std::unique_ptr<HotplugMonitor> watchHotplug(std::string& error) = 0;
+  // What tells this mouse from every other one on the machine, for the locks programs share on
+  // it: the device path, unless the transport reaches mice whose paths repeat (simulators).
+  virtual std::string deviceIdentity(const std::string& devicePath) const { return devicePath; }
 };
 
 // Device paths compared as the system's device-change notifications need: ASCII letters

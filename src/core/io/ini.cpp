@@ -88,6 +88,10 @@ std::shared_ptr<const Document> load(const fs::path& file, LoadStatus* status = 
     report(LoadStatus::Missing);
     return nullptr;
   }
+  if (stamp.size > kMaxFileBytes) {
+    report(LoadStatus::Unreadable);
+    return nullptr;
+  }
   std::optional<CacheEntry> candidate;
   {
     std::lock_guard lock(cacheMutex);
@@ -101,7 +105,7 @@ std::shared_ptr<const Document> load(const fs::path& file, LoadStatus* status = 
     }
   }
   const std::int64_t readNs = nowNs();
-  std::optional<std::string> bytes = fileio::readFile(file);
+  std::optional<std::string> bytes = fileio::readFile(file, kMaxFileBytes);
   if (!bytes) {
     report(LoadStatus::Unreadable);
     return nullptr;
@@ -131,7 +135,7 @@ std::string detail::readString(const Document* doc, std::string_view section, st
   while (!value.empty() && isBlank(value.back())) {
     value.remove_suffix(1);
   }
-  if (const std::string* found = doc != nullptr ? doc->value(section, key) : nullptr) {
+  if (const std::optional<std::string_view> found = doc != nullptr ? doc->value(section, key) : std::nullopt) {
     value = *found;
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
       value = value.substr(1, value.size() - 2);
@@ -143,8 +147,8 @@ std::string detail::readString(const Document* doc, std::string_view section, st
 std::vector<std::string> detail::sectionNames(const Document& doc) {
   std::vector<std::string> names;
   for (const detail::Section& section : doc.sections) {
-    if (doc.findSection(section.name) == &section) {
-      names.push_back(section.name);
+    if (doc.findSection(doc.sectionName(section)) == &section) {
+      names.emplace_back(doc.sectionName(section));
     }
   }
   return names;
@@ -163,6 +167,16 @@ bool isReadable(const fs::path& file) {
   LoadStatus status = LoadStatus::Missing;
   load(file, &status);
   return status == LoadStatus::Loaded;
+}
+
+bool isTooLarge(const fs::path& file) {
+  const fileio::FileStamp stamp = fileio::stampOf(file);
+  return stamp.exists && stamp.size > kMaxFileBytes;
+}
+
+std::string tooLargeMessage(const fs::path& file) {
+  return "Error! " + file.string() + " is larger than " + std::to_string(kMaxFileBytes / 1024 / 1024) +
+         " MB: it is no file of this utility, and it is not read.";
 }
 
 bool hasSection(const fs::path& file, std::string_view section) {

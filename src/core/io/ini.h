@@ -37,9 +37,18 @@ namespace quillet::ini {
 std::string readString(const std::filesystem::path& file, std::string_view section, std::string_view key,
                        std::string_view defaultValue, std::size_t bufferChars);
 
+// The largest INI file read. Every settings, macro, skin and survey file is far smaller (a full
+// group of 12 macros of 180 steps is about 66 KB); a larger file is none of them, and parsing it
+// would only cost memory. It reads as an unreadable file: defaults, and never written over.
+constexpr std::uintmax_t kMaxFileBytes = 1024 * 1024;
+
 // True when the file is there and could be read (a missing file, a folder, a file that may not
 // be read or is too large to be read is not).
 bool isReadable(const std::filesystem::path& file);
+
+// True when the file is there but larger than kMaxFileBytes; tooLargeMessage says so to the user.
+bool isTooLarge(const std::filesystem::path& file);
+std::string tooLargeMessage(const std::filesystem::path& file);
 
 // True when the file has a section of that name.
 bool hasSection(const std::filesystem::path& file, std::string_view section);

@@ -23,14 +23,23 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-std::string fold(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
+// Compares two names as the private-profile functions do: ASCII letters without regard to case.
+int compareFolded(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    char x = a[i];
+    char y = b[i];
+    if (x >= 'A' && x <= 'Z') {
+      x = static_cast<char>(x - 'A' + 'a');
+    }
+    if (y >= 'A' && y <= 'Z') {
+      y = static_cast<char>(y - 'A' + 'a');
+    }
+    if (x != y) {
+      return static_cast<unsigned char>(x) < static_cast<unsigned char>(y) ? -1 : 1;
     }
   }
-  return out;
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
 // The line as UTF-8 when that differs from its bytes; nullopt when the bytes are the text.
@@ -54,90 +63,153 @@ std::optional<std::string> decodeLine(Encoding encoding, std::string_view raw) {
   }
 }
 
-// Gives `line` the text `utf8`, in the file's encoding.
-void setText(const Document& doc, Line& line, std::string utf8) {
-  line.raw = doc.encode(utf8);
-  if (line.raw == utf8) {
-    line.decoded.reset();
-  } else {
-    line.decoded = std::move(utf8);
+void setDecoded(Document& doc, Line& line, std::optional<std::string> decoded) {
+  if (!decoded) {
+    line.decoded = Line::kNoText;
+    return;
   }
+  line.decoded = static_cast<std::uint32_t>(doc.texts.size());
+  doc.texts.push_back(std::move(*decoded));
+}
+
+// Gives `line` the text `utf8`, in the file's encoding, keeping its line break.
+void setText(Document& doc, Line& line, std::string utf8) {
+  const std::string encoded = doc.encode(utf8);
+  const std::string lineBreak(doc.eol(line));
+  doc.place(line, encoded, lineBreak);
+  setDecoded(doc, line, encoded == utf8 ? std::nullopt : std::optional<std::string>(std::move(utf8)));
 }
 
 bool breaksStructure(std::string_view s) {
   return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-Line makeLine(const Document& doc, std::string text) {
+Line makeLine(Document& doc, std::string text) {
   Line line;
-  setText(doc, line, std::move(text));
-  line.eol = doc.newLineBreak();
+  const std::string encoded = doc.encode(text);
+  doc.place(line, encoded, doc.newLineBreak());
+  setDecoded(doc, line, encoded == text ? std::nullopt : std::optional<std::string>(std::move(text)));
   return line;
 }
 
 // Inserts `line` before index `at`, giving the line before it a line break if it had none.
 void insertLine(Document& doc, std::size_t at, Line line) {
-  if (at > 0 && doc.lines[at - 1].eol.empty()) {
-    doc.lines[at - 1].eol = doc.newLineBreak();
+  if (at > 0 && doc.lines[at - 1].eolSize == 0) {
+    Line& before = doc.lines[at - 1];
+    const std::string raw(doc.raw(before));
+    doc.place(before, raw, doc.newLineBreak());
   }
   doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
 }
 
 // Moves the index of every line from `from` on by `by` lines (a line was inserted or removed).
 void shiftLines(Document& doc, std::size_t from, std::ptrdiff_t by) {
+  auto shift = [&](std::uint32_t& line) {
+    if (line >= from) {
+      line = static_cast<std::uint32_t>(static_cast<std::ptrdiff_t>(line) + by);
+    }
+  };
   for (Section& section : doc.sections) {
-    if (section.headerLine >= from) {
-      section.headerLine = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(section.headerLine) + by);
-    }
+    shift(section.headerLine);
     for (Key& key : section.keys) {
-      if (key.line >= from) {
-        key.line = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(key.line) + by);
-      }
+      shift(key.line);
     }
   }
 }
 
-void reindexKeys(Section& section) {
-  section.firstKey.clear();
-  for (std::size_t k = 0; k < section.keys.size(); ++k) {
-    section.firstKey.try_emplace(fold(section.keys[k].name), k);
-  }
-}
+bool isHeaderText(std::string_view t) { return !t.empty() && t.front() == '[' && t.rfind(']') != std::string_view::npos; }
 
-void reindexSections(Document& doc) {
-  doc.firstSection.clear();
-  for (std::size_t s = 0; s < doc.sections.size(); ++s) {
-    doc.firstSection.try_emplace(fold(doc.sections[s].name), s);
+// The name of a section header's trimmed text.
+std::string_view headerName(std::string_view t) { return trim(t.substr(1, t.rfind(']') - 1)); }
+
+// The name and value of a key line's trimmed text.
+std::string_view keyNameOf(std::string_view t) {
+  const std::size_t eq = t.find('=');
+  return eq == std::string_view::npos ? t : trim(t.substr(0, eq));
+}
+std::optional<std::string_view> keyValueOf(std::string_view t) {
+  const std::size_t eq = t.find('=');
+  if (eq == std::string_view::npos) {
+    return std::nullopt;
   }
+  return trim(t.substr(eq + 1));
 }
 
 // Whether a line of this text is read as a plain key (not a section header or a comment), as
 // index() reads it.
 bool readsAsKey(std::string_view text) {
   const std::string_view t = trim(text);
-  return !t.empty() && t.front() != ';' && !(t.front() == '[' && t.rfind(']') != std::string_view::npos);
+  return !t.empty() && t.front() != ';' && !isHeaderText(t);
+}
+
+// Whether a line of this text is never read: blank or a comment.
+bool neverRead(std::string_view text) {
+  const std::string_view t = trim(text);
+  return t.empty() || t.front() == ';';
+}
+
+// The first position in `order` (indices of named things) whose name is not below `name`;
+// with `after`, the first whose name is above it.
+template <typename NameOf>
+std::vector<std::uint32_t>::const_iterator placeOf(const std::vector<std::uint32_t>& order, std::string_view name,
+                                                   bool after, NameOf nameOf) {
+  if (after) {
+    return std::upper_bound(order.begin(), order.end(), name, [&](std::string_view n, std::uint32_t i) {
+      return compareFolded(n, nameOf(i)) < 0;
+    });
+  }
+  return std::lower_bound(order.begin(), order.end(), name,
+                          [&](std::uint32_t i, std::string_view n) { return compareFolded(nameOf(i), n) < 0; });
 }
 
 }  // namespace
 
+void Document::place(Line& line, std::string_view raw, std::string_view lineBreak) {
+  line.at = static_cast<std::uint32_t>(bytes.size());
+  line.size = static_cast<std::uint32_t>(raw.size());
+  line.eolSize = static_cast<std::uint8_t>(lineBreak.size());
+  bytes += raw;
+  bytes += lineBreak;
+}
+
+std::string_view Document::sectionName(const Section& section) const {
+  return headerName(trim(text(lines[section.headerLine])));
+}
+
+std::string_view Document::keyName(const Key& key) const { return keyNameOf(trim(text(lines[key.line]))); }
+
+std::optional<std::string_view> Document::keyValue(const Key& key) const {
+  return keyValueOf(trim(text(lines[key.line])));
+}
+
 const Section* Document::findSection(std::string_view name) const {
-  const auto it = firstSection.find(fold(trim(name)));
-  return it == firstSection.end() ? nullptr : &sections[it->second];
+  const std::string_view wanted = trim(name);
+  auto nameOf = [this](std::uint32_t i) { return sectionName(sections[i]); };
+  const auto it = placeOf(sectionsByName, wanted, false, nameOf);
+  if (it == sectionsByName.end() || compareFolded(nameOf(*it), wanted) != 0) {
+    return nullptr;
+  }
+  return &sections[*it];
 }
 
 Section* Document::findSection(std::string_view name) {
   return const_cast<Section*>(std::as_const(*this).findSection(name));
 }
 
-const Key* Document::findKey(const Section& section, std::string_view name) {
-  const auto it = section.firstKey.find(fold(trim(name)));
-  return it == section.firstKey.end() ? nullptr : &section.keys[it->second];
+const Key* Document::findKey(const Section& section, std::string_view name) const {
+  const std::string_view wanted = trim(name);
+  auto nameOf = [&](std::uint32_t i) { return keyName(section.keys[i]); };
+  const auto it = placeOf(section.byName, wanted, false, nameOf);
+  if (it == section.byName.end() || compareFolded(nameOf(*it), wanted) != 0) {
+    return nullptr;
+  }
+  return &section.keys[*it];
 }
 
-const std::string* Document::value(std::string_view section, std::string_view key) const {
+std::optional<std::string_view> Document::value(std::string_view section, std::string_view key) const {
   const Section* sec = findSection(section);
   const Key* found = sec != nullptr ? findKey(*sec, key) : nullptr;
-  return found != nullptr && found->value ? &*found->value : nullptr;
+  return found != nullptr ? keyValue(*found) : std::nullopt;
 }
 
 std::string Document::encode(std::string_view utf8) const {
@@ -153,9 +225,12 @@ std::string Document::encode(std::string_view utf8) const {
 
 // The line break new lines get: the file's first one, or LF in a file that has none.
 std::string Document::newLineBreak() const {
+  if (!firstBreak.empty()) {
+    return firstBreak;
+  }
   for (const Line& line : lines) {
-    if (!line.eol.empty()) {
-      return line.eol;
+    if (line.eolSize != 0) {
+      return std::string(eol(line));
     }
   }
   return encode("\n");
@@ -163,73 +238,80 @@ std::string Document::newLineBreak() const {
 
 std::string Document::serialise() const {
   std::string out;
+  std::size_t size = oddTail.size() + 3;
+  for (const Line& line : lines) {
+    size += line.size + line.eolSize;
+  }
+  out.reserve(size);
   if (encoding == Encoding::Utf8Bom) {
     out += kUtf8Bom;
   } else if (encoding == Encoding::Utf16le) {
     out += kUtf16leBom;
   }
   for (const Line& line : lines) {
-    out += line.raw;
-    out += line.eol;
+    out += raw(line);
+    out += eol(line);
   }
   out += oddTail;
   return out;
+}
+
+void Document::orderSections() {
+  sectionsByName.resize(sections.size());
+  for (std::uint32_t i = 0; i < sectionsByName.size(); ++i) {
+    sectionsByName[i] = i;
+  }
+  std::stable_sort(sectionsByName.begin(), sectionsByName.end(), [this](std::uint32_t a, std::uint32_t b) {
+    return compareFolded(sectionName(sections[a]), sectionName(sections[b])) < 0;
+  });
+}
+
+void Document::orderKeys(Section& section) const {
+  section.byName.resize(section.keys.size());
+  for (std::uint32_t i = 0; i < section.byName.size(); ++i) {
+    section.byName[i] = i;
+  }
+  std::stable_sort(section.byName.begin(), section.byName.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return compareFolded(keyName(section.keys[a]), keyName(section.keys[b])) < 0;
+  });
 }
 
 // Rebuilds the section and key index from the lines' text. A first walk counts the sections and
 // their keys, so that the tables are made once at their size.
 void Document::index() {
   sections.clear();
-  firstSection.clear();
-  const auto isHeader = [](std::string_view t) { return t.front() == '[' && t.rfind(']') != std::string_view::npos; };
   std::vector<std::size_t> keyCounts;
   for (const Line& line : lines) {
-    const std::string_view t = trim(line.text());
-    if (t.empty() || t.front() == ';') {
+    if (line.filler || neverRead(text(line))) {
       continue;
     }
-    if (isHeader(t)) {
+    if (isHeaderText(trim(text(line)))) {
       keyCounts.push_back(0);
     } else if (!keyCounts.empty()) {
       ++keyCounts.back();
     }
   }
   sections.reserve(keyCounts.size());
-  firstSection.reserve(keyCounts.size());
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::string_view t = trim(lines[i].text());
-    if (t.empty() || t.front() == ';') {
+    if (lines[i].filler || neverRead(text(lines[i]))) {
       continue;
     }
-    if (t.front() == '[') {
-      const std::size_t close = t.rfind(']');
-      if (close != std::string_view::npos) {
-        Section section;
-        section.keys.reserve(keyCounts[sections.size()]);
-        section.firstKey.reserve(keyCounts[sections.size()]);
-        section.name = std::string(trim(t.substr(1, close - 1)));
-        section.headerLine = i;
-        firstSection.try_emplace(fold(section.name), sections.size());
-        sections.push_back(std::move(section));
-        continue;
-      }
+    if (isHeaderText(trim(text(lines[i])))) {
+      Section section;
+      section.keys.reserve(keyCounts[sections.size()]);
+      section.headerLine = static_cast<std::uint32_t>(i);
+      sections.push_back(std::move(section));
+      continue;
     }
     if (sections.empty()) {
       continue;  // lines before the first section belong to no section
     }
-    Section& section = sections.back();
-    Key key;
-    key.line = i;
-    const std::size_t eq = t.find('=');
-    if (eq == std::string_view::npos) {
-      key.name = std::string(t);
-    } else {
-      key.name = std::string(trim(t.substr(0, eq)));
-      key.value = std::string(trim(t.substr(eq + 1)));
-    }
-    section.firstKey.try_emplace(fold(key.name), section.keys.size());
-    section.keys.push_back(std::move(key));
+    sections.back().keys.push_back(Key{static_cast<std::uint32_t>(i)});
   }
+  for (Section& section : sections) {
+    orderKeys(section);
+  }
+  orderSections();
 }
 
 std::shared_ptr<Document> parse(std::string_view bytes) {
@@ -249,6 +331,7 @@ std::shared_ptr<Document> parse(std::string_view bytes) {
   } else if (!text::isValidUtf8(bytes)) {
     doc->encoding = Encoding::Cp936;
   }
+  doc->bytes = std::string(bytes);  // the lines are places in these
 
   // A line break is CR LF, LF or CR, in code units of the encoding (CP936 trail bytes are never
   // CR or LF, so splitting its bytes is safe).
@@ -261,8 +344,50 @@ std::shared_ptr<Document> parse(std::string_view bytes) {
     }
     return static_cast<unsigned char>(bytes[pos]);
   };
-  // As many lines as line feeds, give or take one (CR-only files grow the table once or twice).
-  doc->lines.reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
+  // Each line is read as it is cut: a section header or a key is a line of its own, and every
+  // run of other lines (and of the lines before the first section) is one filler entry whose
+  // bytes hold the line breaks between them.
+  bool inSection = false;
+  std::size_t fillerStart = std::string_view::npos;  // where the filler run under way began
+  std::size_t fillerEnd = 0;                          // its end, before its last line break
+  std::string_view fillerBreak;
+  auto endFiller = [&] {
+    if (fillerStart == std::string_view::npos) {
+      return;
+    }
+    Line line;
+    line.at = static_cast<std::uint32_t>(fillerStart);
+    line.size = static_cast<std::uint32_t>(fillerEnd - fillerStart);
+    line.eolSize = static_cast<std::uint8_t>(fillerBreak.size());
+    line.filler = true;
+    doc->lines.push_back(line);
+    fillerStart = std::string_view::npos;
+  };
+  auto addLine = [&](std::size_t start, std::size_t end, std::string_view lineBreak) {
+    if (doc->firstBreak.empty() && !lineBreak.empty()) {
+      doc->firstBreak = std::string(lineBreak);
+    }
+    const std::string_view raw = bytes.substr(start, end - start);
+    std::optional<std::string> decoded = decodeLine(doc->encoding, raw);
+    const std::string_view text = decoded ? std::string_view(*decoded) : raw;
+    const bool header = !neverRead(text) && isHeaderText(trim(text));
+    inSection = inSection || header;
+    if (!header && (!inSection || neverRead(text))) {
+      if (fillerStart == std::string_view::npos) {
+        fillerStart = start;
+      }
+      fillerEnd = end;
+      fillerBreak = lineBreak;
+      return;
+    }
+    endFiller();
+    Line line;
+    line.at = static_cast<std::uint32_t>(start);
+    line.size = static_cast<std::uint32_t>(end - start);
+    line.eolSize = static_cast<std::uint8_t>(lineBreak.size());
+    setDecoded(*doc, line, std::move(decoded));
+    doc->lines.push_back(line);
+  };
   std::size_t start = 0;
   std::size_t pos = 0;
   while (pos < bytes.size()) {
@@ -275,21 +400,16 @@ std::shared_ptr<Document> parse(std::string_view bytes) {
     if (u == '\r' && unitAt(pos + unit) == '\n') {
       breakLen = 2 * unit;
     }
-    Line line;
-    line.raw = std::string(bytes.substr(start, pos - start));
-    line.eol = std::string(bytes.substr(pos, breakLen));
-    doc->lines.push_back(std::move(line));
+    addLine(start, pos, bytes.substr(pos, breakLen));
     pos += breakLen;
     start = pos;
   }
   if (start < bytes.size()) {
-    Line line;
-    line.raw = std::string(bytes.substr(start));
-    doc->lines.push_back(std::move(line));
+    addLine(start, bytes.size(), {});
   }
-  for (Line& line : doc->lines) {
-    line.decoded = decodeLine(doc->encoding, line.raw);
-  }
+  endFiller();
+  doc->lines.shrink_to_fit();
+  doc->texts.shrink_to_fit();
   doc->index();
   return doc;
 }
@@ -320,8 +440,9 @@ void apply(Document& doc, const Edit& edit) {
     if (section == nullptr) {
       insertLine(doc, doc.lines.size(), makeLine(doc, "[" + sectionName + "]"));
       insertLine(doc, doc.lines.size(), makeLine(doc, keyLine));
-    } else if (const Key* found = Document::findKey(*section, keyName)) {
-      setText(doc, doc.lines[found->line], found->name + "=" + edit.value);
+    } else if (const Key* found = doc.findKey(*section, keyName)) {
+      const std::string spelled(doc.keyName(*found));
+      setText(doc, doc.lines[found->line], spelled + "=" + edit.value);
     } else {
       const std::size_t after = section->keys.empty() ? section->headerLine : section->keys.back().line;
       insertLine(doc, after + 1, makeLine(doc, keyLine));
@@ -335,38 +456,40 @@ void apply(Document& doc, const Edit& edit) {
         insertLine(doc, doc.lines.size(), makeLine(doc, "[" + sectionName + "]"));
         insertLine(doc, doc.lines.size(), makeLine(doc, keyLine));
         Section added;
-        added.name = sectionName;
-        added.headerLine = doc.lines.size() - 2;
-        added.keys.push_back(Key{keyName, std::string(trim(edit.value)), doc.lines.size() - 1});
-        added.firstKey.try_emplace(fold(keyName), 0);
-        doc.firstSection.try_emplace(fold(sectionName), doc.sections.size());
+        added.headerLine = static_cast<std::uint32_t>(doc.lines.size() - 2);
+        added.keys.push_back(Key{static_cast<std::uint32_t>(doc.lines.size() - 1)});
+        added.byName.push_back(0);
+        const auto at = placeOf(doc.sectionsByName, sectionName, true,
+                                [&doc](std::uint32_t i) { return doc.sectionName(doc.sections[i]); });
+        doc.sectionsByName.insert(at, static_cast<std::uint32_t>(doc.sections.size()));
         doc.sections.push_back(std::move(added));
         return;
       }
-      if (const Key* found = Document::findKey(*section, keyName)) {
-        // In place: the structure does not change, so the index needs only the new value.
-        Key& key = section->keys[static_cast<std::size_t>(found - section->keys.data())];
-        setText(doc, doc.lines[key.line], key.name + "=" + edit.value);
-        key.value = std::string(trim(edit.value));
+      if (const Key* found = doc.findKey(*section, keyName)) {
+        // In place, keeping the key's spelling: the structure and the name order do not change.
+        const std::string spelled(doc.keyName(*found));
+        setText(doc, doc.lines[found->line], spelled + "=" + edit.value);
         return;
       }
       const std::size_t at = (section->keys.empty() ? section->headerLine : section->keys.back().line) + 1;
       insertLine(doc, at, makeLine(doc, keyLine));
       shiftLines(doc, at, 1);
-      section->keys.push_back(Key{keyName, std::string(trim(edit.value)), at});
-      section->firstKey.try_emplace(fold(keyName), section->keys.size() - 1);
+      section->keys.push_back(Key{static_cast<std::uint32_t>(at)});
+      const auto place = placeOf(section->byName, keyName, true,
+                                 [&](std::uint32_t i) { return doc.keyName(section->keys[i]); });
+      section->byName.insert(place, static_cast<std::uint32_t>(section->keys.size() - 1));
       return;
     }
     case Kind::RemoveKey: {
       if (section == nullptr) {
         return;
       }
-      if (const Key* key = Document::findKey(*section, keyName)) {
+      if (const Key* key = doc.findKey(*section, keyName)) {
         const std::size_t line = key->line;
         section->keys.erase(section->keys.begin() + (key - section->keys.data()));
         doc.lines.erase(doc.lines.begin() + static_cast<std::ptrdiff_t>(line));
         shiftLines(doc, line, -1);
-        reindexKeys(*section);
+        doc.orderKeys(*section);
       }
       return;
     }
@@ -381,7 +504,7 @@ void apply(Document& doc, const Edit& edit) {
                         doc.lines.begin() + static_cast<std::ptrdiff_t>(end));
         doc.sections.erase(doc.sections.begin() + static_cast<std::ptrdiff_t>(index));
         shiftLines(doc, first, -static_cast<std::ptrdiff_t>(end - first));
-        reindexSections(doc);
+        doc.orderSections();
       }
       return;
     }

@@ -34,9 +34,10 @@ bool isKeyOrButtonStep(const MacroEvent& e) {
          e.code != step_code::kLed && (e.type == step_type::kPress || e.type == step_type::kRelease);
 }
 
-// Change parameters edits the lines of steps with parameters (codes above 128: the mouse
-// buttons, moves, CPI and LED steps) and the key steps, whose key can be typed.
-bool stepLineEditable(const MacroEvent& e) { return e.code > 128 || isKeyOrButtonStep(e); }
+// Change parameters edits the lines of steps with parameters typed into the line (codes above
+// 128: the mouse buttons, moves and CPI steps) and the key steps, whose key can be typed. An LED
+// step's line only names its row: its data is edited in the LED list, so the line is not offered.
+bool stepLineEditable(const MacroEvent& e) { return e.code != step_code::kLed && (e.code > 128 || isKeyOrButtonStep(e)); }
 
 // A distance typed into a move line: 0..100, "More than limit!" above.
 std::int16_t moveDistance(int typed, MessageService& messages) {
@@ -63,7 +64,7 @@ const Macro* GroupEditor::current() const { return const_cast<GroupEditor*>(this
 
 int GroupEditor::currentIndex() const { return current() != nullptr ? library_.openMacros().current : -1; }
 
-bool GroupEditor::saveCurrent() { return library_.saveCurrentMacro(); }
+bool GroupEditor::saveCurrent() { return library_.saveCurrentMacroOrSay(); }
 
 // ---- the macro list and the boxes ----
 
@@ -128,7 +129,7 @@ bool GroupEditor::deleteMacro() {
   clearSlot(open, count - 1);
   open.count = static_cast<std::int16_t>(count - 1);
   open.current = std::max(k - 1, 0);
-  library_.saveOpenGroup();
+  library_.saveOpenGroupOrSay();
   macroShown();
   return true;
 }
@@ -170,7 +171,27 @@ std::string GroupEditor::nameBoxEdited(std::string_view text) {
   return std::string(text);
 }
 
-std::optional<std::string> GroupEditor::loopBoxEdited(std::string_view text) {
+std::optional<std::string> GroupEditor::loopBoxTyped(std::string_view text) {
+  if (refusedWhileRecording()) {
+    return std::nullopt;
+  }
+  Macro* m = current();
+  if (m == nullptr || play_mode::modeOf(m->playMode) != play_mode::kLoopCount) {
+    return std::nullopt;
+  }
+  const int typed = ini::toInt(text);
+  if (typed < 1) {
+    return std::nullopt;  // being typed: the count is set when the box holds one
+  }
+  const int v = std::min(typed, kLoopCountMax);
+  m->loopCount = static_cast<std::uint16_t>(v);
+  if (v != typed) {
+    return std::to_string(v);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> GroupEditor::loopBoxFinished(std::string_view text) {
   if (refusedWhileRecording()) {
     return std::nullopt;
   }
@@ -182,8 +203,9 @@ std::optional<std::string> GroupEditor::loopBoxEdited(std::string_view text) {
   const int v = std::clamp(typed, 1, kLoopCountMax);
   m->loopCount = static_cast<std::uint16_t>(v);
   saveCurrent();
-  if (v != typed) {
-    return std::to_string(v);
+  const std::string shown = std::to_string(v);
+  if (shown != text) {
+    return shown;
   }
   return std::nullopt;
 }
@@ -290,6 +312,14 @@ bool GroupEditor::stepMenuOpens(int lineUnderCursor) const {
   }
   const int lines = lineCount();
   return lines == 0 || (lineUnderCursor >= 0 && lineUnderCursor < lines);
+}
+
+bool GroupEditor::commandOffered(int command) const {
+  const int s = selectedStep();
+  if (command != step_command::kChangeParameters || s < 0 || isPauseLine(selectedLine_)) {
+    return true;
+  }
+  return current()->events[static_cast<std::size_t>(s)].code != step_code::kLed;
 }
 
 StepCommandResult GroupEditor::runCommand(int command) {

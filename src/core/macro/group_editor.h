@@ -88,10 +88,14 @@ class GroupEditor {
   // the group (the current one included) is refused; otherwise it becomes the current macro's
   // name and the macro is saved. Returns the text the box shows afterwards.
   std::string nameBoxEdited(std::string_view text);
-  // The loop-count box changed to `text`: its number (at most 65535, at least 1) becomes the
-  // loop count and the macro is saved. Returns the corrected text when the box must show
-  // another one.
-  std::optional<std::string> loopBoxEdited(std::string_view text);
+  // The loop-count box changed to `text` as it is being typed: its number (at most 65535)
+  // becomes the loop count in memory; an empty box or 0 changes nothing yet, so that a count
+  // can be typed anew after clearing the box. Returns the corrected text when the box must show
+  // another one (above 65535).
+  std::optional<std::string> loopBoxTyped(std::string_view text);
+  // The loop-count box's edit ended with `text`: its number (at least 1, at most 65535) becomes
+  // the loop count and the macro is saved. Returns the text the box shows afterwards.
+  std::optional<std::string> loopBoxFinished(std::string_view text);
   LoopCountBox loopBox() const;
   // Regions 10, 11, 12: the play mode of the current macro. The continuous modes play one
   // round per start (loop count 1); mode 0 clears the continuous modes' flag too.
@@ -124,6 +128,10 @@ class GroupEditor {
   bool stepMenuOpens(int lineUnderCursor) const;
   // A command of the step list's menu, on the selected line.
   StepCommandResult runCommand(int command);
+  // Whether the menu offers `command` on the selected line: every command but Change
+  // parameters on an LED step's line, whose data is edited in the LED list (an edit of the line
+  // would throw its text away). The menu keeps its other items where they are, for the keyboard.
+  bool commandOffered(int command) const;
   // The in-place edit of step-list line `line` ended with `text` (a pause line: its delay; a
   // step line: the step's parameters). True when the macro changed.
   bool stepLineEdited(int line, std::string_view text);

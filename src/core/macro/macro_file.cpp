@@ -248,6 +248,10 @@ int readMacroTable(const fs::path& file, const TableRead& how, Macro* slots, Mes
     messages.show(kMsgMacroFileMissing);
     return -1;
   }
+  if (ini::isTooLarge(file)) {
+    messages.show(ini::tooLargeMessage(file));
+    return -1;
+  }
   const int count = std::clamp(readMacroNum(file), 0, how.capacity);
   for (int k = 0; k < count; ++k) {
     slots[k] = parseMacroValue(ini::readString(file, kMacrosSection, keyOf(k), "", how.valueBuffer), how.maxSteps);

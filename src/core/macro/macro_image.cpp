@@ -144,8 +144,11 @@ void writeBlocks(std::uint32_t address, const std::vector<std::uint8_t>& bytes, 
       ++result.blocksOutsideMemory;
       continue;
     }
-    writer.writeBlock(static_cast<std::uint16_t>(at), std::span<const std::uint8_t>(bytes.data() + off, n));
-    ++result.blocksWritten;
+    if (writer.writeBlock(static_cast<std::uint16_t>(at), std::span<const std::uint8_t>(bytes.data() + off, n))) {
+      ++result.blocksWritten;
+    } else {
+      ++result.blocksRefused;
+    }
   }
 }
 
@@ -433,7 +436,8 @@ AdjustResult adjustMacro(ButtonFunction buttonZeroFunction, bool up, const Adjus
     image.bytes.resize(target.size, 0);
     ImageWriteResult written;
     writeBlocks(target.address, image.bytes, writer, written);
-    result.written = written.blocksOutsideMemory == 0;
+    // Written only when every block reached the mouse: a mouse that is gone took none.
+    result.written = written.blocksOutsideMemory == 0 && written.blocksRefused == 0;
   }
   return result;
 }

@@ -144,6 +144,7 @@ struct ImageWriteResult {
   bool completed = true;         // false: "LED地址越界!", the download stops here
   int blocksWritten = 0;
   int blocksOutsideMemory = 0;   // pieces past the mouse's 16 KiB, not sent
+  int blocksRefused = 0;         // blocks the writer did not get into the mouse (it is gone)
 };
 
 // Writes the images in the layout's order in 8-byte blocks: each library image once, a

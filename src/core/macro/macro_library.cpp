@@ -30,10 +30,16 @@ void removeQuietly(const fs::path& file) {
 
 }  // namespace
 
+std::string saveFailedMessage(const fs::path& file) { return std::string(kMsgLibraryError) + "\n" + file.string(); }
+
 MacroLibrary::MacroLibrary(MessageService& messages, LibraryFiles files) : messages_(messages), files_(files) {}
 
 MacroPageView MacroLibrary::start(const AppState& app) {
   setFolders(app);
+  if (files_ == LibraryFiles::ReadWrite) {
+    // A restore killed part-way leaves its hidden copy of the whole library beside it.
+    fileio::removeStaleTemporaryFolders(folders_.macroFolder.parent_path());
+  }
   loadGroupList();
   openCurrentOrClear();
   readMacroNames();
@@ -41,13 +47,16 @@ MacroPageView MacroLibrary::start(const AppState& app) {
   return refreshMacroPage();
 }
 
-MacroPageView MacroLibrary::changeLanguage(const AppState& app) {
-  saveCurrentMacro();
+LibraryResult MacroLibrary::changeLanguage(const AppState& app) {
+  if (!saveCurrentMacroOrSay()) {
+    return result(LibraryOutcome::Failed);
+  }
   setFolders(app);
   loadGroupList();
   openCurrentOrClear();
   readMacroNames();
-  return refreshMacroPage();
+  refreshMacroPage();
+  return result(LibraryOutcome::Done);
 }
 
 void MacroLibrary::setFolders(const AppState& app) {
@@ -186,6 +195,27 @@ bool MacroLibrary::saveOpenGroup() {
   return true;
 }
 
+void MacroLibrary::saySaveFailed() {
+  const std::optional<fs::path> file = openGroupFile();
+  messages_.show(saveFailedMessage(file.value_or(folders_.macroFolder)));
+}
+
+bool MacroLibrary::saveCurrentMacroOrSay() {
+  if (saveCurrentMacro()) {
+    return true;
+  }
+  saySaveFailed();
+  return false;
+}
+
+bool MacroLibrary::saveOpenGroupOrSay() {
+  if (saveOpenGroup()) {
+    return true;
+  }
+  saySaveFailed();
+  return false;
+}
+
 bool MacroLibrary::mayImport() {
   if (list_.groupCount >= kMaxGroups) {
     messages_.show(kMsgMoreThanLimit);
@@ -211,8 +241,11 @@ LibraryResult MacroLibrary::newGroup() {
     messages_.show(std::string("'") + kNewGroupName + kMsgDoubleNameQuotedEnd);
     return result(LibraryOutcome::Refused);
   }
-  // What is being edited is kept before another group opens.
-  saveCurrentMacro();
+  // What is being edited is kept before another group opens; when it cannot be written the
+  // group stays open with its edits.
+  if (!saveCurrentMacroOrSay()) {
+    return result(LibraryOutcome::Failed);
+  }
   // The file first, then the list that names it: the list never names a file that is not there.
   const std::optional<fs::path> file = groupFilePath(folders_.macroFolder, kNewGroupName);
   if (!file || !fileio::writeFileAtomic(*file, "")) {
@@ -288,7 +321,8 @@ LibraryResult MacroLibrary::renameGroup(std::string_view text) {
   // At every step the listed name has its file; what fails is undone and said.
   const bool hadFile = old && isFile(old->file);
   if (hadFile && (!renamed || !copyFile(old->file, *renamed))) {
-    messages_.show(kMsgInvalidGroupName);
+    // The name was checked above: what failed is the write of the copy.
+    messages_.show(std::string(kMsgRenameCopyFailed) + "\n" + renamed.value_or(folders_.macroFolder).string());
     return result(LibraryOutcome::Failed);
   }
   // On a file system that ignores case, "abc" and "ABC" are one file: never delete the copy.
@@ -316,7 +350,9 @@ LibraryResult MacroLibrary::switchGroup(int item) {
   if (item < 1 || item > list_.groupCount) {
     return result(LibraryOutcome::Refused);
   }
-  saveCurrentMacro();
+  if (!saveCurrentMacroOrSay()) {
+    return result(LibraryOutcome::Failed);
+  }
   list_.currentGroup = static_cast<std::uint8_t>(item - 1);
   openGroup(list_.currentGroup, true);
   readMacroNames();
@@ -350,7 +386,9 @@ LibraryResult MacroLibrary::importGroup(const fs::path& chosen) {
       messages_.show(kMsgLibraryError);  // too long to be found again in macroGrp.ini
       return result(LibraryOutcome::Refused);
   }
-  saveCurrentMacro();
+  if (!saveCurrentMacroOrSay()) {
+    return result(LibraryOutcome::Failed);
+  }
   // The copy is the group's own file, name + ".dat", whatever followed the first ".dat" in
   // the chosen name: a copy under the chosen name would not be found and the group would be
   // dropped at once.

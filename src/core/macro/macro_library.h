@@ -35,6 +35,11 @@ inline constexpr const char* kMsgLibraryError = "Error!";
 inline constexpr const char* kMsgCreateGroupFileFailed = "Create new mac_file Fail!";
 inline constexpr const char* kMsgGroupFileNotFound = "not find File!";
 inline constexpr const char* kMsgInvalidGroupName = "Invalid: Delete Invalid character";
+// A rename whose copy under the new name could not be written (a full disk, a read-only folder).
+inline constexpr const char* kMsgRenameCopyFailed = "Error! The group file could not be written under its new name:";
+
+// The message of a group file that could not be written: "Error!", then the file.
+std::string saveFailedMessage(const std::filesystem::path& file);
 
 // The main window's private messages from the group popups: switch to a group (wParam the
 // group that was open, lParam the macro being edited), and the import / export / restore menu.
@@ -77,8 +82,9 @@ class MacroLibrary {
   // name table, and the built-in macros from app.appFolder / constMacro.dat.
   MacroPageView start(const AppState& app);
   // A language change to app.language: the macro being edited is written into its group file,
-  // then the other language's library is loaded.
-  MacroPageView changeLanguage(const AppState& app);
+  // then the other language's library is loaded. When that write fails the user is told
+  // ("Error!" and the file) and nothing is loaded: Failed, the edits stay in memory.
+  LibraryResult changeLanguage(const AppState& app);
 
   void setFolders(const AppState& app);
   // Reads macroGrp.ini ("Can't find the file." when it is missing) and drops every listed group
@@ -100,9 +106,13 @@ class MacroLibrary {
   // menus' name table follows. False when that write failed (the file is then as it was); true
   // when it succeeded or there is no macro being edited.
   bool saveCurrentMacro();
+  // saveCurrentMacro, and a failed write is said: "Error!" and the group file's path.
+  bool saveCurrentMacroOrSay();
   // Writes the whole open group into its file, as it is in memory (macroNum and keys 0..count-1,
   // nothing left of earlier saves); the name table follows.
   bool saveOpenGroup();
+  // saveOpenGroup, and a failed write is said as saveCurrentMacroOrSay says it.
+  bool saveOpenGroupOrSay();
   // The file of the open group, when a group is open.
   std::optional<std::filesystem::path> openGroupFile() const;
 
@@ -125,11 +135,15 @@ class MacroLibrary {
   // takes; a name that is not a safe file name is refused with "Invalid: Delete Invalid
   // character". The page calls this when editing the box ends, so the file is renamed once.
   // The file is copied under the new name before the list names it and the old file goes only
-  // after: a failed copy is "Invalid: Delete Invalid character", a list that cannot be written
+  // after: a failed copy says what failed (kMsgRenameCopyFailed and the file), a list that cannot be written
   // "Error!", and both leave the group under its old name with its file.
   LibraryResult renameGroup(std::string_view text);
   // Item `item` (1..groupCount) of the group popup: the macro being edited is written into the
   // group that was open, then the chosen group opens. Items beyond the list do nothing.
+  //
+  // Every operation that opens another group (switch, new, import, the language change) writes
+  // the macro being edited first; when that write fails it says so ("Error!" and the file) and
+  // answers Failed with the open group as it was, edits included.
   LibraryResult switchGroup(int item);
   // Adds the chosen file as a group named after it (the file name before its first ".dat"),
   // after the macro being edited is saved into its own group.
@@ -154,6 +168,7 @@ class MacroLibrary {
   void openCurrentOrClear();
   // The name table's entry of the open group, from the macros in memory (after a save).
   void namesFollowOpenGroup();
+  void saySaveFailed();
 
   MessageService& messages_;
   LibraryFiles files_;

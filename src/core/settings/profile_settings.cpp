@@ -150,4 +150,35 @@ void ProfileSettings::setButtonFunction(int profile, int button, ButtonFunction 
   buttonFunction[0][heir] = function_code::kLeftClick;
 }
 
+int ProfileSettings::followDeletedGroup(int group) {
+  namespace fc = function_code;
+  const std::int32_t deleted = group + 1;  // codes count groups from 1
+  int changed = 0;
+  for (auto& profile : buttonFunction) {
+    for (std::int32_t& code : profile) {
+      if (!fc::isLibraryMacro(code) || fc::macroGroup(code) < deleted) {
+        continue;
+      }
+      code = fc::macroGroup(code) == deleted ? fc::kNone : fc::libraryMacro(fc::macroGroup(code) - 1, fc::macroIndex(code));
+      ++changed;
+    }
+  }
+  return changed;
+}
+
+int ProfileSettings::followDeletedMacro(int group, int index) {
+  namespace fc = function_code;
+  int changed = 0;
+  for (auto& profile : buttonFunction) {
+    for (std::int32_t& code : profile) {
+      if (!fc::isLibraryMacro(code) || fc::macroGroup(code) != group + 1 || fc::macroIndex(code) < index) {
+        continue;
+      }
+      code = fc::macroIndex(code) == index ? fc::kNone : code - 1;
+      ++changed;
+    }
+  }
+  return changed;
+}
+
 }  // namespace quillet

@@ -106,6 +106,15 @@ struct ProfileSettings {
   // Stores `code` for the button; on profile 1 the left click is kept on some button: when no
   // button has it any more, the next button gets it (the last button gets it back itself).
   void setButtonFunction(int profile, int button, ButtonFunction code);
+
+  // A library macro code names its macro by place (group and index): when a group or a macro is
+  // deleted the ones after it move up, and every button of every profile must follow its macro.
+  // Group `group` (0-based, as listed) was deleted: buttons on its macros get no function,
+  // buttons on later groups' macros move to the group before. Returns the buttons changed.
+  int followDeletedGroup(int group);
+  // Macro `index` of group `group` (0-based) was deleted: buttons on it get no function, buttons
+  // on later macros of that group move to the macro before. Returns the buttons changed.
+  int followDeletedMacro(int group, int index);
 };
 
 }  // namespace quillet

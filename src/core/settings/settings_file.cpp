@@ -1,5 +1,6 @@
 #include "core/settings/settings_file.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "core/io/file_io.h"
@@ -232,14 +233,30 @@ bool exportSettings(const AppState& app, const fs::path& target, MessageService&
 }
 
 bool importSettings(AppState& app, ProfileSettings& settings, const fs::path& source, MessageService& messages) {
-  // A file without any profile section is not a settings file: copying it would lose the
-  // user's settings for nothing.
+  // A file without the four profile sections is not a settings file of this utility (every
+  // save writes all four): copying it would empty the profiles it lacks for nothing.
   const std::optional<std::string> bytes = fileio::readFile(source);
-  bool hasProfile = false;
-  for (int p = 1; bytes && p <= kProfileCount; ++p) {
-    hasProfile = hasProfile || ini::hasSection(source, sectionOf(false, p));
+  if (!bytes) {
+    messages.show(kSettingsCopyError);
+    return false;
   }
-  if (!hasProfile || !fileio::writeFileAtomic(app.configPath, *bytes)) {
+  for (int p = 1; p <= kProfileCount; ++p) {
+    if (!ini::hasSection(source, sectionOf(false, p))) {
+      messages.show(kSettingsImportNotSettings);
+      return false;
+    }
+  }
+  // The file as it would be loaded: profile 1 must keep a left click, or the next apply would
+  // leave the mouse without one.
+  ProfileSettings candidate;
+  AppState candidateApp = app;
+  loadSettings(source, app.currentProfileNumber, false, candidate, candidateApp);
+  if (std::find(candidate.buttonFunction[0].begin(), candidate.buttonFunction[0].end(), function_code::kLeftClick) ==
+      candidate.buttonFunction[0].end()) {
+    messages.show(kSettingsImportNoLeftClick);
+    return false;
+  }
+  if (!fileio::writeFileAtomic(app.configPath, *bytes)) {
     messages.show(kSettingsCopyError);
     return false;
   }

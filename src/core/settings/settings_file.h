@@ -20,6 +20,11 @@ class MessageService;
 
 // The message shown when an import or export fails.
 inline constexpr const char* kSettingsCopyError = "Error!";
+// The messages of an import refused for what the file holds; the settings stay as they were.
+inline constexpr const char* kSettingsImportNotSettings =
+    "Error! Not a settings file: it lacks the sections of the four profiles.";
+inline constexpr const char* kSettingsImportNoLeftClick =
+    "Error! Profile 1 of this file has no button with the left click: it was not imported.";
 // The message shown when an apply could not save what it wrote into the mouse.
 inline constexpr const char* kSettingsSaveError = "Error!";
 
@@ -64,8 +69,9 @@ bool resetSettings(AppState& app, ProfileSettings& settings);
 bool exportSettings(const AppState& app, const std::filesystem::path& target, MessageService& messages);
 
 // Copies `source` over the settings file and loads it for the current profile number. "Error!"
-// when the source cannot be read, holds no profile section, or cannot be copied; the settings
-// file is then untouched.
+// when the source cannot be read or cannot be copied; kSettingsImportNotSettings when it lacks
+// one of the four profile sections, kSettingsImportNoLeftClick when its profile 1 has no left
+// click. The settings file and the model are then untouched.
 bool importSettings(AppState& app, ProfileSettings& settings, const std::filesystem::path& source,
                     MessageService& messages);
 

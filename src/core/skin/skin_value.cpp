@@ -37,7 +37,7 @@ SkinValue readSkinValue(const std::filesystem::path& file, std::string_view sect
   if (!ini::isReadable(file)) {
     if (!report.missingFile) {
       report.missingFile = true;
-      report.messages.show(kSkinFileMissingText);
+      report.messages.show(ini::isTooLarge(file) ? ini::tooLargeMessage(file) : std::string(kSkinFileMissingText));
       if (report.onMissingFile) {
         report.onMissingFile();
       }

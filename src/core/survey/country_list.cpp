@@ -1,6 +1,7 @@
 #include "core/survey/country_list.h"
 
 #include "core/io/file_io.h"
+#include "core/io/ini.h"
 #include "core/io/text_codec.h"
 
 namespace quillet::survey {
@@ -42,7 +43,8 @@ std::vector<std::string> parseCountryList(std::string_view bytes) {
 }
 
 std::optional<std::vector<std::string>> readCountryList(const std::filesystem::path& file) {
-  const std::optional<std::string> bytes = fileio::readFile(file);
+  // No country list comes near the bound of the INI files; a larger file is none.
+  const std::optional<std::string> bytes = fileio::readFile(file, ini::kMaxFileBytes);
   if (!bytes) {
     return std::nullopt;
   }

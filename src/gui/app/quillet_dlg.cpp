@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "core/io/ini.h"
 #include "core/settings/name_tables.h"
 #include "core/settings/settings_file.h"
 #include "core/skin/startup.h"
@@ -107,6 +108,9 @@ void CQuilletDlg::initDialog(const AppFolders& folders, bool startHidden) {
 
   // Folders, then the settings file: the current profile, the language, the model.
   useFolders(app_, folders);
+  if (ini::isTooLarge(app_.configPath)) {
+    messages_.show(ini::tooLargeMessage(app_.configPath));  // read as defaults, never written over
+  }
   loadStartupSettings(app_, settings_);
 
   makeFonts();
@@ -586,8 +590,11 @@ void CQuilletDlg::switchPage(std::uint8_t page) {
 }
 
 void CQuilletDlg::switchLanguage(Language value) {
-  // The macro being edited goes into its group file before the folders change.
-  macroPage_->saveEdits();
+  // The macro being edited goes into its group file before the folders change; when it cannot
+  // be written (the user has been told) the language stays, so that the edits are not lost.
+  if (!macroPage_->saveEdits()) {
+    return;
+  }
   popups_.closeAll();
   app_.language = value;
   writeLanguage(app_.configPath, value);

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QLocalSocket>
 #include <QThread>
+#include <QTimer>
 
 namespace quillet {
 
@@ -15,6 +16,13 @@ namespace {
 constexpr char kRestoreRequest[] = "restore\n";
 constexpr int kRetryPauseMs = 50;
 }  // namespace
+
+// A later start connects, writes its request and goes: a connection that says nothing within
+// kClientPatienceMs is dropped, and no more than kMaxOpenClients are kept at once, so that
+// connections opened and left (by a stuck or hostile program) cannot use up the descriptors.
+constexpr int kClientPatienceMs = 2000;
+constexpr int kMaxOpenClients = 16;
+constexpr int kMaxPendingConnections = 8;
 
 QString SingleInstance::socketPath(const QString& name) {
   const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
@@ -25,14 +33,28 @@ QString SingleInstance::socketPath(const QString& name) {
 }
 
 SingleInstance::SingleInstance(const QString& name, QObject* parent) : QObject(parent), path_(socketPath(name)) {
+  server_.setMaxPendingConnections(kMaxPendingConnections);
   connect(&server_, &QLocalServer::newConnection, this, [this] {
     while (QLocalSocket* client = server_.nextPendingConnection()) {
+      if (openClients_ >= kMaxOpenClients) {
+        client->abort();
+        client->deleteLater();
+        continue;
+      }
+      ++openClients_;
+      connect(client, &QObject::destroyed, this, [this] { --openClients_; });
       connect(client, &QLocalSocket::readyRead, this, [this, client] {
-        if (client->readAll().startsWith("restore")) {
+        const bool restore = client->readAll().startsWith("restore");
+        client->disconnectFromServer();  // one request per connection
+        if (restore) {
           Q_EMIT restoreRequested();
         }
       });
       connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+      QTimer::singleShot(kClientPatienceMs, client, [client] {
+        client->abort();
+        client->deleteLater();
+      });
     }
   });
 }

@@ -34,6 +34,8 @@ class SingleInstance : public QObject {
   // Whether the server listens (false after claim() when the name could not be taken, which
   // only means a second start will not find this one).
   bool listening() const { return server_.isListening(); }
+  // Connections of later starts not yet dropped (tests).
+  int openClients() const { return openClients_; }
 
  Q_SIGNALS:
   void restoreRequested();
@@ -45,6 +47,7 @@ class SingleInstance : public QObject {
   QString path_;
   QLocalServer server_;
   int lockFd_ = -1;
+  int openClients_ = 0;
 };
 
 }  // namespace quillet

@@ -1,6 +1,7 @@
 #include "gui/pages/macro_page.h"
 
 #include <QLineEdit>
+#include <QMenu>
 #include <QRegularExpressionValidator>
 #include <QTimer>
 
@@ -79,7 +80,7 @@ void MacroPage::leave() {
   destroyControls();
 }
 
-void MacroPage::saveEdits() {
+bool MacroPage::saveEdits() {
   stopRecording();
   for (CEditableListBox* list : {macros_.data(), steps_.data(), leds_.data()}) {
     if (list != nullptr) {
@@ -92,7 +93,10 @@ void MacroPage::saveEdits() {
   if (macroName_ && macroName_->hasFocus()) {
     commitMacroName();
   }
-  context_.library().saveCurrentMacro();
+  if (loopCount_ && loopCount_->hasFocus()) {
+    commitLoopCount();
+  }
+  return context_.library().saveCurrentMacroOrSay();
 }
 
 void MacroPage::createControls() {
@@ -134,6 +138,7 @@ void MacroPage::createControls() {
   loopCount_->setValidator(new QRegularExpressionValidator(
       QRegularExpression(QStringLiteral("\\d{0,%1}").arg(kLoopCountDigits)), loopCount_));
   connect(loopCount_, &QLineEdit::textEdited, this, &MacroPage::onLoopCountEdited);
+  connect(loopCount_, &QLineEdit::editingFinished, this, &MacroPage::commitLoopCount);
 
   macros_ = new CEditableListBox(&context_.widget());
   place(macros_, MacroControl::MacroList, "macroList");
@@ -432,8 +437,12 @@ void MacroPage::newGroup() {
 }
 
 void MacroPage::deleteGroup() {
+  const int group = context_.library().groups().currentGroup;
   if (context_.library().deleteGroup().outcome == LibraryOutcome::Done) {
+    // The buttons keep the macros they were given: their codes follow the groups that moved up.
+    context_.settings().followDeletedGroup(group);
     afterGroupChange();
+    context_.scheduleRepaint();
   }
 }
 
@@ -449,8 +458,12 @@ void MacroPage::newMacro() {
 }
 
 void MacroPage::deleteMacro() {
+  const int group = context_.library().groups().currentGroup;
+  const int index = editor_.currentIndex();
   if (editor_.deleteMacro()) {
+    context_.settings().followDeletedMacro(group, index);
     showAll();
+    context_.scheduleRepaint();
   }
 }
 
@@ -551,8 +564,8 @@ void MacroPage::onKey(const CapturedKey& key) {
   steps_->selectSilently(steps_->count() - 1);
 }
 
-void MacroPage::onMacroEdited(int row) {
-  if (row < 0 || row >= macros_->count()) {
+void MacroPage::onMacroEdited(int row, bool kept) {
+  if (!kept || row < 0 || row >= macros_->count()) {
     return;
   }
   if (!editor_.renameInList(row, macros_->item(row)->text().toStdString())) {
@@ -571,7 +584,20 @@ void MacroPage::onStepChosen(int row) {
 
 void MacroPage::onStepRightReleased(int row, QPoint globalPos) {
   if (editor_.stepMenuOpens(row)) {
-    menuOfLanguage().popup(globalPos);
+    CTolvarMenu& menu = menuOfLanguage();
+    offerStepCommands(menu);
+    menu.popup(globalPos);
+  }
+}
+
+void MacroPage::offerStepCommands(QMenu& menu) {
+  // Change parameters is not offered on an LED step's line (its data is edited in the LED list).
+  for (QAction* a : menu.actions()) {
+    if (a->menu() != nullptr) {
+      offerStepCommands(*a->menu());
+    } else if (a->data().toInt() == step_command::kChangeParameters) {
+      a->setEnabled(editor_.commandOffered(step_command::kChangeParameters));
+    }
   }
 }
 
@@ -593,8 +619,10 @@ void MacroPage::runStepCommand(int command) {
   }
 }
 
-void MacroPage::onStepEdited(int row) {
-  if (row >= 0 && row < steps_->count()) {
+void MacroPage::onStepEdited(int row, bool kept) {
+  // Escape cancels: the line's text is not read back into the step (a pause line's delay
+  // would be split into parts, a key line's name refused).
+  if (kept && row >= 0 && row < steps_->count()) {
     editor_.stepLineEdited(row, steps_->item(row)->text().toStdString());
   }
   showSteps();
@@ -638,9 +666,9 @@ void MacroPage::onLedRightReleased(int row, QPoint globalPos) {
   });
 }
 
-void MacroPage::onLedEdited(int row) {
+void MacroPage::onLedEdited(int row, bool kept) {
   const int line = row;
-  if (row >= 0 && row < leds_->count()) {
+  if (kept && row >= 0 && row < leds_->count()) {
     editor_.ledLineEdited(row, leds_->item(row)->text().toStdString());
   }
   showSteps();
@@ -676,8 +704,18 @@ void MacroPage::commitMacroName() {
 }
 
 void MacroPage::onLoopCountEdited() {
-  if (const std::optional<std::string> corrected = editor_.loopBoxEdited(loopCount_->text().toStdString())) {
+  // Each keystroke sets the count in memory; the file is written when the edit ends.
+  if (const std::optional<std::string> corrected = editor_.loopBoxTyped(loopCount_->text().toStdString())) {
     loopCount_->setText(QString::fromStdString(*corrected));
+  }
+}
+
+void MacroPage::commitLoopCount() {
+  if (!loopCount_ || !loopCount_->isEnabled()) {
+    return;
+  }
+  if (const std::optional<std::string> shown = editor_.loopBoxFinished(loopCount_->text().toStdString())) {
+    loopCount_->setText(QString::fromStdString(*shown));
   }
 }
 

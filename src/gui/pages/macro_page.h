@@ -23,6 +23,7 @@
 #include "gui/widgets/tolvar_menu.h"
 
 class QLineEdit;
+class QMenu;
 
 namespace quillet {
 
@@ -71,8 +72,9 @@ class MacroPage : public QObject, public WindowPage {
   void runStepCommand(int command);
 
   // Ends a recording, the in-place edits and box edits under way, keeping them, and saves the
-  // macro being edited: the page is left, the window hides or shuts down.
-  void saveEdits();
+  // macro being edited: the page is left, the window hides or shuts down. False when the group
+  // file could not be written (the user has been told; the edits stay in memory).
+  bool saveEdits();
 
   // ---- recording ----
 
@@ -114,15 +116,17 @@ class MacroPage : public QObject, public WindowPage {
   void closeLedPopups();
 
   void onMacroChosen(int row);
-  void onMacroEdited(int row);
+  void onMacroEdited(int row, bool kept);
   void onStepChosen(int row);
   void onStepRightReleased(int row, QPoint globalPos);
-  void onStepEdited(int row);
+  void onStepEdited(int row, bool kept);
   void onLedRightReleased(int row, QPoint globalPos);
-  void onLedEdited(int row);
+  void onLedEdited(int row, bool kept);
   void commitGroupName();
   void commitMacroName();
   void onLoopCountEdited();
+  void commitLoopCount();
+  void offerStepCommands(QMenu& menu);
 
   void importGroup();
   void exportGroup();

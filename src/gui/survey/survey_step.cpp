@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "core/io/ini.h"
 #include "core/survey/survey_record.h"
 #include "core/survey/survey_rules.h"
 #include "core/survey/survey_service.h"
@@ -64,6 +65,11 @@ std::optional<survey::SignedQuery> storedRequest(const std::filesystem::path& re
 bool runSurveyStep(QWidget& owner, MessageService& messages, const AppState& app) {
   if (survey::surveyAnswered(app.surveyRecordPath)) {
     return true;
+  }
+  for (const std::filesystem::path& file : {app.surveyRecordPath, app.countryListPath}) {
+    if (ini::isTooLarge(file)) {
+      messages.show(ini::tooLargeMessage(file));  // it is read as missing, and never written over
+    }
   }
   std::optional<survey::SignedQuery> request;
   if (survey::surveySubmitted(app.surveyRecordPath)) {

@@ -137,7 +137,7 @@ void CEditableListBox::endEdit(bool keep) {
   if (hadFocus) {
     setFocus(Qt::OtherFocusReason);
   }
-  Q_EMIT editEnded(row);
+  Q_EMIT editEnded(row, keep);
 }
 
 void CEditableListBox::mousePressEvent(QMouseEvent* event) {

@@ -8,7 +8,8 @@
 // An edit ends keeping its text (Return, the edit box losing the focus, a scroll of the list,
 // a change of its size) or discarding it (Escape). A kept text that differs from the line
 // replaces it (the line stays selected; textStored tells when the list notifies); every end
-// is reported with editEnded, kept or not.
+// is reported with editEnded, which says whether the edit was kept: a discarded edit (Escape)
+// must change nothing, whatever the line holds.
 //
 // Selections the user makes are reported with rowChosen; the window's own (setLines,
 // selectSilently) are not.
@@ -53,8 +54,8 @@ class CEditableListBox : public QListWidget {
   void rightReleased(int row, QPoint globalPos);
   // A kept text replaced line `row`, whose text was `previous` (notifying lists only).
   void textStored(int row, const QString& previous);
-  // An edit of line `row` has ended, whatever its end.
-  void editEnded(int row);
+  // An edit of line `row` has ended, whatever its end; `kept` is false when it was discarded.
+  void editEnded(int row, bool kept);
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;

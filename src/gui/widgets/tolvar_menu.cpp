@@ -13,6 +13,7 @@ const QColor CTolvarMenu::kItemFill(0, 120, 153);
 namespace {
 
 const QColor kText(255, 255, 255);
+const QColor kTextDisabled(150, 170, 180);  // an item the selected line does not offer
 const QColor kSeparatorTopLeft(255, 0, 0);
 const QColor kSeparatorBottomRight(0, 0, 255);
 const QColor kPanel(0, 0, 0);
@@ -88,7 +89,7 @@ class TolvarStyle final : public QProxyStyle {
     } else {
       painter->fillRect(r, CTolvarMenu::kItemFill);
     }
-    painter->setPen(kText);
+    painter->setPen((item->state & State_Enabled) != 0 ? kText : kTextDisabled);
     painter->setFont(item->font);
     const QRect textArea = r.adjusted(CTolvarMenu::kTextLeft, 0, 0, 0);
     painter->drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic,
