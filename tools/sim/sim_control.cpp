@@ -99,6 +99,13 @@ simwire::ControlReply runControl(SimMouse& mouse, std::string_view line) {
       }
       return done(mouse.switchProfile(*n, error), error);
     }
+    if (name == "unplug" && w[1] != "after-finish") {
+      if (!n || *n < 1) {
+        return usage("unplug takes after-finish or a number of reports (1 or more)");
+      }
+      mouse.unplugAfterReports(*n);
+      return done(true, "");
+    }
     if (name == "unplug" && w[1] == "after-finish") {
       mouse.unplugAfterFinish();
       return done(true, "");
