@@ -169,6 +169,32 @@ TEST(UhidAnswers, TheFrontStillOpensWhatTheHostIsDenied) {
   EXPECT_EQ(mouse->openForFront(NodeRole::kCommands), nullptr) << "nothing to open while unplugged";
 }
 
+TEST(UhidHooks, InputAndAccessReachTheFrontAndGlitchSaysItCannot) {
+  auto mouse = SimMouse::create({});
+  std::vector<std::vector<std::uint8_t>> inputs;
+  std::vector<bool> access;
+  mouse->setFrontHooks({[&](std::span<const std::uint8_t> r) { inputs.emplace_back(r.begin(), r.end()); },
+                        [&](bool allowed) { access.push_back(allowed); }});
+  std::string error;
+  ASSERT_TRUE(mouse->switchProfile(3, error)) << error;
+  ASSERT_EQ(inputs.size(), 1u);
+  EXPECT_EQ(inputs[0].size(), kEventReportBytes);
+  EXPECT_EQ(inputs[0][0], 6) << "the event report, report ID first";
+  runControl(*mouse, "deny");
+  runControl(*mouse, "allow");
+  EXPECT_EQ(access, (std::vector<bool>{false, true}));
+  const auto glitch = runControl(*mouse, "glitch");
+  EXPECT_EQ(glitch.exitCode, kControlFailed);
+  EXPECT_NE(glitch.text.find("kernel"), std::string::npos);
+  // Unplugged, nothing goes to the front.
+  mouse->unplug();
+  EXPECT_FALSE(mouse->switchProfile(2, error));
+  EXPECT_EQ(inputs.size(), 1u);
+  // Without a front, glitch is the simulated node's read error, as before.
+  auto plain = SimMouse::create({});
+  EXPECT_EQ(runControl(*plain, "glitch").exitCode, kControlOk);
+}
+
 TEST(UnplugAfterReports, TheMouseTakesExactlyThatManyReports) {
   const auto report = command::writeByte(0, 0x0200, 1, 0);
   for (int n : {1, 2, 5}) {

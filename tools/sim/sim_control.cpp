@@ -64,8 +64,7 @@ simwire::ControlReply runControl(SimMouse& mouse, std::string_view line) {
       return done(true, "");
     }
     if (name == "glitch") {
-      mouse.glitchReads();
-      return done(true, "");
+      return done(mouse.glitchReads(), "glitch: the kernel's hidraw node cannot be made to fail a read");
     }
     if (name == "dump") {
       return {kControlOk, mouse.dump()};

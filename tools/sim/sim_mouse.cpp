@@ -363,14 +363,18 @@ void SimMouse::unplugAfterReports(int reports) {
   unplugAfterReports_ = std::max(reports, 0);
 }
 
-void SimMouse::glitchReads() {
+bool SimMouse::glitchReads() {
   std::lock_guard lock(mutex_);
+  if (front_.input) {
+    return false;
+  }
   for (const auto& weak : readers_) {
     if (auto reader = weak.lock()) {
       reader->glitch = true;
     }
   }
   inputArrived_.notify_all();
+  return true;
 }
 
 void SimMouse::unplugLocked() {

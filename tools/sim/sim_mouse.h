@@ -84,7 +84,9 @@ class SimMouse : public std::enable_shared_from_this<SimMouse> {
   // The mouse goes away right after the `reports`-th feature report from now (1 or more): a
   // download cut at any report boundary.
   void unplugAfterReports(int reports);
-  void glitchReads();
+  // False when a front presents the mouse to another host (the kernel), whose reads this
+  // cannot make fail.
+  bool glitchReads();
 
   // A front that presents this mouse to another host (the kernel's uhid): every input report
   // the mouse sends also goes to `input`, and `access` hears deny (false) and allow (true), so
