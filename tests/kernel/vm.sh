@@ -16,40 +16,54 @@ vm_skip() {
 }
 
 # vm_prepare CACHE: the kernel and initramfs in CACHE (fetched and built once, under a lock so
-# that tests started together share one download). Sets VM_KERNEL and VM_INITRD.
+# that tests started together share one download; the initramfs again when its init or module
+# list changes). Sets VM_KERNEL and VM_INITRD.
 vm_prepare() {
-  local cache=$1
+  local cache=$1 key
   mkdir -p "$cache"
   command -v qemu-system-x86_64 >/dev/null || vm_skip "qemu-system-x86_64 is missing (run ./setup.sh)"
   [ -x /bin/busybox ] || vm_skip "busybox is missing (run ./setup.sh)"
   exec 9>"$cache/lock"
   flock 9
-  if [ ! -f "$cache/ready" ]; then
-    vm_build "$cache" || { flock -u 9; vm_skip "Debian's kernel package could not be fetched (apt-get download; no network?)"; }
+  if [ ! -f "$cache/kernel-path" ]; then
+    vm_fetch_kernel "$cache" || { flock -u 9; vm_skip "Debian's kernel package could not be fetched (apt-get download; no network?)"; }
+  fi
+  key=$( (cat "$(dirname "${BASH_SOURCE[0]}")/guest_init.sh"; echo "${VM_MODULES[*]}") | md5sum | cut -d' ' -f1)
+  if [ "$(cat "$cache/initrd.key" 2>/dev/null)" != "$key" ]; then
+    vm_build_initrd "$cache" || { flock -u 9; echo "FAIL: cannot build the initramfs" >&2; exit 1; }
+    echo "$key" >"$cache/initrd.key"
   fi
   flock -u 9
   VM_KERNEL=$(cat "$cache/kernel-path")
   VM_INITRD="$cache/initrd.cpio"
 }
 
-vm_build() {
-  local cache=$1 package deb version tree
+# Debian's kernel image package, unpacked into CACHE/tree; CACHE/kernel-path names the kernel.
+vm_fetch_kernel() {
+  local cache=$1 package deb version
   package=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
   [ -n "$package" ] || return 1
-  rm -rf "$cache/deb" "$cache/tree" "$cache/initrd"
+  rm -rf "$cache/deb" "$cache/tree"
   mkdir -p "$cache/deb"
   (cd "$cache/deb" && apt-get download "$package" >"$cache/download.log" 2>&1) || return 1
   deb=$(ls "$cache"/deb/*.deb 2>/dev/null | head -n 1)
   [ -n "$deb" ] || return 1
   dpkg-deb -x "$deb" "$cache/tree" || return 1
+  rm -rf "$cache/deb"
   version=${package#linux-image-}
-  tree="$cache/tree/lib/modules/$version"
-  [ -d "$tree" ] && [ -f "$cache/tree/boot/vmlinuz-$version" ] || return 1
+  [ -d "$cache/tree/lib/modules/$version" ] && [ -f "$cache/tree/boot/vmlinuz-$version" ] || return 1
+  echo "$cache/tree/boot/vmlinuz-$version" >"$cache/kernel-path"
+}
 
-  local root="$cache/initrd"
+# The initramfs: busybox, the modules and the guest's init.
+vm_build_initrd() {
+  local cache=$1 tree root="$cache/initrd" m file
+  tree=$(cat "$cache/kernel-path")
+  tree="$cache/tree/lib/modules/${tree##*/vmlinuz-}"
+  [ -d "$tree" ] || return 1
+  rm -rf "$root"
   mkdir -p "$root/bin" "$root/mods"
   cp /bin/busybox "$root/bin/busybox"
-  local m file
   : >"$root/mods/order"
   for m in "${VM_MODULES[@]}"; do
     file=$(find "$tree/kernel" -name "$m.ko" -o -name "${m//-/_}.ko" | head -n 1)
@@ -61,10 +75,8 @@ vm_build() {
   done
   cp "$(dirname "${BASH_SOURCE[0]}")/guest_init.sh" "$root/init"
   chmod 755 "$root/init"
-  (cd "$root" && find . | /bin/busybox cpio -o -H newc >"$cache/initrd.cpio" 2>/dev/null) || return 1
-  echo "$cache/tree/boot/vmlinuz-$version" >"$cache/kernel-path"
-  rm -rf "$cache/deb"
-  touch "$cache/ready"
+  (cd "$root" && find . | /bin/busybox cpio -o -H newc >"$cache/initrd.cpio.new" 2>/dev/null) || return 1
+  mv "$cache/initrd.cpio.new" "$cache/initrd.cpio"
 }
 
 # vm_run SHARE SCRIPT TIMEOUT: boots the guest with SHARE (a folder of the host) writable at the
