@@ -227,6 +227,8 @@ item_list_status() {
     ctl status >"$T/status.out" 2>"$T/status.err"
     [ "$(head -n 1 "$T/status.out")" = "profile 4" ] || fail "$id: status after a switch says '$(cat "$T/status.out")'"
     grep -q " GET 07 " "$T/sim.log" || fail "$id: the status read never reached the mouse"
+    send state >"$T/state.out" 2>&1
+    grep -qx "id $id" "$T/state.out" || fail "$id: state says $(head -n 2 "$T/state.out")"
     [ -n "${ITEM_FAILED:-}" ] && { cat "$T/list.out" >>"$W/items.log"; show "$T/sim.log" 20; }
     sim_stop
   done
@@ -415,6 +417,14 @@ item_unplug_sweep() {
     wait_nodes "$(expected_nodes)" || { fail "no nodes after the plug"; break; }
     [ -z "${ITEM_FAILED:-}" ] || break
   done
+  # The Finish taken and the mouse gone before the end of the download.
+  if [ -z "${ITEM_FAILED:-}" ]; then
+    send unplug after-finish >/dev/null
+    XDG_CURRENT_DESKTOP= timeout "$PATIENCE" "$BIN/quilletctl" --skins "$s" apply >"$T/sweep.out" 2>"$T/sweep.err"
+    rc=$?
+    [ "$rc" -eq 1 ] && grep -q "the mouse did not take every report" "$T/sweep.err" ||
+      fail "gone after the Finish: apply exits $rc: $(cat "$T/sweep.err")"
+  fi
   say "  unplug sweep: $runs cuts of a download of $total reports"
   sim_stop
 }
