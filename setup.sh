@@ -35,6 +35,9 @@ PACKAGES=(
   desktop-file-utils appstream dpkg-dev
   # fonts: a Latin face metric-compatible with Arial, a CJK face
   fonts-liberation2 fonts-wqy-microhei fontconfig
+  # kernel tests: a qemu guest (software emulation) with a busybox initramfs, and udev (its
+  # daemon runs in the guest, udevadm tests the rule there)
+  qemu-system-x86 busybox-static udev
 )
 
 SUDO=""

@@ -252,14 +252,22 @@ std::vector<HidInterfaceInfo> hidrawInterfaces(std::span<const HidapiEntry> entr
       it->second.second.assign(it->second.first.size(), false);
     }
     auto& [collections, taken] = it->second;
+    bool matched = false;
     for (std::size_t i = 0; i < collections.size(); ++i) {
       if (!taken[i] && collections[i].usagePage == info.usagePage && collections[i].usage == info.usage) {
         taken[i] = true;
+        matched = true;
         info.inputReportLength = collections[i].inputReportLength;
         info.outputReportLength = collections[i].outputReportLength;
         info.featureReportLength = collections[i].featureReportLength;
         break;
       }
+    }
+    // hidapi lists the usage of every collection of a descriptor, nested ones too (a mouse's
+    // Pointer inside its Mouse collection): an entry that no top-level collection of a node
+    // whose descriptor was read takes is no interface of its own.
+    if (!matched && !collections.empty()) {
+      continue;
     }
     out.push_back(std::move(info));
   }

@@ -28,7 +28,8 @@ struct HidapiEntry {
 // collections from each node's report descriptor, <sysfsClass>/<node>/device/report_descriptor
 // (sysfsClass is normally /sys/class/hidraw). The entries of one node take its collections in
 // turn: each the first collection of its usage page and usage that no earlier entry took. An
-// entry left without one (no readable descriptor, or no such collection) has lengths 0.
+// entry left without one is left out when the node's descriptor was read (hidapi lists nested
+// collections as well, which are no interfaces), and kept with lengths 0 when it was not.
 std::vector<HidInterfaceInfo> hidrawInterfaces(std::span<const HidapiEntry> entries,
                                                const std::filesystem::path& sysfsClass);
 

@@ -1,5 +1,6 @@
 // quillet-sim: the simulated mouse.
 //   quillet-sim serve --socket PATH [--log FILE] [--id VID:PID] [--device-value N]
+//   quillet-sim uhid --socket PATH [--log FILE] [--id VID:PID] [--device-value N] [--layout split|shared]
 //   quillet-sim send --socket PATH COMMAND...
 #include <csignal>
 #include <cstdio>
@@ -7,11 +8,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "linux/unix_socket.h"
 #include "sim_control.h"
 #include "sim_server.h"
+#include "uhid_front.h"
 
 namespace quillet::sim {
 namespace {
@@ -22,15 +25,21 @@ constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
     "usage: quillet-sim serve --socket PATH [--log FILE] [--id VID:PID] [--device-value N]\n"
+    "       quillet-sim uhid --socket PATH [--log FILE] [--id VID:PID] [--device-value N]\n"
+    "                        [--layout split|shared]\n"
     "       quillet-sim send --socket PATH COMMAND\n\n"
     "serve  runs the simulated mouse on the Unix socket PATH until interrupted. Every report is\n"
     "       logged to FILE (standard output without --log), and so is every step of the macros\n"
     "       the mouse plays, as PLAY lines. --id presents the mouse under another\n"
     "       vendor/product pair (hex, default 18F8:0CC0); --device-value sets bits 0-3 of status\n"
     "       byte 7 (0..15).\n"
+    "uhid   serves the same mouse to this machine's kernel through /dev/uhid, as HID devices\n"
+    "       with hidraw nodes: --layout split (default) gives each collection its own device,\n"
+    "       shared puts the two vendor collections in one. PATH takes the commands of send.\n"
     "send   drives the mouse served at PATH. COMMAND is one of:\n"
     "       press B, release B, click B (button 0..7), profile N (1..4), adjust up, adjust down,\n"
-    "       unplug, plug, dump (the memory), state (what the mouse holds and the settings,\n"
+    "       unplug, plug, unplug N (it goes away after the N-th feature report from now),\n"
+    "       dump (the memory), state (what the mouse holds and the settings,\n"
     "       key functions and macros its memory configures); and the failures of a real mouse:\n"
     "       deny / allow (opens of its vendor nodes fail with \"Permission denied\", as without\n"
     "       the udev rule), unplug after-finish (it goes away after the next Finish report),\n"
@@ -67,24 +76,36 @@ std::optional<VidPid> parseId(std::string_view text) {
 }
 
 SimServer* gServer = nullptr;
+UhidFront* gFront = nullptr;
 
 extern "C" void onSignal(int) {
   if (gServer != nullptr) {
     gServer->stop();
   }
+  if (gFront != nullptr) {
+    gFront->stop();
+  }
 }
 
-int serve(const std::vector<std::string>& args) {
+// serve, and with `kernel` uhid.
+int serve(const std::vector<std::string>& args, bool kernel) {
   std::string socketPath;
   std::string logPath;
   SimOptions options;
+  UhidLayout layout = UhidLayout::kSplit;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (i + 1 >= args.size()) {
       return usageError(a + " needs a value");
     }
     const std::string& v = args[++i];
-    if (a == "--socket") {
+    if (kernel && a == "--layout") {
+      const auto parsed = parseUhidLayout(v);
+      if (!parsed) {
+        return usageError("--layout takes split or shared");
+      }
+      layout = *parsed;
+    } else if (a == "--socket") {
       socketPath = v;
     } else if (a == "--log") {
       logPath = v;
@@ -106,7 +127,7 @@ int serve(const std::vector<std::string>& args) {
     }
   }
   if (socketPath.empty()) {
-    return usageError("serve needs --socket PATH");
+    return usageError(std::string(kernel ? "uhid" : "serve") + " needs --socket PATH");
   }
   std::FILE* log = stdout;
   if (!logPath.empty()) {
@@ -123,21 +144,39 @@ int serve(const std::vector<std::string>& args) {
   auto mouse = SimMouse::create(options);
   SimServer server(mouse);
   std::string error;
+  std::unique_ptr<UhidFront> front;
+  if (kernel) {
+    front = std::make_unique<UhidFront>(mouse, layout, options.id);
+    if (!front->start(error)) {
+      std::fprintf(stderr, "quillet-sim: %s\n", error.c_str());
+      return kExitFailed;
+    }
+  }
   if (!server.listen(socketPath, error)) {
     std::fprintf(stderr, "quillet-sim: %s\n", error.c_str());
     return kExitFailed;
   }
   gServer = &server;
+  gFront = front.get();
   struct sigaction action {};
   action.sa_handler = onSignal;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
-  std::fprintf(stderr, "quillet-sim: serving %04X:%04X on %s\n", options.id.vendorId, options.id.productId,
-               socketPath.c_str());
-  server.run();
+  std::fprintf(stderr, "quillet-sim: serving %04X:%04X on %s%s\n", options.id.vendorId, options.id.productId,
+               socketPath.c_str(), kernel ? (layout == UhidLayout::kSplit ? " and uhid (split)" : " and uhid (shared)") : "");
+  if (front) {
+    // The socket takes the commands; the kernel is answered here until a signal stops both.
+    std::thread controls([&server] { server.run(); });
+    front->run();
+    server.stop();
+    controls.join();
+  } else {
+    server.run();
+  }
   gServer = nullptr;
+  gFront = nullptr;
   if (log != stdout) {
     std::fclose(log);
   }
@@ -196,8 +235,8 @@ int main(int argc, char** argv) {
   }
   const std::string verb = args[0];
   args.erase(args.begin());
-  if (verb == "serve") {
-    return serve(args);
+  if (verb == "serve" || verb == "uhid") {
+    return serve(args, verb == "uhid");
   }
   if (verb == "send") {
     return send(args);

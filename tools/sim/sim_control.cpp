@@ -64,8 +64,7 @@ simwire::ControlReply runControl(SimMouse& mouse, std::string_view line) {
       return done(true, "");
     }
     if (name == "glitch") {
-      mouse.glitchReads();
-      return done(true, "");
+      return done(mouse.glitchReads(), "glitch: the kernel's hidraw node cannot be made to fail a read");
     }
     if (name == "dump") {
       return {kControlOk, mouse.dump()};
@@ -98,6 +97,13 @@ simwire::ControlReply runControl(SimMouse& mouse, std::string_view line) {
         return usage("profiles are 1..4");
       }
       return done(mouse.switchProfile(*n, error), error);
+    }
+    if (name == "unplug" && w[1] != "after-finish") {
+      if (!n || *n < 1) {
+        return usage("unplug takes after-finish or a number of reports (1 or more)");
+      }
+      mouse.unplugAfterReports(*n);
+      return done(true, "");
     }
     if (name == "unplug" && w[1] == "after-finish") {
       mouse.unplugAfterFinish();

@@ -5,6 +5,7 @@
 //   profile N                         the mouse switches to profile N (1..4) and says so (event 3)
 //   adjust up | adjust down           live macro adjustment events 1 and 2
 //   unplug | plug
+//   unplug N                          the mouse goes after the N-th feature report from now
 //   dump                              the memory, sixteen bytes a line
 //   state                             what the mouse holds and has been told, and the settings,
 //                                     key functions and macros its memory configures

@@ -87,6 +87,9 @@ class SimMouse::Handle final : public HidHandle {
       mouse_->unplugAfterFinish_ = false;
       mouse_->unplugLocked();  // the Finish was taken; what follows is not
     }
+    if (mouse_->unplugAfterReports_ > 0 && --mouse_->unplugAfterReports_ == 0) {
+      mouse_->unplugLocked();  // this report was taken; the next one is not
+    }
     return true;
   }
 
@@ -186,6 +189,25 @@ std::unique_ptr<HidHandle> SimMouse::open(const std::string& path, std::string& 
   return nullptr;
 }
 
+std::unique_ptr<HidHandle> SimMouse::openForFront(NodeRole role) {
+  std::lock_guard lock(mutex_);
+  if (!plugged_ || shutdown_) {
+    return nullptr;
+  }
+  std::shared_ptr<Reader> reader;
+  if (role == NodeRole::kEvents) {
+    reader = std::make_shared<Reader>();
+    std::erase_if(readers_, [](const std::weak_ptr<Reader>& r) { return r.expired(); });
+    readers_.push_back(reader);
+  }
+  return std::make_unique<Handle>(shared_from_this(), role, generation_, std::move(reader));
+}
+
+void SimMouse::setFrontHooks(FrontHooks hooks) {
+  std::lock_guard lock(mutex_);
+  front_ = std::move(hooks);
+}
+
 std::shared_ptr<HotplugQueue> SimMouse::watchHotplug() {
   auto queue = std::make_shared<HotplugQueue>();
   std::lock_guard lock(mutex_);
@@ -222,6 +244,9 @@ bool SimMouse::emitLocked(std::span<const std::uint8_t> report, std::string& err
     return false;
   }
   logLocked("IN", report);
+  if (front_.input) {
+    front_.input(report);
+  }
   for (const auto& weak : readers_) {
     if (auto reader = weak.lock(); reader && reader->reports.size() < kInputQueueLimit) {
       reader->reports.emplace_back(report.begin(), report.end());
@@ -323,6 +348,9 @@ void SimMouse::unplug() {
 void SimMouse::denyOpens(bool deny) {
   std::lock_guard lock(mutex_);
   denyOpens_ = deny;
+  if (front_.access) {
+    front_.access(!deny);
+  }
 }
 
 void SimMouse::unplugAfterFinish() {
@@ -330,14 +358,23 @@ void SimMouse::unplugAfterFinish() {
   unplugAfterFinish_ = true;
 }
 
-void SimMouse::glitchReads() {
+void SimMouse::unplugAfterReports(int reports) {
   std::lock_guard lock(mutex_);
+  unplugAfterReports_ = std::max(reports, 0);
+}
+
+bool SimMouse::glitchReads() {
+  std::lock_guard lock(mutex_);
+  if (front_.input) {
+    return false;
+  }
   for (const auto& weak : readers_) {
     if (auto reader = weak.lock()) {
       reader->glitch = true;
     }
   }
   inputArrived_.notify_all();
+  return true;
 }
 
 void SimMouse::unplugLocked() {
@@ -345,6 +382,7 @@ void SimMouse::unplugLocked() {
     return;
   }
   plugged_ = false;
+  unplugAfterReports_ = 0;
   ++generation_;
   readers_.clear();
   inputArrived_.notify_all();

@@ -81,7 +81,24 @@ class SimMouse : public std::enable_shared_from_this<SimMouse> {
   //   error or a suspend does, while the node stays.
   void denyOpens(bool deny);
   void unplugAfterFinish();
-  void glitchReads();
+  // The mouse goes away right after the `reports`-th feature report from now (1 or more): a
+  // download cut at any report boundary.
+  void unplugAfterReports(int reports);
+  // False when a front presents the mouse to another host (the kernel), whose reads this
+  // cannot make fail.
+  bool glitchReads();
+
+  // A front that presents this mouse to another host (the kernel's uhid): every input report
+  // the mouse sends also goes to `input`, and `access` hears deny (false) and allow (true), so
+  // that the front can refuse the host's opens its own way. Both are called under the mouse's
+  // lock and must not call back into it. Set once, before the mouse is used.
+  struct FrontHooks {
+    std::function<void(std::span<const std::uint8_t>)> input;
+    std::function<void(bool allowed)> access;
+  };
+  void setFrontHooks(FrontHooks hooks);
+  // A handle for the front itself: opens refused to the host (deny) do not apply to it.
+  std::unique_ptr<HidHandle> openForFront(NodeRole role);
 
   // Memory 0x0000-0x3FFF, sixteen bytes a line: "AAAA: HH HH …".
   std::string dump() const;
@@ -117,6 +134,8 @@ class SimMouse : public std::enable_shared_from_this<SimMouse> {
   bool shutdown_ = false;
   bool denyOpens_ = false;
   bool unplugAfterFinish_ = false;
+  int unplugAfterReports_ = 0;  // feature reports left before the mouse goes; 0: none planned
+  FrontHooks front_;
   std::uint64_t generation_ = 0;  // bumped on unplug: handles of an earlier generation are dead
   std::vector<std::weak_ptr<Reader>> readers_;
   std::vector<std::weak_ptr<HotplugQueue>> watchers_;
