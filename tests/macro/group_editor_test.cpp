@@ -3,8 +3,7 @@
 // the macro list and boxes with their saves, and a property test over random edit sequences.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
+#include <filesystem>
 #include <functional>
 #include <random>
 #include <string>
@@ -471,6 +470,12 @@ TEST_F(GroupEditorTest, NamesAndLoopCountsAreCheckedAndSaved) {
   EXPECT_EQ(readMacro(folders.macroFolder, 0, 0).loopCount, 12);
 }
 
+// A file with no write bit is read-only, as the read-only attribute is on Windows.
+constexpr auto kWritable = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                           std::filesystem::perms::group_read | std::filesystem::perms::others_read;
+constexpr auto kReadOnly =
+    std::filesystem::perms::owner_read | std::filesystem::perms::group_read | std::filesystem::perms::others_read;
+
 TEST_F(GroupEditorTest, EverySaveThatFailsIsSaidAndTheEditStaysInMemory) {
   // The group file read-only, as a full disk refuses it: each command that saves says "Error!"
   // with the file, and what was edited is still there to be saved later.
@@ -493,19 +498,19 @@ TEST_F(GroupEditorTest, EverySaveThatFailsIsSaidAndTheEditStaysInMemory) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ::chmod(file().c_str(), 0644);
+    std::filesystem::permissions(file(), kWritable);
     library.start(test::appIn(temp / "skins", temp.path(), kEnglish));
     messages.texts.clear();
     editor.macroShown();
     setMacroName(macro(), "edited");
     const std::string before = test::readText(file());
-    ::chmod(file().c_str(), 0444);
+    std::filesystem::permissions(file(), kReadOnly);
     c.run(editor);
     EXPECT_EQ(said(), std::vector<std::string>{saveFailedMessage(file())});
     EXPECT_TRUE(c.kept(library.openMacros()));
     EXPECT_EQ(test::readText(file()), before);
   }
-  ::chmod(file().c_str(), 0644);
+  std::filesystem::permissions(file(), kWritable);
 }
 
 TEST_F(GroupEditorTest, PlayModesSetTheirBitsAndTheLoopCount) {

@@ -178,7 +178,12 @@ TEST_F(IniWrite, ReplacementIsAtomicAndFailureLeavesTheOldFile) {
 
 TEST_F(IniWrite, FollowsSymbolicLinks) {
   writeBytes(dir_ / "real.ini", "[A]\nx=1\n");
-  std::filesystem::create_symlink("real.ini", file_);
+  std::error_code linkError;
+  std::filesystem::create_symlink("real.ini", file_, linkError);
+  if (linkError) {
+    // Windows makes symbolic links only for the privileged (and MinGW's library not at all).
+    GTEST_SKIP() << "no symbolic link here: " << linkError.message();
+  }
   ASSERT_TRUE(ini::writeString(file_, "A", "x", "2"));
   EXPECT_TRUE(std::filesystem::is_symlink(file_));
   EXPECT_EQ(readBytes(dir_ / "real.ini"), "[A]\nx=2\n");
