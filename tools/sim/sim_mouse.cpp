@@ -176,13 +176,7 @@ std::unique_ptr<HidHandle> SimMouse::open(const std::string& path, std::string& 
         error = "Permission denied";
         return nullptr;
       }
-      std::shared_ptr<Reader> reader;
-      if (role == NodeRole::kEvents) {
-        reader = std::make_shared<Reader>();
-        std::erase_if(readers_, [](const std::weak_ptr<Reader>& r) { return r.expired(); });
-        readers_.push_back(reader);
-      }
-      return std::make_unique<Handle>(shared_from_this(), role, generation_, std::move(reader));
+      return handleLocked(role);
     }
   }
   error = "no such device";
@@ -194,6 +188,10 @@ std::unique_ptr<HidHandle> SimMouse::openForFront(NodeRole role) {
   if (!plugged_ || shutdown_) {
     return nullptr;
   }
+  return handleLocked(role);
+}
+
+std::unique_ptr<HidHandle> SimMouse::handleLocked(NodeRole role) {
   std::shared_ptr<Reader> reader;
   if (role == NodeRole::kEvents) {
     reader = std::make_shared<Reader>();

@@ -117,6 +117,8 @@ class SimMouse : public std::enable_shared_from_this<SimMouse> {
   class Handle;
   explicit SimMouse(SimOptions options);
 
+  // A handle on the node of `role` (the events node gets a reader of its own).
+  std::unique_ptr<HidHandle> handleLocked(NodeRole role);
   void logLocked(const char* direction, std::span<const std::uint8_t> bytes);
   void logTextLocked(const char* kind, const std::string& text);
   bool buttonLocked(int button, bool pressed, std::string& error);
