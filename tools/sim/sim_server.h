@@ -1,5 +1,5 @@
 #pragma once
-// Serves a simulated mouse on a Unix socket (the wire of platform/sim_wire.h): one thread per
+// Serves a simulated mouse on a Unix socket (the wire of core/io/sim_wire.h): one thread per
 // connection, each serving its requests in order. A peer that disconnects or sends garbage
 // loses its connection and nothing else; the mouse and the other connections go on.
 #include <atomic>

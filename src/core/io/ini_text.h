@@ -1,7 +1,7 @@
 #pragma once
 // The text of one INI file as the INI module holds it: its lines with their original bytes, the
 // index of its sections and keys, and the edits a write applies. Internal to the INI module
-// (and its fuzz target); everything else goes through platform/ini.h.
+// (and its fuzz target); everything else goes through core/io/ini.h.
 #include <cstdint>
 #include <memory>
 #include <optional>
