@@ -21,7 +21,23 @@ if ! mount -t 9p -o trans=virtio,version=9p2000.L,ro,msize=512000,cache=loose ho
   echo "init: cannot mount the host's root"
   finish
 fi
+# The guest's /tmp is a fresh one; the folders of the host's /tmp that the test names (its
+# source and build folders, wherever a checkout lies) are bound into it first, read-only.
+mkdir -p /hosttmp
+mount -o bind /host/tmp /hosttmp
 mount -t tmpfs -o mode=1777 tmpfs /host/tmp
+IFS_SAVED=$IFS
+IFS=:
+for keep in $QUILLET_KEEP; do
+  case "$keep" in
+    /tmp/*)
+      mkdir -p "/host$keep"
+      mount -o bind "/hosttmp/${keep#/tmp/}" "/host$keep" || echo "init: cannot keep $keep"
+      ;;
+  esac
+done
+IFS=$IFS_SAVED
+umount -l /hosttmp
 mount -t tmpfs -o mode=755 tmpfs /host/run
 mount -t proc proc /host/proc
 mount -t sysfs sysfs /host/sys

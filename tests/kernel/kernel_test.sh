@@ -30,6 +30,8 @@ source '$here/guest_test.sh'
 run_items ${items[*]}
 EOF
 
+# The guest's /tmp is its own: the source and build folders stay reachable wherever they lie.
+VM_KEEP="$(cd "$here/../.." && pwd):$build"
 # Generous for a loaded machine under emulation; a guest that hangs fails the test here.
 timeout=${QUILLET_KERNEL_TIMEOUT:-170}
 vm_run "$work" "$work/run.sh" "$timeout"

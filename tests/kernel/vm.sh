@@ -81,7 +81,8 @@ vm_build_initrd() {
 
 # vm_run SHARE SCRIPT TIMEOUT: boots the guest with SHARE (a folder of the host) writable at the
 # same path inside, runs `bash SCRIPT` there as root in the host's root, and returns the
-# script's exit status. A guest that does not finish within TIMEOUT seconds is killed and the
+# script's exit status. VM_KEEP (folders joined by ':') names folders of the host under /tmp
+# that the guest must still see (read-only) although its /tmp is a fresh one. A guest that does not finish within TIMEOUT seconds is killed and the
 # run fails; either way a failure shows the guest's console.
 vm_run() {
   local share=$1 script=$2 timeout=$3
@@ -92,7 +93,7 @@ vm_run() {
   timeout --kill-after=5 "$timeout" qemu-system-x86_64 "${accel[@]}" -m 512 -smp 1 -nodefaults -no-reboot \
     -display none -serial "file:$console" \
     -kernel "$VM_KERNEL" -initrd "$VM_INITRD" \
-    -append "console=ttyS0 quiet loglevel=3 panic=-1 QUILLET_SHARE=$share QUILLET_SCRIPT=$script" \
+    -append "console=ttyS0 quiet loglevel=3 panic=-1 QUILLET_SHARE=$share QUILLET_SCRIPT=$script QUILLET_KEEP=${VM_KEEP:-}" \
     -virtfs "local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap" \
     -virtfs "local,path=$share,mount_tag=share,security_model=none,multidevs=remap" \
     </dev/null >"$share/qemu.log" 2>&1
