@@ -171,12 +171,17 @@ std::string GroupEditor::nameBoxEdited(std::string_view text) {
   return std::string(text);
 }
 
-std::optional<std::string> GroupEditor::loopBoxTyped(std::string_view text) {
+Macro* GroupEditor::loopCountMacro() {
   if (refusedWhileRecording()) {
-    return std::nullopt;
+    return nullptr;
   }
   Macro* m = current();
-  if (m == nullptr || play_mode::modeOf(m->playMode) != play_mode::kLoopCount) {
+  return m != nullptr && play_mode::modeOf(m->playMode) == play_mode::kLoopCount ? m : nullptr;
+}
+
+std::optional<std::string> GroupEditor::loopBoxTyped(std::string_view text) {
+  Macro* m = loopCountMacro();
+  if (m == nullptr) {
     return std::nullopt;
   }
   const int typed = ini::toInt(text);
@@ -192,11 +197,8 @@ std::optional<std::string> GroupEditor::loopBoxTyped(std::string_view text) {
 }
 
 std::optional<std::string> GroupEditor::loopBoxFinished(std::string_view text) {
-  if (refusedWhileRecording()) {
-    return std::nullopt;
-  }
-  Macro* m = current();
-  if (m == nullptr || play_mode::modeOf(m->playMode) != play_mode::kLoopCount) {
+  Macro* m = loopCountMacro();
+  if (m == nullptr) {
     return std::nullopt;
   }
   const int typed = ini::toInt(text);

@@ -155,6 +155,8 @@ class GroupEditor {
 
   // True (and "Recording" shown when `say`) while recording: the command is ignored.
   bool refusedWhileRecording(bool say = false) const;
+  // The open macro whose loop count the box edits: none while recording or in another play mode.
+  Macro* loopCountMacro();
 
   MacroLibrary& library_;
   MessageService& messages_;
