@@ -7,8 +7,8 @@ namespace quillet {
 
 TransportBackends linuxTransportBackends() {
   TransportBackends backends;
-  backends.realMouse = [] { return makeHidrawTransport(); };
-  backends.simSocket = [](const std::string& path) { return makeSimSocketTransport(path); };
+  backends.realMouse = makeHidrawTransport;
+  backends.simSocket = makeSimSocketTransport;
   return backends;
 }
 
