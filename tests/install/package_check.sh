@@ -48,6 +48,9 @@ sh -n "$work/postinst" && sh -n "$work/postrm" || fail "a package script does no
 dpkg-deb --extract "$deb" "$work/root"
 export XDG_CONFIG_HOME="$work/config" XDG_CURRENT_DESKTOP=
 unset QUILLET_SIM
-"$work/root/usr/bin/quilletctl" show | head -n1 | grep -qxF "[Init]" || fail "the unpacked quilletctl show"
+# The whole output is read before its first line is looked at: piped into head, show (more than one
+# pipe buffer) may die of SIGPIPE when head has gone, and pipefail would count that as its failure.
+shown="$("$work/root/usr/bin/quilletctl" show)" || fail "the unpacked quilletctl show exited with $?"
+[ "${shown%%$'\n'*}" = "[Init]" ] || fail "the unpacked quilletctl show did not begin with [Init]"
 [ -f "$XDG_CONFIG_HOME/quillet/config/config.ini" ] || fail "the unpacked quilletctl made no settings folder"
 echo "PASS: $(basename "$deb"), $(wc -l <"$work/contents") entries; Depends: $depends"
