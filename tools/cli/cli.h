@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/device/device_service.h"
 #include "core/device/transport_choice.h"
 #include "core/io/messages.h"
 #include "core/settings/app_state.h"
@@ -40,18 +41,20 @@ struct Command {
   bool usesSettings = true;  // reads the user's data (an installed copy makes it on first use)
 };
 
-// The transport the options and QUILLET_SIM choose; without one (a backend this program lacks)
-// it says so on stderr and the choice has no transport.
-TransportChoice chooseTransport(const Context& context);
+// The device service on the transport the options and QUILLET_SIM choose, tracing to stderr
+// with QUILLET_HID_LOG set; the mouse is not looked for yet. Without a transport (a backend this
+// program lacks) it says so on stderr and returns null.
+std::unique_ptr<DeviceService> deviceService(const Context& context);
+
+// Says why the transport could not look for mice, if it could not, then "no mouse"; returns
+// kExitNoMouse.
+int noMouse(const HidTransport& transport);
 
 // Prints "quilletctl: <text>" on stderr.
 void error(const std::string& text);
 
 // True when the settings file exists and can be read; otherwise says so on stderr.
 bool requireSettingsFile(const Context& context);
-
-// With QUILLET_HID_LOG set (not empty), every report `protocol` sends or reads goes to stderr.
-void traceReports(DeviceProtocol& protocol);
 
 // Says on stderr which node could not be opened and why, and the udev rule that fixes it;
 // returns kExitNoAccess.

@@ -2,36 +2,22 @@
 #include <cstdio>
 
 #include "cli.h"
-#include "core/device/clock.h"
-#include "core/device/device_link.h"
-#include "core/device/device_protocol.h"
 
 namespace quillet::cli {
-namespace {
-
-// Says why no mouse was found when the transport could not look at all, then "no mouse".
-int noMouse(const HidTransport& transport) {
-  if (const std::string problem = transport.enumerateProblem(); !problem.empty()) {
-    error(problem);
-  }
-  error("no mouse");
-  return kExitNoMouse;
-}
-
-}  // namespace
 
 int runList(Context& context, const std::vector<std::string>& args) {
   if (!args.empty()) {
     error("list takes no arguments");
     return kExitUsage;
   }
-  const TransportChoice choice = chooseTransport(context);
-  if (!choice.transport) {
+  const std::unique_ptr<DeviceService> service = deviceService(context);
+  if (!service) {
     return kExitFailed;
   }
+  HidTransport& transport = service->transport();
   int found = 0;
   std::string problem;  // the first vendor collection that could not be opened
-  for (const HidInterfaceInfo& i : choice.transport->enumerate()) {
+  for (const HidInterfaceInfo& i : transport.enumerate()) {
     if (!isAcceptedId(i.vendorId, i.productId)) {
       continue;
     }
@@ -40,7 +26,7 @@ int runList(Context& context, const std::vector<std::string>& args) {
                 i.usagePage, i.usage, i.inputReportLength, i.outputReportLength, i.featureReportLength);
     // The vendor collections are the ones the utility opens: whether it may is part of the list.
     if (i.usage == kVendorUsage && (i.usagePage == kEventUsagePage || i.usagePage == kCommandUsagePage)) {
-      const OpenResult opened = choice.transport->open(
+      const OpenResult opened = transport.open(
           i.path, i.usagePage == kEventUsagePage ? HidAccess::kRead : HidAccess::kWrite);
       if (!opened.handle) {
         std::printf(" not opened: %s", opened.error.c_str());
@@ -52,7 +38,7 @@ int runList(Context& context, const std::vector<std::string>& args) {
     std::printf("\n");
   }
   if (found == 0) {
-    return noMouse(*choice.transport);
+    return noMouse(transport);
   }
   if (std::fflush(stdout) != 0) {
     return kExitFailed;
@@ -65,21 +51,15 @@ int runStatus(Context& context, const std::vector<std::string>& args) {
     error("status takes no arguments");
     return kExitUsage;
   }
-  const TransportChoice choice = chooseTransport(context);
-  if (!choice.transport) {
+  const std::unique_ptr<DeviceService> service = deviceService(context);
+  if (!service) {
     return kExitFailed;
   }
-  DeviceLink link(*choice.transport);
-  if (!link.open()) {
-    return noMouse(*choice.transport);
+  if (!service->open()) {
+    return service->link().devicePresent() ? noAccess(service->link().accessProblem())
+                                           : noMouse(service->transport());
   }
-  SteadyClock clock;
-  DeviceProtocol protocol(link, clock);
-  traceReports(protocol);
-  if (!link.usable()) {
-    return noAccess(link.accessProblem());
-  }
-  const auto status = protocol.readStatus();
+  const auto status = service->protocol().readStatus();
   if (!status) {
     error("the mouse did not answer the status read");
     return kExitFailed;

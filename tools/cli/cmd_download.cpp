@@ -3,10 +3,7 @@
 #include <cstdio>
 
 #include "cli.h"
-#include "core/device/clock.h"
-#include "core/device/device_link.h"
 #include "core/device/device_lock.h"
-#include "core/device/device_protocol.h"
 #include "core/device/download.h"
 #include "core/macro/block_writer.h"
 #include "core/macro/macro_library.h"
@@ -73,24 +70,16 @@ int runApply(Context& context, const std::vector<std::string>& args) {
     return kExitUsage;
   }
   Loaded loaded(context, LibraryFiles::ReadWrite);
-  const TransportChoice choice = chooseTransport(context);
-  if (!choice.transport) {
+  const std::unique_ptr<DeviceService> service = deviceService(context);
+  if (!service) {
     return kExitFailed;
   }
-  DeviceLink link(*choice.transport);
-  if (link.open() && !link.usable()) {
-    return noAccess(link.accessProblem());
+  if (!service->open()) {
+    return service->link().devicePresent() ? noAccess(service->link().accessProblem())
+                                           : noMouse(service->transport());
   }
-  if (!link.usable()) {
-    if (const std::string problem = choice.transport->enumerateProblem(); !problem.empty()) {
-      error(problem);
-    }
-    error("no mouse");
-    return kExitNoMouse;
-  }
-  SteadyClock clock;
-  DeviceProtocol protocol(link, clock);
-  traceReports(protocol);
+  DeviceLink& link = service->link();
+  DeviceProtocol& protocol = service->protocol();
   if (const auto status = protocol.readStatus()) {
     context.app.deviceValue = status->deviceValue;
   }

@@ -18,11 +18,7 @@
 #include <mutex>
 
 #include "cli.h"
-#include "core/device/clock.h"
-#include "core/device/device_link.h"
-#include "core/device/device_lock.h"
-#include "core/device/device_protocol.h"
-#include "core/device/device_threads.h"
+#include "core/device/device_service.h"
 #include "core/device/download.h"
 #include "core/io/file_io.h"
 #include "core/macro/macro_library.h"
@@ -30,10 +26,6 @@
 
 namespace quillet::cli {
 namespace {
-
-// Without a hotplug watch (the simulator's socket is not there yet) the watch is tried again
-// this often: the only wake-up of an idle listen that nothing asked for.
-constexpr int kWatchRetryMs = 1000;
 
 // A file descriptor closed with its owner.
 class Fd {
@@ -174,25 +166,14 @@ int runListen(Context& context, const std::vector<std::string>& args) {
     return makeDeviceSnapshot(context.app, context.settings, state, nullptr, library.folders().macroFolder);
   };
 
-  const TransportChoice choice = chooseTransport(context);
-  if (!choice.transport) {
+  const std::unique_ptr<DeviceService> service = deviceService(context);
+  if (!service) {
     return kExitFailed;
   }
-  DeviceLink link(*choice.transport);
-  SteadyClock clock;
-  DeviceProtocol protocol(link, clock);
-  traceReports(protocol);
-
-  std::unique_ptr<HotplugMonitor> monitor;
-  auto watch = [&] {
-    std::string problem;
-    monitor = choice.transport->watchHotplug(problem);
-    if (!monitor || monitor->descriptor() < 0) {
-      monitor.reset();
-    }
-  };
-  auto discover = [&] {
-    if (link.open()) {
+  DeviceLink& link = service->link();
+  // What discovery found, said once it ran.
+  auto sayFound = [&link] {
+    if (link.devicePresent()) {
       error("mouse found at " + link.devicePath());
     }
     if (link.devicePresent() && !link.usable()) {
@@ -202,16 +183,16 @@ int runListen(Context& context, const std::vector<std::string>& args) {
     }
   };
   // The watch first, then the search: a mouse that arrives in between is seen by one of them.
-  watch();
-  discover();
+  service->startHotplugWatch();
+  service->open();
+  sayFound();
   if (!link.devicePresent()) {
-    if (const std::string problem = choice.transport->enumerateProblem(); !problem.empty()) {
+    if (const std::string problem = service->transport().enumerateProblem(); !problem.empty()) {
       error(problem);
     }
     error("no mouse yet; waiting for it");
   }
 
-  DeviceThreads* published = nullptr;
   DeviceThreadHooks hooks;
   hooks.post = [&owner](std::function<void()> work) { owner.post(std::move(work)); };
   hooks.followed = [&](const FollowedChange& change) {
@@ -231,21 +212,10 @@ int runListen(Context& context, const std::vector<std::string>& args) {
                 ? "cannot store the adjusted macro in its group file"
                 : "cannot write the settings file " + context.app.configPath.string());
     }
-    if (published != nullptr) {
-      published->publish(snapshot());
-    }
+    service->publish(snapshot());
   };
   hooks.action = [](std::string_view line) { say(line); };
-
-  // One program serves the mouse's buttons: while a window (or another listen) serves them,
-  // this one says so once and leaves the presses to it, and takes over when it ends.
-  ServeClaim claim([&link] { return link.deviceIdentity(); }, [](std::string_view line) { error(std::string(line)); });
-  hooks.mayServe = [&claim] { return claim.mayServe(); };
-
-  DeviceThreads threads(link, protocol, std::move(hooks));
-  threads.publish(snapshot());
-  published = &threads;
-  threads.start();
+  service->startThreads(std::move(hooks), snapshot());
 
   // The settings file is followed: a download by another program (the window, apply) saves the
   // functions it wrote into the mouse there, and this listen serves those from then on.
@@ -257,18 +227,19 @@ int runListen(Context& context, const std::vector<std::string>& args) {
     loadStartupSettings(context.app, context.settings);
     library.start(context.app);
     deriveDownloadState(context.settings, library, state);
-    threads.publish(snapshot());
+    service->publish(snapshot());
     error("the settings file changed: serving its functions (profile " +
           std::to_string(context.app.currentProfileNumber) + ")");
   };
 
   for (;;) {
-    pollfd fds[4] = {{signalFd.get(), POLLIN, 0}, {owner.descriptor(), POLLIN, 0}, {-1, POLLIN, 0},
+    const int hotplug = service->hotplugDescriptor();
+    pollfd fds[4] = {{signalFd.get(), POLLIN, 0}, {owner.descriptor(), POLLIN, 0}, {hotplug, POLLIN, 0},
                      {settingsWatch.descriptor(), POLLIN, 0}};
-    if (monitor) {
-      fds[2].fd = monitor->descriptor();
-    }
-    const int ready = ::poll(fds, 4, monitor ? -1 : kWatchRetryMs);
+    // Without a hotplug watch (the simulator's socket is not there yet) it is tried again every
+    // kWatchRetry: the only wake-up of an idle listen that nothing asked for.
+    const int timeout = hotplug < 0 ? static_cast<int>(DeviceService::kWatchRetry.count()) : -1;
+    const int ready = ::poll(fds, 4, timeout);
     if (ready < 0 && errno != EINTR) {
       error(std::string("poll: ") + std::strerror(errno));
       break;
@@ -283,47 +254,29 @@ int runListen(Context& context, const std::vector<std::string>& args) {
       settingsWatch.drain();
       reloadSettings();
     }
-    if (!monitor) {
-      watch();
-      if (monitor && link.eventState() != DeviceLink::HandleState::kOpen) {
-        discover();  // the watch is back (the simulator restarted): look again at once
-      }
+    if (hotplug >= 0 && fds[2].revents == 0) {
       continue;
     }
-    if (fds[2].revents == 0) {
-      continue;
-    }
-    while (monitor) {
-      const std::optional<HotplugEvent> event = monitor->next(std::chrono::milliseconds(0));
-      if (monitor->descriptor() < 0) {
-        monitor.reset();  // the watch has failed: it is tried again
-        break;
-      }
-      if (!event) {
-        break;
-      }
-      if (!link.devicePresent() && link.devicePath().empty()) {
-        // Never found in this run: any arrival may be the mouse.
-        if (event->kind == HotplugEvent::Kind::kArrival) {
-          discover();
-        }
-        continue;
-      }
-      switch (link.onDeviceChange(*event)) {
-        case DeviceLink::Change::kRediscovered:
-          error(link.devicePresent() ? "mouse back at " + link.devicePath() : "mouse arrived but did not open");
+    service->serviceHotplug([&](DeviceService::LinkChange change) {
+      switch (change) {
+        case DeviceService::LinkChange::kFound:
+          sayFound();
           break;
-        case DeviceLink::Change::kRemoved:
+        case DeviceService::LinkChange::kBack:
+          error(link.devicePresent() ? "mouse back at " + link.devicePath() : "mouse arrived but did not open");
+          if (link.devicePresent() && !link.usable()) {
+            noAccess(link.accessProblem());
+          }
+          break;
+        case DeviceService::LinkChange::kRemoved:
           error("mouse removed; waiting for it");
           break;
-        case DeviceLink::Change::kNone:
-          break;
       }
-    }
+      return true;
+    });
   }
 
-  threads.stop();
-  published = nullptr;
+  service->stopThreads();
   return kExitOk;
 }
 

@@ -123,13 +123,22 @@ const Command* findCommand(std::string_view name) {
 
 void error(const std::string& text) { std::fprintf(stderr, "quilletctl: %s\n", text.c_str()); }
 
-TransportChoice chooseTransport(const Context& context) {
+std::unique_ptr<DeviceService> deviceService(const Context& context) {
   std::string problem;
   TransportChoice choice = quillet::chooseTransport(context.simulate, context.backends, problem);
   if (!choice.transport) {
     error(problem);
+    return nullptr;
   }
-  return choice;
+  return std::make_unique<DeviceService>(std::move(choice), [](std::string_view line) { error(std::string(line)); });
+}
+
+int noMouse(const HidTransport& transport) {
+  if (const std::string problem = transport.enumerateProblem(); !problem.empty()) {
+    error(problem);
+  }
+  error("no mouse");
+  return kExitNoMouse;
 }
 
 bool requireSettingsFile(const Context& context) {
@@ -148,10 +157,6 @@ int noAccess(const std::string& problem) {
   error("the mouse is plugged in but may not be opened: " + problem);
   error(udevRuleHint());
   return kExitNoAccess;
-}
-
-void traceReports(DeviceProtocol& protocol) {
-  quillet::traceReportsIfAsked(protocol, [](std::string_view line) { error("hid: " + std::string(line)); });
 }
 
 int run(int argc, char** argv) {

@@ -39,28 +39,23 @@ DownloadResult NullDeviceSession::apply(ProfileSettings& settings, AppState& app
 
 HidDeviceSession::HidDeviceSession(std::unique_ptr<HidTransport> transport, std::shared_ptr<void> keepAlive,
                                    MessageService& messages, std::unique_ptr<DesktopMouseSettings> desktop)
-    : transport_(std::move(transport)),
-      keepAlive_(std::move(keepAlive)),
+    : service_(TransportChoice{std::move(transport), std::move(keepAlive)},
+               [](std::string_view line) {
+                 std::fprintf(stderr, "quillet: %.*s\n", static_cast<int>(line.size()), line.data());
+               }),
       messages_(messages),
-      desktop_(desktop ? std::move(desktop) : makeUnavailableMouseSettings()),
-      link_(*transport_),
-      protocol_(link_, clock_) {
-  hotplug_ = transport_->watchHotplug(hotplugProblem_);
+      desktop_(desktop ? std::move(desktop) : makeUnavailableMouseSettings()) {
+  service_.startHotplugWatch();
 }
 
 HidDeviceSession::~HidDeviceSession() {
   if (running_ && running_->writer.joinable()) {
     running_->writer.join();
   }
-  if (threads_) {
-    threads_->stop();
-  }
+  service_.stopThreads();
 }
 
 void HidDeviceSession::startThreads() {
-  if (threads_) {
-    return;
-  }
   DeviceThreadHooks hooks;
   hooks.post = [this](std::function<void()> work) {
     if (post) {
@@ -72,50 +67,30 @@ void HidDeviceSession::startThreads() {
       onFollowed(change);
     }
   };
-  // One trace switch: every report, and every action of the threads.
-  if (traceReportsIfAsked(protocol_, [](std::string_view line) {
-        std::fprintf(stderr, "quillet: hid: %.*s\n", static_cast<int>(line.size()), line.data());
-      })) {
-    hooks.action = [](std::string_view line) {
-      std::fprintf(stderr, "quillet: %.*s\n", static_cast<int>(line.size()), line.data());
-    };
-  }
-  // One program serves the mouse's buttons: a listener started before the window keeps them,
-  // and the window takes over when it ends (and the other way round).
-  serveClaim_ = std::make_shared<ServeClaim>([this] { return link_.deviceIdentity(); },
-                                             [](std::string_view line) {
-                                               std::fprintf(stderr, "quillet: %.*s\n", static_cast<int>(line.size()),
-                                                            line.data());
-                                             });
-  hooks.mayServe = [claim = serveClaim_] { return claim->mayServe(); };
-  threads_ = std::make_unique<DeviceThreads>(link_, protocol_, std::move(hooks));
-  threads_->start();
+  service_.startThreads(std::move(hooks));
 }
 
-void HidDeviceSession::stopThreads() {
-  if (threads_) {
-    threads_->stop();
-  }
-}
+void HidDeviceSession::stopThreads() { service_.stopThreads(); }
 
 bool HidDeviceSession::open() {
-  link_.open();
-  usable_ = link_.usable();
+  usable_ = service_.open();
   return usable_;
 }
 
-bool HidDeviceSession::isOpen() const { return link_.commandState() == DeviceLink::HandleState::kOpen; }
+bool HidDeviceSession::isOpen() const {
+  return service_.link().commandState() == DeviceLink::HandleState::kOpen;
+}
 
-std::string HidDeviceSession::accessProblem() const { return link_.accessProblem(); }
+std::string HidDeviceSession::accessProblem() const { return service_.link().accessProblem(); }
 
 std::optional<std::uint8_t> HidDeviceSession::readDeviceValue() {
-  if (const std::optional<DeviceStatus> status = protocol_.readStatus()) {
+  if (const std::optional<DeviceStatus> status = service_.protocol().readStatus()) {
     return status->deviceValue;
   }
   return std::nullopt;
 }
 
-void HidDeviceSession::hostExit() { protocol_.hostExit(); }
+void HidDeviceSession::hostExit() { service_.protocol().hostExit(); }
 
 void HidDeviceSession::settingsLoaded(const ProfileSettings& settings, const AppState& app,
                                       const MacroLibrary& library) {
@@ -126,7 +101,7 @@ void HidDeviceSession::settingsLoaded(const ProfileSettings& settings, const App
 DownloadContext HidDeviceSession::downloadContext(ProfileSettings& settings, AppState& app, MacroLibrary& library) {
   // Each block is one transaction of the protocol; a mouse that is not there takes none, and
   // the download goes on to its save as it would with the mouse in place.
-  return DownloadContext{settings, app,       state_, library, protocol_, [this] { return endDownload(); },
+  return DownloadContext{settings, app, state_, library, service_.protocol(), [this] { return endDownload(); },
                          desktop_.get(), messages_, {},     true};
 }
 
@@ -164,7 +139,7 @@ void HidDeviceSession::startApply(ProfileSettings& settings, AppState& app, Macr
     // Another program's download into this mouse ends first: the mouse holds one whole download.
     const DeviceLock lock = lockDownload();
     run->tookAll = sendDownload(
-        run->plan, protocol_, [this] { return endDownload(); },
+        run->plan, service_.protocol(), [this] { return endDownload(); },
         [this, run](std::size_t sent, std::size_t total) {
           if (post) {
             post([this, run, sent, total] {
@@ -186,7 +161,7 @@ void HidDeviceSession::startApply(ProfileSettings& settings, AppState& app, Macr
 
 DeviceLock HidDeviceSession::lockDownload() {
   DeviceLock lock;
-  const std::string path = link_.deviceIdentity();
+  const std::string path = service_.link().deviceIdentity();
   std::string problem;
   if (!path.empty() && lock.acquire(path, kDownloadLock, true, &problem) == LockOutcome::Failed) {
     std::fprintf(stderr, "quillet: downloads into the mouse are not kept apart from other programs': %s\n",
@@ -218,50 +193,33 @@ void HidDeviceSession::completeApply() {
   }
 }
 
-int HidDeviceSession::hotplugDescriptor() const { return hotplug_ ? hotplug_->descriptor() : -1; }
-
 void HidDeviceSession::serviceHotplug() {
-  if (!hotplug_) {
-    return;
-  }
-  while (const std::optional<HotplugEvent> event = hotplug_->next(std::chrono::milliseconds(0))) {
-    if (!usable_ && !link_.devicePath().empty() && event->kind == HotplugEvent::Kind::kArrival) {
-      // A mouse that was there but could not be opened may come back under another node once
-      // the rule is in place: every arrival is a reason to look again.
-      if (open() && onArrived) {
+  service_.serviceHotplug([this](DeviceService::LinkChange change) {
+    if (change != DeviceService::LinkChange::kRemoved) {
+      usable_ = service_.usable();
+      if (onArrived) {
         onArrived();
       }
-      continue;
+      return true;
     }
-    switch (link_.onDeviceChange(*event)) {
-      case DeviceLink::Change::kRemoved:
-        if (!usable_) {
-          break;  // a mouse that could never be written goes without ending the window
-        }
-        usable_ = false;
-        if (onRemoved) {
-          onRemoved();
-        }
-        return;  // the window ends; what else waits does not matter
-      case DeviceLink::Change::kRediscovered:
-        usable_ = link_.usable();
-        if (onArrived) {
-          onArrived();
-        }
-        break;
-      case DeviceLink::Change::kNone:
-        break;
+    // Only the removal of a mouse the window could write ends it; what else waits then does not
+    // matter.
+    if (!usable_) {
+      return true;
     }
-  }
+    usable_ = false;
+    if (onRemoved) {
+      onRemoved();
+    }
+    return false;
+  });
 }
 
 void HidDeviceSession::publish(const ProfileSettings& settings, const AppState& app, const MacroLibrary& library) {
-  if (threads_) {
-    DeviceSnapshot snapshot = makeDeviceSnapshot(app, settings, state_, lastDownload_ ? &*lastDownload_ : nullptr,
-                                                 library.folders().macroFolder);
-    snapshot.downloads = downloads_;
-    threads_->publish(std::move(snapshot));
-  }
+  DeviceSnapshot snapshot = makeDeviceSnapshot(app, settings, state_, lastDownload_ ? &*lastDownload_ : nullptr,
+                                               library.folders().macroFolder);
+  snapshot.downloads = downloads_;
+  service_.publish(std::move(snapshot));
 }
 
 }  // namespace quillet

@@ -14,10 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/device/clock.h"
-#include "core/device/device_link.h"
 #include "core/device/device_lock.h"
-#include "core/device/device_protocol.h"
+#include "core/device/device_service.h"
 #include "core/device/device_threads.h"
 #include "core/device/download.h"
 #include "core/device/download_state.h"
@@ -97,8 +95,10 @@ class DeviceSession {
 
   // A descriptor that becomes readable when the mouse may have come or gone (-1: no watch), for
   // the window's event loop; serviceHotplug then takes the waiting events and calls onRemoved or
-  // onArrived.
+  // onArrived. While a session that watches has no descriptor (its watch could not start, or
+  // failed), the window calls serviceHotplug every DeviceService::kWatchRetry: it tries again.
   virtual int hotplugDescriptor() const { return -1; }
+  virtual bool watchesHotplug() const { return false; }
   virtual void serviceHotplug() {}
 
   // Set by the window: the mouse was unplugged / plugged in again.
@@ -140,11 +140,13 @@ class NullDeviceSession : public DeviceSession {
 };
 
 // The session on a HID transport: the real mouse through hidraw, the simulated mouse in this
-// process, or the simulator at a socket. All commands go through one DeviceProtocol, so the
-// window's download and the device threads never interleave their reports.
+// process, or the simulator at a socket, through the device service. All commands go through its
+// one DeviceProtocol, so the window's download and the device threads never interleave their
+// reports.
 class HidDeviceSession : public DeviceSession {
  public:
-  // `keepAlive` holds whatever the transport needs to outlive it (the in-process mouse).
+  // `keepAlive` holds whatever the transport needs to outlive it (the in-process mouse). The
+  // hotplug watch starts here; hotplugProblem says why when it cannot.
   HidDeviceSession(std::unique_ptr<HidTransport> transport, std::shared_ptr<void> keepAlive, MessageService& messages,
                    std::unique_ptr<DesktopMouseSettings> desktop);
   ~HidDeviceSession() override;
@@ -162,18 +164,19 @@ class HidDeviceSession : public DeviceSession {
                   std::function<void(ApplyProgress)> progress, ApplyDone done) override;
   bool applying() const override { return running_ != nullptr; }
   void finishApplyNow() override;
-  int hotplugDescriptor() const override;
+  int hotplugDescriptor() const override { return service_.hotplugDescriptor(); }
+  bool watchesHotplug() const override { return true; }
   void serviceHotplug() override;
 
   // Why the hotplug watch could not start (empty when it runs).
-  const std::string& hotplugProblem() const { return hotplugProblem_; }
+  const std::string& hotplugProblem() const { return service_.hotplugProblem(); }
   const DownloadState& downloadState() const { return state_; }
 
  private:
   // Gives the device threads the model as it is now.
   void publish(const ProfileSettings& settings, const AppState& app, const MacroLibrary& library);
   DownloadContext downloadContext(ProfileSettings& settings, AppState& app, MacroLibrary& library);
-  bool endDownload() { return protocol_.endDownload(); }
+  bool endDownload() { return service_.protocol().endDownload(); }
   // The end of a started download, on the owner's thread: joins its writer, saves, reports.
   void completeApply();
   // The download lock of the mouse, waited for: one download into one mouse at a time, across
@@ -193,20 +196,12 @@ class HidDeviceSession : public DeviceSession {
     std::thread writer;
   };
 
-  std::unique_ptr<HidTransport> transport_;
-  std::shared_ptr<void> keepAlive_;
+  DeviceService service_;
   MessageService& messages_;
   std::unique_ptr<DesktopMouseSettings> desktop_;
-  SteadyClock clock_;
-  DeviceLink link_;
-  DeviceProtocol protocol_;
-  std::unique_ptr<HotplugMonitor> hotplug_;
-  std::string hotplugProblem_;
   DownloadState state_;
   std::optional<MacroLayout> lastDownload_;  // where this run's last download put the images
   std::uint64_t downloads_ = 0;              // downloads of this run that laid the images out
-  std::shared_ptr<ServeClaim> serveClaim_;  // the device threads ask it before serving an event
-  std::unique_ptr<DeviceThreads> threads_;
   std::unique_ptr<RunningApply> running_;
   bool usable_ = false;  // the mouse was found and can be written; only its removal ends the window
 };

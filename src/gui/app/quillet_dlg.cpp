@@ -168,10 +168,7 @@ void CQuilletDlg::initDialog(const AppFolders& folders, bool startHidden) {
   }
 
   // Arrivals and removals of the mouse, as the event loop sees them.
-  if (const int fd = session_->hotplugDescriptor(); fd >= 0) {
-    hotplug_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-    connect(hotplug_, &QSocketNotifier::activated, this, [this] { session_->serviceHotplug(); });
-  }
+  watchHotplug();
 
   power_ = new PowerEvents(this);
   connect(power_, &PowerEvents::resumed, this, [this] {
@@ -634,6 +631,34 @@ void CQuilletDlg::onDeviceRemoved() {
   closing_ = true;
   session_->finishApplyNow();
   shutDownNow();
+}
+
+void CQuilletDlg::watchHotplug() {
+  const int fd = session_->hotplugDescriptor();
+  if (hotplug_ != nullptr && hotplug_->socket() == fd) {
+    return;
+  }
+  if (hotplug_ != nullptr) {
+    hotplug_->setEnabled(false);
+    hotplug_->deleteLater();  // it may be the one whose signal runs now
+    hotplug_ = nullptr;
+  }
+  auto service = [this] {
+    if (closing_) {
+      return;
+    }
+    session_->serviceHotplug();
+    if (!closing_) {
+      watchHotplug();  // the watch may have failed, or come back
+    }
+  };
+  if (fd >= 0) {
+    hotplug_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(hotplug_, &QSocketNotifier::activated, this, service);
+  } else if (session_->watchesHotplug()) {
+    // No watch (the simulator's socket is not there yet, or the watch failed): tried again.
+    QTimer::singleShot(DeviceService::kWatchRetry, this, service);
+  }
 }
 
 void CQuilletDlg::onFollowedChange(const FollowedChange& change) {

@@ -148,6 +148,8 @@ class CQuilletDlg : public QWidget, public PageContext {
   void clearHover();
   void startWindowDrag(QPoint globalPos);
   void onDeviceArrived();
+  // Follows the session's hotplug descriptor (or, without one, tries the watch again later).
+  void watchHotplug();
   void onFollowedChange(const FollowedChange& change);
   void onDeviceRemoved();
   void onApplied(const DownloadResult& result, bool mouseWasOpen);
