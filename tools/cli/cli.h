@@ -46,6 +46,11 @@ struct Command {
 // program lacks) it says so on stderr and returns null.
 std::unique_ptr<DeviceService> deviceService(const Context& context);
 
+// The device service with the mouse found and open, for a command that writes or reads it.
+// Otherwise null, having said why on stderr, with the exit code in `exitCode` (kExitNoMouse,
+// kExitNoAccess, or kExitFailed without a transport).
+std::unique_ptr<DeviceService> openMouse(const Context& context, int& exitCode);
+
 // Says why the transport could not look for mice, if it could not, then "no mouse"; returns
 // kExitNoMouse.
 int noMouse(const HidTransport& transport);

@@ -51,13 +51,10 @@ int runStatus(Context& context, const std::vector<std::string>& args) {
     error("status takes no arguments");
     return kExitUsage;
   }
-  const std::unique_ptr<DeviceService> service = deviceService(context);
+  int failed = kExitOk;
+  const std::unique_ptr<DeviceService> service = openMouse(context, failed);
   if (!service) {
-    return kExitFailed;
-  }
-  if (!service->open()) {
-    return service->link().devicePresent() ? noAccess(service->link().accessProblem())
-                                           : noMouse(service->transport());
+    return failed;
   }
   const auto status = service->protocol().readStatus();
   if (!status) {

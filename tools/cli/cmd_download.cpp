@@ -70,13 +70,10 @@ int runApply(Context& context, const std::vector<std::string>& args) {
     return kExitUsage;
   }
   Loaded loaded(context, LibraryFiles::ReadWrite);
-  const std::unique_ptr<DeviceService> service = deviceService(context);
+  int failed = kExitOk;
+  const std::unique_ptr<DeviceService> service = openMouse(context, failed);
   if (!service) {
-    return kExitFailed;
-  }
-  if (!service->open()) {
-    return service->link().devicePresent() ? noAccess(service->link().accessProblem())
-                                           : noMouse(service->transport());
+    return failed;
   }
   DeviceLink& link = service->link();
   DeviceProtocol& protocol = service->protocol();

@@ -133,6 +133,20 @@ std::unique_ptr<DeviceService> deviceService(const Context& context) {
   return std::make_unique<DeviceService>(std::move(choice), [](std::string_view line) { error(std::string(line)); });
 }
 
+std::unique_ptr<DeviceService> openMouse(const Context& context, int& exitCode) {
+  std::unique_ptr<DeviceService> service = deviceService(context);
+  if (!service) {
+    exitCode = kExitFailed;
+    return nullptr;
+  }
+  if (!service->open()) {
+    exitCode = service->link().devicePresent() ? noAccess(service->link().accessProblem())
+                                               : noMouse(service->transport());
+    return nullptr;
+  }
+  return service;
+}
+
 int noMouse(const HidTransport& transport) {
   if (const std::string problem = transport.enumerateProblem(); !problem.empty()) {
     error(problem);

@@ -11,17 +11,7 @@ namespace {
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16leBom = "\xFF\xFE";
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && isBlank(s.front())) {
-    s.remove_prefix(1);
-  }
-  while (!s.empty() && isBlank(s.back())) {
-    s.remove_suffix(1);
-  }
-  return s;
-}
+std::string_view trim(std::string_view s) { return text::trimBlanks(s); }
 
 // Compares two names as the private-profile functions do: ASCII letters without regard to case.
 int compareFolded(std::string_view a, std::string_view b) {

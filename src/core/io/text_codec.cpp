@@ -328,4 +328,15 @@ std::string decodeFileText(std::string_view bytes) {
   return isValidUtf8(bytes) ? std::string(bytes) : cp936ToUtf8(bytes);
 }
 
+std::string_view trimBlanks(std::string_view s) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!s.empty() && blank(s.front())) {
+    s.remove_prefix(1);
+  }
+  while (!s.empty() && blank(s.back())) {
+    s.remove_suffix(1);
+  }
+  return s;
+}
+
 }  // namespace quillet::text

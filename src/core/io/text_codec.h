@@ -42,4 +42,8 @@ std::size_t nextUtf16Units(std::string_view utf8, std::size_t& pos);
 // a character.
 std::string_view truncateUtf16Units(std::string_view utf8, std::size_t maxUnits);
 
+// `s` without the spaces and tabs at either end: how INI names and values, list lines and
+// typed names are read.
+std::string_view trimBlanks(std::string_view s);
+
 }  // namespace quillet::text

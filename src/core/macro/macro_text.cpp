@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "core/io/text_codec.h"
+
 namespace quillet {
 
 namespace {
@@ -49,17 +51,6 @@ std::string printed(const char* format, int a, int b) {
   return buffer;
 }
 
-std::string_view trimmed(std::string_view s) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!s.empty() && blank(s.front())) {
-    s.remove_prefix(1);
-  }
-  while (!s.empty() && blank(s.back())) {
-    s.remove_suffix(1);
-  }
-  return s;
-}
-
 bool sameIgnoringCase(std::string_view a, std::string_view b) {
   const auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return up(x) == up(y); });
@@ -92,14 +83,14 @@ std::string keyName(std::uint8_t code) {
 }
 
 std::optional<std::uint8_t> keyCodeOfName(std::string_view name) {
-  const std::string_view wanted = trimmed(name);
+  const std::string_view wanted = text::trimBlanks(name);
   if (wanted.empty()) {
     return std::nullopt;
   }
   // Every code once, so that the names and the table can never disagree.
   for (int code = 1; code < 256; ++code) {
     const std::string n = keyName(static_cast<std::uint8_t>(code));
-    if (n != kUnknownKeyName && sameIgnoringCase(trimmed(n), wanted)) {
+    if (n != kUnknownKeyName && sameIgnoringCase(text::trimBlanks(n), wanted)) {
       return static_cast<std::uint8_t>(code);
     }
   }

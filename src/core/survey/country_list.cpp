@@ -7,17 +7,6 @@
 namespace quillet::survey {
 namespace {
 
-std::string_view trimmed(std::string_view s) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!s.empty() && blank(s.front())) {
-    s.remove_prefix(1);
-  }
-  while (!s.empty() && blank(s.back())) {
-    s.remove_suffix(1);
-  }
-  return s;
-}
-
 }  // namespace
 
 std::vector<std::string> parseCountryList(std::string_view bytes) {
@@ -29,7 +18,7 @@ std::vector<std::string> parseCountryList(std::string_view bytes) {
     if (end == std::string::npos) {
       end = text.size();
     }
-    const std::string_view line = trimmed(std::string_view(text).substr(start, end - start));
+    const std::string_view line = text::trimBlanks(std::string_view(text).substr(start, end - start));
     if (!line.empty()) {
       out.emplace_back(line);
     }
