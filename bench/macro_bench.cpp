@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -25,6 +26,14 @@ namespace {
 using namespace quillet;
 using bench::fullMacro;
 namespace fs = std::filesystem;
+
+// The data a benchmark measures must be there: a write that fails ends the run.
+void written(bool ok, const fs::path& file) {
+  if (!ok) {
+    std::fprintf(stderr, "cannot write %s\n", file.string().c_str());
+    std::exit(1);
+  }
+}
 
 void BM_SerialiseAndParseFullMacro(benchmark::State& state) {
   const Macro m = fullMacro(1);
@@ -80,9 +89,9 @@ void BM_LayoutAndWrite56MacroButtons(benchmark::State& state) {
       group.slots[group.count++] = fullMacro(g * kGroupMaxMacros + k);
     }
     list.names[list.groupCount++] = "G" + std::to_string(g);
-    writeAllMacros(folder / (list.names[g] + ".dat"), group);
+    written(writeAllMacros(folder / (list.names[g] + ".dat"), group), folder);
   }
-  writeGroupList(folder, list);
+  written(writeGroupList(folder, list), folder);
   // The INI cache trusts a parse on the file's stamp alone once the file is two seconds old;
   // measure the files as a download meets them, long after they were saved.
   std::this_thread::sleep_for(std::chrono::milliseconds(2100));
@@ -135,12 +144,12 @@ void BM_EditAndSaveOneMacroOfTwelve(benchmark::State& state) {
   MacroGroupList list;
   list.names[0] = "G";
   list.groupCount = 1;
-  writeGroupList(folders.macroFolder, list);
+  written(writeGroupList(folders.macroFolder, list), folders.macroFolder);
   OpenGroup group;
   for (int k = 0; k < kGroupMaxMacros; ++k) {
     group.slots[group.count++] = fullMacro(k);
   }
-  writeAllMacros(folders.macroFolder / "G.dat", group);
+  written(writeAllMacros(folders.macroFolder / "G.dat", group), folders.macroFolder);
 
   RecordedMessages messages;
   MacroLibrary library(messages);

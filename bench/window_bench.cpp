@@ -44,7 +44,9 @@ std::filesystem::path skinsCopy() {
     std::filesystem::copy(std::filesystem::path(QUILLET_BIN_DIR) / "skins", d / "skins",
                           std::filesystem::copy_options::recursive);
     // Answered, so that the window starts without the survey form.
-    survey::markSurveyAnswered(d / "skins" / "config" / "ConfigFile.ini");
+    if (!survey::markSurveyAnswered(d / "skins" / "config" / "ConfigFile.ini")) {
+      std::abort();  // the window would start at the survey form, which is not what is measured
+    }
     return d / "skins";
   }();
   return dir;

@@ -23,10 +23,10 @@ std::string quoteExecArgument(std::string_view argument);
 std::string autostartEntry(std::string_view shipped, const std::filesystem::path& executable);
 
 // Writes the entry from the shipped one (`shippedEntry`); false with `problem` set on failure.
-bool enableAutostart(const std::filesystem::path& shippedEntry, const std::filesystem::path& executable,
+[[nodiscard]] bool enableAutostart(const std::filesystem::path& shippedEntry, const std::filesystem::path& executable,
                      std::string& problem);
 // Removes the entry; true when there is none afterwards.
-bool disableAutostart(std::string& problem);
+[[nodiscard]] bool disableAutostart(std::string& problem);
 bool autostartEnabled();
 
 }  // namespace quillet

@@ -34,7 +34,7 @@ class UnixSocket {
   void close();
 
   // Writes the whole frame. False when the peer is gone (never raises SIGPIPE).
-  bool sendFrame(simwire::FrameType type, std::span<const std::uint8_t> payload);
+  [[nodiscard]] bool sendFrame(simwire::FrameType type, std::span<const std::uint8_t> payload);
   // Waits at most `timeout` for the next frame.
   ReceiveStatus receiveFrame(simwire::Frame& frame, std::chrono::milliseconds timeout);
   // Sends a request and waits at most `timeout` for its reply of type `expected`; nullopt when

@@ -179,7 +179,7 @@ class SessionThreadsTest : public DeviceSessionTest {
     };
     session_->onFollowed = [this](const FollowedChange& change) {
       followed_.push_back(change);
-      applyFollowedChange(change, app_, settings_);
+      ASSERT_TRUE(applyFollowedChange(change, app_, settings_));
       session_->settingsLoaded(settings_, app_, library_);
     };
     session_->startThreads();

@@ -25,9 +25,9 @@ class Quilletctl : public ::testing::Test {
 };
 
 TEST_F(Quilletctl, ShowPrintsWhatTheUtilityLoadsAndWritesNothing) {
-  ini::writeString(config(), "Init", "CurConfig", "3");
-  ini::writeString(config(), "Config3", "LED_BRIGHT", "6");
-  ini::writeString(config(), "Config2", "K4", "31");
+  ASSERT_TRUE(ini::writeString(config(), "Init", "CurConfig", "3"));
+  ASSERT_TRUE(ini::writeString(config(), "Config3", "LED_BRIGHT", "6"));
+  ASSERT_TRUE(ini::writeString(config(), "Config2", "K4", "31"));
   const std::string before = readBytes(config());
 
   const auto r = runProgram("quilletctl", {"--skins", skins_.string(), "show"});
@@ -61,9 +61,9 @@ TEST_F(Quilletctl, CommandsThatOnlyReadWriteNothing) {
   // A library whose list names a group that is gone and a profile number out of range: what a
   // start-up would mend, a command that only reads must leave.
   const auto list = skins_ / "INI_EN" / "macro" / "macroGrp.ini";
-  ini::WriteBatch(list).set("MACRO_GROUP_NUM", "macGrpNum", "4").set("MACRO_GROUP_NAME", "3", "Gone").commit();
-  ini::writeString(config(), "Init", "CurConfig", "9");
-  ini::writeString(config(), "Config1", "K0", std::to_string(256 * 4 + 0));  // the macro of the gone group
+  ASSERT_TRUE(ini::WriteBatch(list).set("MACRO_GROUP_NUM", "macGrpNum", "4").set("MACRO_GROUP_NAME", "3", "Gone").commit());
+  ASSERT_TRUE(ini::writeString(config(), "Init", "CurConfig", "9"));
+  ASSERT_TRUE(ini::writeString(config(), "Config1", "K0", std::to_string(256 * 4 + 0)));  // the macro of the gone group
   const auto before = stateOf(skins_);
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"show"}, {"plan"}, {"macros", (skins_ / "INI_EN" / "macro" / "Office.dat").string()}}) {
@@ -84,8 +84,8 @@ TEST_F(Quilletctl, CommandsThatOnlyReadWriteNothing) {
 }
 
 TEST_F(Quilletctl, ResetRestoresTheFactoryButtons) {
-  ini::writeString(config(), "Config1", "K0", "2");
-  ini::writeString(config(), "Config1", "FIRE_TIME", "250");
+  ASSERT_TRUE(ini::writeString(config(), "Config1", "K0", "2"));
+  ASSERT_TRUE(ini::writeString(config(), "Config1", "FIRE_TIME", "250"));
   const auto reset = runProgram("quilletctl", {"reset", "--skins=" + skins_.string()});
   ASSERT_EQ(reset.exitCode, 0) << reset.err;
   EXPECT_EQ(ini::readString(config(), "Config1", "K0", "", 5), "1");

@@ -72,7 +72,7 @@ TEST_F(ProtocolTest, ShortCommandsKeepTheBytesTheStatusReadLeft) {
 }
 
 TEST_F(ProtocolTest, StatusAnswerReplacesTheBuffer) {
-  protocol.sendCommand({0x07, 0x11, 0x02, 0x33, 0x44, 0x55, 0x66, 0x77});
+  ASSERT_TRUE(protocol.sendCommand({0x07, 0x11, 0x02, 0x33, 0x44, 0x55, 0x66, 0x77}));
   device.statusReply = {0x07, 0, 0, 0, 0, 0, 0x0C, 0x00};
   ASSERT_TRUE(protocol.readStatus());
   EXPECT_EQ(protocol.readStatus()->profileIndex, 3);
@@ -80,7 +80,7 @@ TEST_F(ProtocolTest, StatusAnswerReplacesTheBuffer) {
 }
 
 TEST_F(ProtocolTest, FailedOrShortStatusReadIsNoStatusAndKeepsTheBuffer) {
-  protocol.sendCommand({0x07, 0x11, 0x02, 0x33, 0x44, 0x55, 0x66, 0x77});
+  ASSERT_TRUE(protocol.sendCommand({0x07, 0x11, 0x02, 0x33, 0x44, 0x55, 0x66, 0x77}));
   const FeatureReport before = protocol.buffer();
   device.statusReply.clear();  // the read fails
   EXPECT_FALSE(protocol.readStatus());
@@ -111,7 +111,7 @@ TEST_F(ProtocolTest, MouseUnpluggedDuringABlockStopsAtTheFirstFailedReport) {
 TEST_F(ProtocolTest, TraceShowsEveryReportAndFailure) {
   std::vector<std::string> lines;
   protocol.setTrace([&](std::string_view line) { lines.emplace_back(line); });
-  protocol.keyHold(true);
+  ASSERT_TRUE(protocol.keyHold(true));
   device.statusReply.clear();
   protocol.readStatus();
   EXPECT_THAT(lines, ElementsAre("SET 07 11 02 00 00 00 00 00", "GET (failed)"));

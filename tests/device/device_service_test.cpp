@@ -181,7 +181,7 @@ TEST(DeviceServiceTrace, TheOneSwitchTracesEveryReportToTheLog) {
     EXPECT_EQ(service.tracing(), on);
     ASSERT_TRUE(service.open());
     ASSERT_TRUE(service.protocol().readStatus());
-    service.protocol().hostExit();
+    ASSERT_TRUE(service.protocol().hostExit());
     if (!on) {
       EXPECT_TRUE(log.empty()) << ::testing::PrintToString(log);
       continue;

@@ -137,7 +137,8 @@ class DeviceThreadsTest : public ::testing::Test {
     hooks.post = [this](std::function<void()> work) { owner.post(std::move(work)); };
     hooks.followed = [this](const FollowedChange& change) {
       changes.push_back(change);
-      applyFollowedChange(change, app, settings, edited ? &*edited : nullptr);
+      // The model is what these tests look at: the fixture has no settings file to save into.
+      static_cast<void>(applyFollowedChange(change, app, settings, edited ? &*edited : nullptr));
     };
     hooks.action = [this](std::string_view line) { actions.add(std::string(line)); };
     threads = std::make_unique<DeviceThreads>(link, protocol, std::move(hooks), readTimeout);
@@ -500,7 +501,7 @@ TEST_F(DeviceThreadsTest, EventBurstsDuringADownloadNeverLandInsideABlockWrite) 
     for (std::uint16_t block = 0; block < 20; ++block) {
       const std::uint8_t b = static_cast<std::uint8_t>(block);
       const std::uint8_t data[8] = {b, b, b, b, b, b, b, b};
-      protocol.writeBlock(static_cast<std::uint16_t>(0x0240 + 8 * block), data);
+      ASSERT_TRUE(protocol.writeBlock(static_cast<std::uint16_t>(0x0240 + 8 * block), data));
     }
   });
   // Five bursts of twenty presses and releases (fewer than an open node keeps waiting at once).

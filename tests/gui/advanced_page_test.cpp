@@ -189,13 +189,13 @@ TEST_F(AdvancedPageTest, DrawsTheLevelsBarsAndSlidersOfTheModel) {
 TEST_F(AdvancedPageTest, DamagedValuesAreDrawnAsTheirLimitsInsideTheirRegions) {
   // A settings file with values beyond every range.
   open([](const std::filesystem::path& skins) {
-    ini::WriteBatch(skins / "config" / "config.ini")
+    ASSERT_TRUE(ini::WriteBatch(skins / "config" / "config.ini")
         .set("Config1", "DPI_SPEED", "-1")  // 255 in a byte
         .set("Config1", "WHEEL_SPEED", "99")
         .set("Config1", "FIRE_TIME", "9999")
         .set("Config1", "DPI_SET0", "44")
         .set("Config1", "DPI_LEVEL", "9")
-        .commit();
+        .commit());
   });
   ASSERT_EQ(dlg_->settings().pointerSpeed, 255);
   ASSERT_EQ(dlg_->settings().dpiStep[0], 44);

@@ -2,6 +2,8 @@
 // list and its sub-menus with the codes they assign, the left-click protection and its warning,
 // popups closed by a press that still acts, the settings file's import, export and reset, the
 // support site, the advanced page's colours, and a download that keeps the window answering.
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QKeyEvent>
 
@@ -336,6 +338,27 @@ TEST_F(ButtonsPageTest, ImportExportAndResetGoThroughTheFileDialogs) {
   ASSERT_NE(dlg_->valueBox(2), nullptr);
   EXPECT_EQ(dlg_->valueBox(2)->text(), QString::number(dlg_->settings().fireTime) + "ms");
   EXPECT_NE(dlg_->settings().fireTime, 123);
+}
+
+TEST_F(ButtonsPageTest, ASettingsFileThatCannotBeWrittenIsSaidAtResetAndLanguageChange) {
+  start();
+  ::chmod(configPath().c_str(), 0444);  // as a full disk refuses the write
+  const std::string before = test::readBytes(configPath());
+  const std::vector<std::string> said{saveFailedMessage(configPath())};
+  struct Case {
+    const char* what;
+    int region;
+  };
+  for (const Case& c : {Case{"reset", frame_region::kReset}, Case{"language", frame_region::kChinese}}) {
+    messages_.texts.clear();
+    clickMain(c.region);
+    EXPECT_EQ(messages_.texts, said) << c.what;
+    EXPECT_EQ(test::readBytes(configPath()), before) << c.what;
+  }
+  EXPECT_EQ(dlg_->settings().buttonFunction[0], (std::array<std::int32_t, 8>{1, 2, 3, 4, 5, 6, 14, 13}))
+      << "the window shows the reset values all the same";
+  EXPECT_EQ(dlg_->app().language, kChinese) << "and the language for this run";
+  ::chmod(configPath().c_str(), 0644);
 }
 
 TEST_F(ButtonsPageTest, TheSupportLinkAndTheDpiColours) {

@@ -106,7 +106,7 @@ class SurveyFormTest : public ::testing::Test {
 };
 
 TEST_F(SurveyFormTest, OpensWithTheSkinsShapeEveryHintAndTheCountryList) {
-  ini::writeString(app_.surveyRecordPath, "UserInfo", "Name", "Ana");
+  ASSERT_TRUE(ini::writeString(app_.surveyRecordPath, "UserInfo", "Name", "Ana"));
   open();
   EXPECT_EQ(form_->windowTitle(), QStringLiteral("CDialogLogin"));
   EXPECT_TRUE(messages_.texts.empty());
@@ -338,9 +338,9 @@ class SurveyStepTest : public SurveyFormTest {
 
 TEST_F(SurveyStepTest, AnAnsweredSurveyIsNotAskedAgainButOnlyLoginYesIsAnAnswer) {
   QWidget owner;
-  survey::markSurveyAnswered(app_.surveyRecordPath);
+  ASSERT_TRUE(survey::markSurveyAnswered(app_.surveyRecordPath));
   EXPECT_TRUE(runSurveyStep(owner, messages_, app_));
-  ini::writeString(app_.surveyRecordPath, "UserInfo", "Login", "yes");
+  ASSERT_TRUE(ini::writeString(app_.surveyRecordPath, "UserInfo", "Login", "yes"));
   whenTheFormOpens([](CDialogLogin& form) { form.close(); });
   EXPECT_FALSE(runSurveyStep(owner, messages_, app_));
   EXPECT_TRUE(seen_);
@@ -420,8 +420,8 @@ TEST_F(SurveyStepTest, OnceSubmittedTheFormStaysAwayAndEachStartSendsTheStoredAn
 }
 
 TEST_F(SurveyStepTest, AFormClosedUnansweredEndsTheUtilityAtStartUp) {
-  survey::markSurveyAnswered(app_.surveyRecordPath);
-  ini::writeString(app_.surveyRecordPath, "UserInfo", "Login", "No");
+  ASSERT_TRUE(survey::markSurveyAnswered(app_.surveyRecordPath));
+  ASSERT_TRUE(ini::writeString(app_.surveyRecordPath, "UserInfo", "Login", "No"));
   CQuilletDlg window(messages_, std::make_unique<NullDeviceSession>(messages_));
   QSignalSpy ended(&window, &CQuilletDlg::shutDown);
   whenTheFormOpens([](CDialogLogin& form) { QTest::keyClick(&form, Qt::Key_F4, Qt::AltModifier); });

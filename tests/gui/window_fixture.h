@@ -110,7 +110,7 @@ class WindowTest : public ::testing::Test {
     std::filesystem::copy(std::filesystem::path(QUILLET_BIN_DIR) / "skins", skins_,
                           std::filesystem::copy_options::recursive);
     // Answered, so that the window starts without the survey form.
-    survey::markSurveyAnswered(skins_ / "config" / "ConfigFile.ini");
+    ASSERT_TRUE(survey::markSurveyAnswered(skins_ / "config" / "ConfigFile.ini"));
     if (prepare) {
       prepare(skins_);
     }

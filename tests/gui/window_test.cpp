@@ -360,7 +360,7 @@ TEST_F(WindowTest, AnApplyThatCannotSaveSaysErrorAndKeepsTheEdits) {
   const std::filesystem::path config = skins_ / "config" / "config.ini";
   start(false, [&config](const std::filesystem::path&) {
     // A button on a macro whose group is gone: the apply gives it 0, so its save must write.
-    ini::writeString(config, "Config1", "K0", "2304");
+    ASSERT_TRUE(ini::writeString(config, "Config1", "K0", "2304"));
     std::filesystem::permissions(config, std::filesystem::perms::owner_read);
   });
   messages_.texts.clear();

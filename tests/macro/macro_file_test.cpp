@@ -442,7 +442,7 @@ TEST_F(GroupFileTest, BuiltinMacrosKeepTheirFirst56Steps) {
   EXPECT_EQ(b.ledRows[0], LedRow{}) << "LED rows lie beyond the short read";
 
   // Thirteen built-in macros at most.
-  ini::writeString(file, "Macros", "macroNum", "20");
+  ASSERT_TRUE(ini::writeString(file, "Macros", "macroNum", "20"));
   readBuiltinMacros(file, builtins, messages);
   EXPECT_EQ(builtins.count, kBuiltinMacroSlots);
 }

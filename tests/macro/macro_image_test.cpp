@@ -265,7 +265,7 @@ class LayoutTest : public ::testing::Test {
     MacroGroupList list;
     list.names[0] = "G";
     list.groupCount = 1;
-    writeGroupList(folder, list);
+    EXPECT_TRUE(writeGroupList(folder, list));
     OpenGroup group;
     group.slots[0] = test::makeMacro("a", {test::press(4, 10), test::release(4, 10)});  // 8 bytes
     group.slots[1] = test::makeMacro("b", {test::move(step_type::kMoveRightDown, 2, 30, 10),
@@ -273,7 +273,7 @@ class LayoutTest : public ::testing::Test {
                                            test::led(step_type::kLed1, 0, 10)});
     group.slots[1].ledRows[0] = LedRow::fresh();
     group.count = 2;
-    writeAllMacros(folder / "G.dat", group);
+    EXPECT_TRUE(writeAllMacros(folder / "G.dat", group));
     macroA = group.slots[0];
     macroB = group.slots[1];
     builtins.macros[1] = test::makeMacro("b1", {test::press(5, 10), test::release(5, 10), test::press(6, 10),
@@ -440,7 +440,7 @@ TEST_F(LayoutTest, AdjustmentMovesYWithinItsBoundsAndWritesTheImageOnly) {
 
 TEST_F(LayoutTest, StoredAdjustmentsAndEditsOfTheGroupKeepEachOther) {
   const ButtonFunction b = function_code::libraryMacro(1, 1);
-  ini::writeString(folder / "G.dat", "Macros", "9", "left alone");
+  ASSERT_TRUE(ini::writeString(folder / "G.dat", "Macros", "9", "left alone"));
   const AdjustTarget target{0x0300, static_cast<std::uint32_t>(macroImageSize(macroB))};
   // The editor has the group open and has changed macro b without saving it.
   OpenGroup open;

@@ -95,11 +95,11 @@ TEST_F(LibraryTest, LoadDropsGroupsThatAreNotThere) {
   listGroups(folders.macroFolder, {"A", "B", "C", "D"});
   // A name that reaches outside the folder is dropped like a missing file, and so is a group
   // listed twice.
-  ini::WriteBatch(groupListPath(folders.macroFolder))
+  ASSERT_TRUE(ini::WriteBatch(groupListPath(folders.macroFolder))
       .set(kGroupNumSection, kGroupNumKey, "6")
       .set(kGroupNameSection, "4", "../../escape")
       .set(kGroupNameSection, "5", "A")
-      .commit();
+      .commit());
 
   const MacroPageView view = library.start(test::appIn(skins(), temp.path(), kEnglish));
   EXPECT_EQ(view.groupNames, (std::vector<std::string>{"A", "D"}));
@@ -113,12 +113,12 @@ TEST_F(LibraryTest, LoadDropsGroupsThatAreNotThere) {
 }
 
 TEST_F(LibraryTest, NamesComeBackThroughTheTwentyCharacterRead) {
-  ini::WriteBatch(groupListPath(folders.macroFolder))
+  ASSERT_TRUE(ini::WriteBatch(groupListPath(folders.macroFolder))
       .set(kGroupNumSection, kGroupNumKey, "3")
       .set(kGroupNameSection, "0", "abcdefghijklmnopqrstuvwxyz")
       .set(kGroupNameSection, "1", "一二三四五六七八九十一二三四五六七八九十一")
       .set(kGroupNameSection, "2", "short")
-      .commit();
+      .commit());
   const MacroGroupList list = readGroupList(folders.macroFolder);
   EXPECT_EQ(list.names[0], "abcdefghijklmnopqrs");
   EXPECT_EQ(list.names[1], "一二三四五六七八九十一二三四五六七八九");

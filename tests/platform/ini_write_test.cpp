@@ -209,7 +209,7 @@ TEST_F(IniWrite, ConcurrentWritersLoseNoEdit) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([this, t] {
       for (int k = 0; k < kKeys; ++k) {
-        ini::writeString(file_, "S", "t" + std::to_string(t) + "k" + std::to_string(k), std::to_string(k));
+        ASSERT_TRUE(ini::writeString(file_, "S", "t" + std::to_string(t) + "k" + std::to_string(k), std::to_string(k)));
       }
     });
   }

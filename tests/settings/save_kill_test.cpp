@@ -51,9 +51,9 @@ Version version(AppState& app, int n) {
 }
 
 void save(AppState& app, const fs::path& macroFolder, const Version& v) {
-  saveSettings(app.configPath, 1, v.settings, app);
-  writeGroupList(macroFolder, v.list);
-  writeMacro(macroFolder / "Gaming.dat", v.group, 0);
+  ASSERT_TRUE(saveSettings(app.configPath, 1, v.settings, app));
+  ASSERT_TRUE(writeGroupList(macroFolder, v.list));
+  ASSERT_TRUE(writeMacro(macroFolder / "Gaming.dat", v.group, 0));
 }
 
 struct Snapshot {

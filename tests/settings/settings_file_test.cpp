@@ -52,14 +52,14 @@ TEST_F(SettingsFile, StartupLoadsTheShippedProfile) {
 
 TEST_F(SettingsFile, CurConfigOutsideOneToFourMeansProfileOne) {
   for (const char* bad : {"0", "5", "-1", "x", ""}) {
-    ini::writeString(app_.configPath, "Init", "CurConfig", bad);
+    ASSERT_TRUE(ini::writeString(app_.configPath, "Init", "CurConfig", bad));
     app_.currentProfile = 3;
     loadStartupSettings(app_, settings_);
     EXPECT_EQ(app_.currentProfile, 0) << bad;
     EXPECT_EQ(app_.currentProfileNumber, 1) << bad;
   }
-  ini::deleteKey(app_.configPath, "Init", "CurConfig");
-  ini::writeString(app_.configPath, "Init", "VER_SEL", "256");
+  ASSERT_TRUE(ini::deleteKey(app_.configPath, "Init", "CurConfig"));
+  ASSERT_TRUE(ini::writeString(app_.configPath, "Init", "VER_SEL", "256"));
   loadStartupSettings(app_, settings_);
   EXPECT_EQ(app_.currentProfile, 0);
   EXPECT_EQ(app_.language, kChinese) << "VER_SEL & 0xFF";
@@ -67,7 +67,7 @@ TEST_F(SettingsFile, CurConfigOutsideOneToFourMeansProfileOne) {
 
 TEST_F(SettingsFile, LoadConvertsLikeTheCLibraryWithinTheBuffers) {
   const auto& path = app_.configPath;
-  ini::WriteBatch(path)
+  ASSERT_TRUE(ini::WriteBatch(path)
       .set("Config2", "K3", "42abc")
       .set("Config2", "K4", "abc")
       .set("Config2", "K5", "123456")
@@ -77,7 +77,7 @@ TEST_F(SettingsFile, LoadConvertsLikeTheCLibraryWithinTheBuffers) {
       .set("Config2", "DPI_SPEED", "-1")
       .removeKey("Config2", "DPI_SET_EN2")
       .removeKey("Config2", "WHEEL_SPEED")
-      .commit();
+      .commit());
   loadSettings(path, 2, false, settings_, app_);
   EXPECT_EQ(settings_.buttonFunction[1][3], 42);
   EXPECT_EQ(settings_.buttonFunction[1][4], 0);
@@ -90,19 +90,19 @@ TEST_F(SettingsFile, LoadConvertsLikeTheCLibraryWithinTheBuffers) {
   EXPECT_EQ(settings_.dpiLevelEnabled[2], 0);
   EXPECT_EQ(settings_.wheelSpeed, 0);
 
-  ini::deleteKey(path, "Config2", "FIRE_TIME");
+  ASSERT_TRUE(ini::deleteKey(path, "Config2", "FIRE_TIME"));
   loadSettings(path, 2, false, settings_, app_);
   EXPECT_EQ(settings_.fireTime, 0);
 }
 
 TEST_F(SettingsFile, LoadTakesButtonsPerProfileAndCommonKeysFromOneSection) {
-  ini::WriteBatch(app_.configPath)
+  ASSERT_TRUE(ini::WriteBatch(app_.configPath)
       .set("Config3", "K0", "22")
       .set("Config3", "LED_REACT_EN5", "1")
       .set("Config4", "LED_BRIGHT", "6")
       .set("Config2", "LED_BRIGHT", "1")
       .set("Config2", "LED_FEATURE_SCOLOR", "9")
-      .commit();
+      .commit());
   loadSettings(app_.configPath, 4, false, settings_, app_);
   EXPECT_EQ(settings_.buttonFunction[2][0], 22);
   EXPECT_EQ(settings_.ledReactEnabled[2][5], 1);
@@ -190,7 +190,7 @@ TEST_F(SettingsFile, SaveThenLoadGivesTheSameModel) {
 TEST_F(SettingsFile, ResetTakesFactoryValuesAndTheFixedOnes) {
   const auto& path = app_.configPath;
   loadStartupSettings(app_, settings_);
-  ini::WriteBatch(path)
+  ASSERT_TRUE(ini::WriteBatch(path)
       .set("CfgReset2", "K0", "7")
       .set("CfgReset3", "K1", "33")
       .set("CfgReset2", "CYC_7COL_EN", "3")
@@ -198,7 +198,7 @@ TEST_F(SettingsFile, ResetTakesFactoryValuesAndTheFixedOnes) {
       .set("CfgReset2", "LED_BRIGHT", "3")
       .set("CfgReset2", "FIRE_TIME", "99")
       .set("Config1", "K0", "9")
-      .commit();
+      .commit());
   const auto factory = [&] {
     std::string all;
     for (const char* s : {"CfgReset2", "CfgReset3", "CfgReset4"})
@@ -240,7 +240,7 @@ TEST_F(SettingsFile, DpiLevelAndProfileAndLanguageSaveAlone) {
   ASSERT_TRUE(saveDpiLevel(app_.configPath, 3, settings_));
   const std::string after = readBytes(app_.configPath);
   // Exactly one line changed: Config3's DPI_LEVEL.
-  ini::writeString(app_.configPath, "Config3", "DPI_LEVEL", value("Config1", "DPI_LEVEL"));
+  ASSERT_TRUE(ini::writeString(app_.configPath, "Config3", "DPI_LEVEL", value("Config1", "DPI_LEVEL")));
   EXPECT_EQ(readBytes(app_.configPath), before);
   EXPECT_NE(after, before);
 
@@ -260,7 +260,7 @@ TEST_F(SettingsFile, ExportAndImportCopyTheWholeFile) {
   ASSERT_TRUE(exportSettings(app_, exported, messages));
   EXPECT_EQ(readBytes(exported), readBytes(app_.configPath));
 
-  ini::writeString(exported, "Config1", "K2", "25");
+  ASSERT_TRUE(ini::writeString(exported, "Config1", "K2", "25"));
   ASSERT_TRUE(importSettings(app_, settings_, exported, messages));
   EXPECT_EQ(settings_.buttonFunction[0][2], 25);
   EXPECT_EQ(readBytes(app_.configPath), readBytes(exported));

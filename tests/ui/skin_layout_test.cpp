@@ -76,14 +76,14 @@ TEST_F(LoadLayouts, FileNamesFollowTheLanguage) {
 
 TEST_F(LoadLayouts, FillsEveryTableFromTheFiles) {
   app_.language = kEnglish;
-  ini::writeString(file(SkinFile::Main), "BUTTONPOS", "27", "b8,1,2,3,4,Eight,");
-  ini::writeString(file(SkinFile::Main), "FUN_STRING", "47", "Last name");
-  ini::writeString(file(SkinFile::Advanced), "BUTTONPOS", "137", "s,5,6,7,8,Step,");
-  ini::writeString(file(SkinFile::Lighting), "BUTTONPOS", "102", "d,9,9,9,9,Deco,");
-  ini::writeString(file(SkinFile::Warning), "BUTTONPOS", "2", "t,1,1,1,1,Sure?,");
-  ini::writeString(file(SkinFile::Macro), "EDIT", "2", "e,100,200,30,40,");
-  ini::writeString(file(SkinFile::Macro), "MACRODISPLAY", "3", "l,-10,5,20,0,");
-  ini::writeString(file(SkinFile::Macro), "MACRODISPLAY", "0", "ignored,1,1,1,1,");
+  ASSERT_TRUE(ini::writeString(file(SkinFile::Main), "BUTTONPOS", "27", "b8,1,2,3,4,Eight,"));
+  ASSERT_TRUE(ini::writeString(file(SkinFile::Main), "FUN_STRING", "47", "Last name"));
+  ASSERT_TRUE(ini::writeString(file(SkinFile::Advanced), "BUTTONPOS", "137", "s,5,6,7,8,Step,"));
+  ASSERT_TRUE(ini::writeString(file(SkinFile::Lighting), "BUTTONPOS", "102", "d,9,9,9,9,Deco,"));
+  ASSERT_TRUE(ini::writeString(file(SkinFile::Warning), "BUTTONPOS", "2", "t,1,1,1,1,Sure?,"));
+  ASSERT_TRUE(ini::writeString(file(SkinFile::Macro), "EDIT", "2", "e,100,200,30,40,"));
+  ASSERT_TRUE(ini::writeString(file(SkinFile::Macro), "MACRODISPLAY", "3", "l,-10,5,20,0,"));
+  ASSERT_TRUE(ini::writeString(file(SkinFile::Macro), "MACRODISPLAY", "0", "ignored,1,1,1,1,"));
   app_.functionNames[0] = "stale";
 
   ASSERT_TRUE(load());
@@ -114,7 +114,7 @@ TEST_F(LoadLayouts, SwitchingTheLanguageRenamesTheProfilesAndOverwritesEverythin
   EXPECT_EQ(layouts_.profileNames[3], app_.functionNames[21]);
   EXPECT_NE(layouts_.main[3].label, englishApply);
   // A key that the other language's file lacks reads as an empty region, not as the old one.
-  ini::deleteKey(file(SkinFile::Main), "BUTTONPOS", "3");
+  ASSERT_TRUE(ini::deleteKey(file(SkinFile::Main), "BUTTONPOS", "3"));
   ASSERT_TRUE(load());
   EXPECT_EQ(layouts_.main[3].width, 0);
   EXPECT_EQ(layouts_.main[3].label, "");

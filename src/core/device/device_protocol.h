@@ -92,27 +92,27 @@ class DeviceProtocol final : public BlockWriter {
   DeviceProtocol(DeviceLink& link, Clock& clock) : link_(link), clock_(clock) {}
 
   // Sends bytes 0-7 as one feature report. False when the mouse could not be reached.
-  bool sendCommand(const CommandBytes& bytes);
+  [[nodiscard]] bool sendCommand(const CommandBytes& bytes);
 
   // The block write: the data bytes one report each with no pause, 5 ms, the commit, 5 ms, the
   // end. Blocks of 1..8 bytes that do not run past address 0xFFFF; anything else is refused
   // without a report. Stops at the first report the mouse does not take (it is gone, and the
   // pauses would only make the caller wait) and returns false.
-  bool writeBlock(std::uint16_t address, std::span<const std::uint8_t> data) override;
+  [[nodiscard]] bool writeBlock(std::uint16_t address, std::span<const std::uint8_t> data) override;
 
   // After the last block of a download: Finish, 10 ms, the end with address 0.
-  bool endDownload();
+  [[nodiscard]] bool endDownload();
 
   // The status read: byte 0 set to 7, the other bytes as they are, the feature report read back
   // into the buffer. nullopt when the mouse did not answer with a whole status (the buffer then
   // keeps what it held).
   std::optional<DeviceStatus> readStatus();
 
-  bool keyHold(bool pressed);
+  [[nodiscard]] bool keyHold(bool pressed);
   // ConsumerKey of the usage of multimedia function `code`; bytes 4-7 are left as they are.
-  bool consumerKey(ButtonFunction code);
+  [[nodiscard]] bool consumerKey(ButtonFunction code);
   // HostExit: the host program is closing.
-  bool hostExit();
+  [[nodiscard]] bool hostExit();
 
   // Every report that passes, as "SET <hex>", "GET <hex>" or a line on why it was not sent, to
   // `trace` (empty: none). Set before the device threads start.
@@ -122,10 +122,10 @@ class DeviceProtocol final : public BlockWriter {
   FeatureReport buffer() const;
 
  private:
-  bool sendShort(const command::ShortCommand& bytes);
+  [[nodiscard]] bool sendShort(const command::ShortCommand& bytes);
   // The one way a feature report leaves or enters the host: checks the collection's length and
   // traces the bytes.
-  bool sendLocked(const DeviceLink::CommandChannel& channel);
+  [[nodiscard]] bool sendLocked(const DeviceLink::CommandChannel& channel);
   bool getLocked(const DeviceLink::CommandChannel& channel, std::size_t& received);
   bool usable(const DeviceLink::CommandChannel& channel, std::string_view direction);
   void trace(std::string_view direction, std::span<const std::uint8_t> bytes, bool ok);

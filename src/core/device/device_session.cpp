@@ -90,7 +90,10 @@ std::optional<std::uint8_t> HidDeviceSession::readDeviceValue() {
   return std::nullopt;
 }
 
-void HidDeviceSession::hostExit() { service_.protocol().hostExit(); }
+void HidDeviceSession::hostExit() {
+  // The utility is ending: a mouse that did not hear it has nobody left to tell (the trace says it).
+  static_cast<void>(service_.protocol().hostExit());
+}
 
 void HidDeviceSession::settingsLoaded(const ProfileSettings& settings, const AppState& app,
                                       const MacroLibrary& library) {

@@ -94,7 +94,7 @@ struct FollowedChange {
 // copy (storeAdjustment: neither overwrites the other). Returns false when a file could not be
 // written (the model is changed all the same), or when the level or profile number is out of
 // range (nothing is changed). The caller then publishes a new snapshot and repaints.
-bool applyFollowedChange(const FollowedChange& change, AppState& app, ProfileSettings& settings,
+[[nodiscard]] bool applyFollowedChange(const FollowedChange& change, AppState& app, ProfileSettings& settings,
                          EditedGroup* edited = nullptr);
 
 struct DeviceThreadHooks {

@@ -82,7 +82,7 @@ DownloadPlan planDownload(DownloadContext& context);
 // block write's pauses, `progress(sent, total)` after each; then `endDownload` (Finish, 10 ms,
 // the end) when the plan completed. Touches nothing but the writer. Returns whether the writer
 // took every block and the end did not fail.
-bool sendDownload(const DownloadPlan& plan, BlockWriter& writer, const std::function<bool()>& endDownload,
+[[nodiscard]] bool sendDownload(const DownloadPlan& plan, BlockWriter& writer, const std::function<bool()>& endDownload,
                   const std::function<void(std::size_t, std::size_t)>& progress = {});
 
 // The work after the mouse, on the owner's thread: the desktop's pointer speed and wheel

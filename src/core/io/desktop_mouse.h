@@ -16,9 +16,9 @@ class DesktopMouseSettings {
   // Which desktop's settings these are: "GNOME", "KDE" or "none".
   virtual std::string name() const = 0;
   virtual std::optional<int> pointerSpeed() = 0;
-  virtual bool setPointerSpeed(int speed) = 0;
+  [[nodiscard]] virtual bool setPointerSpeed(int speed) = 0;
   virtual std::optional<int> wheelScrollLines() = 0;
-  virtual bool setWheelScrollLines(int lines) = 0;
+  [[nodiscard]] virtual bool setWheelScrollLines(int lines) = 0;
 };
 
 // Windows speed 1..20 mapped linearly onto the −1..1 of the desktops' acceleration settings,

@@ -29,7 +29,7 @@ std::optional<std::string> readFile(const std::filesystem::path& path, std::uint
 // The temporary file has no name while it is written (it vanishes with a process killed
 // meanwhile); it is named ".<file>.tmp<pid>-<n>" only for the rename. Such names left by
 // writers that are no longer alive are removed from the folder by the next write into it.
-bool writeFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+[[nodiscard]] bool writeFileAtomic(const std::filesystem::path& path, std::string_view bytes);
 
 // Whether `name` (a file name without folder) is one of writeFileAtomic's temporary names.
 bool isOurTemporaryName(std::string_view name);
@@ -45,13 +45,13 @@ void removeStaleTemporaryFolders(const std::filesystem::path& parent);
 // Copies the regular files and folders below `from` into `to`, creating `to` and the folders it
 // needs; each file through writeFileAtomic. Links are not followed, so the copy never reaches
 // outside `from`. False when anything could not be read or written (what was copied stays).
-bool copyTree(const std::filesystem::path& from, const std::filesystem::path& to);
+[[nodiscard]] bool copyTree(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Puts the folder `staged` where `folder` is, in one step where the system can: at every moment
 // `folder` is either the old folder or the staged one. The old folder (or what is left of it)
 // is then removed. A missing `folder` is simply replaced. False, with both as they were, when
 // the swap cannot be made.
-bool replaceFolder(const std::filesystem::path& folder, const std::filesystem::path& staged);
+[[nodiscard]] bool replaceFolder(const std::filesystem::path& folder, const std::filesystem::path& staged);
 
 // What identifies one version of a file on disk: a change of content through any program
 // changes at least one of these.

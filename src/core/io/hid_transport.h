@@ -64,7 +64,7 @@ class HidHandle {
  public:
   virtual ~HidHandle() = default;
   // Sends report[0] as the report ID and the rest as its data. True when the device took it.
-  virtual bool sendFeatureReport(std::span<const std::uint8_t> report) = 0;
+  [[nodiscard]] virtual bool sendFeatureReport(std::span<const std::uint8_t> report) = 0;
   // Asks for feature report buffer[0]; the reply (report ID first) is written into `buffer`.
   // The number of bytes received, or nullopt on failure (the buffer may then be partly written).
   virtual std::optional<std::size_t> getFeatureReport(std::span<std::uint8_t> buffer) = 0;

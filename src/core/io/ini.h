@@ -83,7 +83,7 @@ class WriteBatch {
   WriteBatch& removeKey(std::string_view section, std::string_view key);
   WriteBatch& removeSection(std::string_view section);
 
-  bool commit();
+  [[nodiscard]] bool commit();
 
   using Edit = ini::Edit;
 
@@ -94,10 +94,10 @@ class WriteBatch {
 
 // One-edit conveniences, as WritePrivateProfileString with a value, with a null value and with
 // a null key.
-bool writeString(const std::filesystem::path& file, std::string_view section, std::string_view key,
+[[nodiscard]] bool writeString(const std::filesystem::path& file, std::string_view section, std::string_view key,
                  std::string_view value);
-bool deleteKey(const std::filesystem::path& file, std::string_view section, std::string_view key);
-bool deleteSection(const std::filesystem::path& file, std::string_view section);
+[[nodiscard]] bool deleteKey(const std::filesystem::path& file, std::string_view section, std::string_view key);
+[[nodiscard]] bool deleteSection(const std::filesystem::path& file, std::string_view section);
 
 // The parse cache is on by default. Switching it off makes every read parse the file anew
 // (benchmarks compare the two); switching it off also empties it.

@@ -13,7 +13,7 @@ class BlockWriter {
   // Writes `data` into device memory from `address` on, as one uninterruptible transaction.
   // Returns false when the mouse could not be reached (the caller may ignore it, as the
   // download does; a user waiting on the result is told).
-  virtual bool writeBlock(std::uint16_t address, std::span<const std::uint8_t> data) = 0;
+  [[nodiscard]] virtual bool writeBlock(std::uint16_t address, std::span<const std::uint8_t> data) = 0;
 };
 
 }  // namespace quillet

@@ -151,6 +151,8 @@ class GroupEditor {
   int selectedStep() const;
   bool insert(const StepInsertCommand& command);
   bool editStep(int step, std::string_view text);
+  // Writes the macro being edited into its group file; a failed write is said ("Error!" and the
+  // file), so callers that only go on may leave the result.
   bool saveCurrent();
 
   // True (and "Recording" shown when `say`) while recording: the command is ignored.

@@ -89,7 +89,7 @@ std::filesystem::path groupListPath(const std::filesystem::path& macroFolder);
 // 20-character read gives it back. Nothing is checked or dropped; currentGroup is 0.
 MacroGroupList readGroupList(const std::filesystem::path& macroFolder);
 // Writes macGrpNum and keys 0..11 of the names, as one atomic write.
-bool writeGroupList(const std::filesystem::path& macroFolder, const MacroGroupList& list);
+[[nodiscard]] bool writeGroupList(const std::filesystem::path& macroFolder, const MacroGroupList& list);
 
 // Where one macro of the library is stored.
 struct MacroLocation {

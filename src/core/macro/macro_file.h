@@ -101,10 +101,10 @@ bool readBuiltinMacros(const std::filesystem::path& file, BuiltinMacros& builtin
 // Writes macroNum = group.count and slot `index` under its key, as one atomic write; the
 // file's other keys stay. Creates the file when missing. False when the index is outside the
 // table or the write fails (the file is then unchanged).
-bool writeMacro(const std::filesystem::path& file, const OpenGroup& group, int index);
+[[nodiscard]] bool writeMacro(const std::filesystem::path& file, const OpenGroup& group, int index);
 
 // Writes macroNum = group.count and keys 0..count-1, dropping keys left from earlier saves
 // of that section (the export: the file holds the group as it is in memory).
-bool writeAllMacros(const std::filesystem::path& file, const OpenGroup& group);
+[[nodiscard]] bool writeAllMacros(const std::filesystem::path& file, const OpenGroup& group);
 
 }  // namespace quillet

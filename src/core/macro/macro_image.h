@@ -189,6 +189,6 @@ struct EditedGroup {
 // its copy in memory gets the change as well and keeps every unsaved edit. So neither the
 // adjustment nor an edit of the same group overwrites the other, whichever comes first. False
 // when the macro is no longer in the library or its file could not be written.
-bool storeAdjustment(const AdjustResult& result, EditedGroup* edited);
+[[nodiscard]] bool storeAdjustment(const AdjustResult& result, EditedGroup* edited);
 
 }  // namespace quillet

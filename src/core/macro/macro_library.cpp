@@ -30,7 +30,6 @@ void removeQuietly(const fs::path& file) {
 
 }  // namespace
 
-std::string saveFailedMessage(const fs::path& file) { return std::string(kMsgLibraryError) + "\n" + file.string(); }
 
 MacroLibrary::MacroLibrary(MessageService& messages, LibraryFiles files) : messages_(messages), files_(files) {}
 
@@ -80,7 +79,9 @@ void MacroLibrary::loadGroupList() {
   const bool dropped = kept.groupCount != listed.groupCount;
   list_ = kept;
   if (dropped && files_ == LibraryFiles::ReadWrite) {
-    saveGroupList();
+    // A list that cannot be rewritten now keeps naming the groups that are gone, and they are
+    // dropped again at the next start: nothing is lost, and nobody waits on this tidy-up.
+    static_cast<void>(saveGroupList());
   }
 }
 

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/io/messages.h"
 #include "core/macro/group_list.h"
 #include "core/macro/macro_record.h"
 #include "core/settings/app_state.h"
@@ -31,15 +32,12 @@ inline constexpr const char* kMsgGroupListMissing = "Can't find the file.";
 inline constexpr const char* kMsgMoreThanLimit = "More than limit!";
 inline constexpr const char* kMsgDoubleName = "Double name!";
 inline constexpr const char* kMsgDoubleNameQuotedEnd = "' Double name!";  // after "'" and the name
-inline constexpr const char* kMsgLibraryError = "Error!";
+inline constexpr const char* kMsgLibraryError = kMsgError;
 inline constexpr const char* kMsgCreateGroupFileFailed = "Create new mac_file Fail!";
 inline constexpr const char* kMsgGroupFileNotFound = "not find File!";
 inline constexpr const char* kMsgInvalidGroupName = "Invalid: Delete Invalid character";
 // A rename whose copy under the new name could not be written (a full disk, a read-only folder).
 inline constexpr const char* kMsgRenameCopyFailed = "Error! The group file could not be written under its new name:";
-
-// The message of a group file that could not be written: "Error!", then the file.
-std::string saveFailedMessage(const std::filesystem::path& file);
 
 // The main window's private messages from the group popups: switch to a group (wParam the
 // group that was open, lParam the macro being edited), and the import / export / restore menu.
@@ -91,7 +89,7 @@ class MacroLibrary {
   // whose file is missing, whose name is not a safe file name, or which is listed twice; the
   // others move up in order and macroGrp.ini is rewritten. currentGroup becomes 0.
   void loadGroupList();
-  bool saveGroupList();
+  [[nodiscard]] bool saveGroupList();
   // Whether group `index`'s file exists; with `load` the open group is emptied and the file
   // read into it.
   bool openGroup(int index, bool load);
@@ -105,12 +103,12 @@ class MacroLibrary {
   // Writes the macro being edited into the open group's file (macroNum and its key); the macro
   // menus' name table follows. False when that write failed (the file is then as it was); true
   // when it succeeded or there is no macro being edited.
-  bool saveCurrentMacro();
+  [[nodiscard]] bool saveCurrentMacro();
   // saveCurrentMacro, and a failed write is said: "Error!" and the group file's path.
   bool saveCurrentMacroOrSay();
   // Writes the whole open group into its file, as it is in memory (macroNum and keys 0..count-1,
   // nothing left of earlier saves); the name table follows.
-  bool saveOpenGroup();
+  [[nodiscard]] bool saveOpenGroup();
   // saveOpenGroup, and a failed write is said as saveCurrentMacroOrSay says it.
   bool saveOpenGroupOrSay();
   // The file of the open group, when a group is open.

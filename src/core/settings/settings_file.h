@@ -43,18 +43,18 @@ void loadSettings(const std::filesystem::path& path, int profileNumber, bool fro
 
 // Writes the whole model into Config1..Config4, as one replacement of the file.
 // Returns false when the file could not be written (it is then unchanged).
-bool saveSettings(const std::filesystem::path& path, int profileNumber, const ProfileSettings& settings,
+[[nodiscard]] bool saveSettings(const std::filesystem::path& path, int profileNumber, const ProfileSettings& settings,
                   AppState& app);
 
 // Writes DPI_LEVEL alone into section "Config" + profileNumber.
-bool saveDpiLevel(const std::filesystem::path& path, int profileNumber, const ProfileSettings& settings);
+[[nodiscard]] bool saveDpiLevel(const std::filesystem::path& path, int profileNumber, const ProfileSettings& settings);
 
 // Writes [Init] CurConfig = currentProfile + 1.
-bool saveCurrentProfile(const AppState& app);
+[[nodiscard]] bool saveCurrentProfile(const AppState& app);
 
 // [Init] VER_SEL & 0xFF.
 Language readLanguage(const std::filesystem::path& path);
-bool writeLanguage(const std::filesystem::path& path, Language value);
+[[nodiscard]] bool writeLanguage(const std::filesystem::path& path, Language value);
 
 // Start-up's reading of the file: the current profile from CurConfig (a missing value or one
 // outside 1..4 means profile 1), the language from VER_SEL, then the current profile's settings.
@@ -62,10 +62,10 @@ void loadStartupSettings(AppState& app, ProfileSettings& settings);
 
 // The factory reset: the factory sections with the fixed reset values, saved into the four
 // profile sections. The mouse is not written; the caller repaints.
-bool resetSettings(AppState& app, ProfileSettings& settings);
+[[nodiscard]] bool resetSettings(AppState& app, ProfileSettings& settings);
 
 // Copies the settings file to `target`, replacing it; "Error!" when the copy cannot be made or
-// read back. The file dialog is the caller's.
+// read back (the result is for callers that go on). The file dialog is the caller's.
 bool exportSettings(const AppState& app, const std::filesystem::path& target, MessageService& messages);
 
 // Copies `source` over the settings file and loads it for the current profile number. "Error!"

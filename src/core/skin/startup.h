@@ -37,7 +37,7 @@ std::string applyNotTakenMessage(Language language);
 // one step, so a start that is killed meanwhile never leaves half a library. Nothing happens
 // when the data folder is the skin folder. False, with `problem` set, when the data folder
 // cannot be made or filled.
-bool seedUserData(const AppFolders& folders, std::string& problem);
+[[nodiscard]] bool seedUserData(const AppFolders& folders, std::string& problem);
 
 // Sets the folders of `app` from `folders`.
 void useFolders(AppState& app, const AppFolders& folders);

@@ -37,7 +37,7 @@ SurveyRecord readSurveyRecord(const std::filesystem::path& file);
 // of the file; with `submitted`, Submitted = "Yes" in the same replacement, so that the answers
 // and the mark that they were given never part. False when the file cannot be written or a
 // value holds a line break.
-bool writeSurveyAnswers(const std::filesystem::path& file, const SurveyRecord& record, bool submitted = false);
+[[nodiscard]] bool writeSurveyAnswers(const std::filesystem::path& file, const SurveyRecord& record, bool submitted = false);
 
 // True when Submitted is exactly "Yes": the form was validly submitted once.
 bool surveySubmitted(const std::filesystem::path& file);
@@ -46,6 +46,6 @@ bool surveySubmitted(const std::filesystem::path& file);
 bool surveyAnswered(const std::filesystem::path& file);
 
 // Login = "Yes".
-bool markSurveyAnswered(const std::filesystem::path& file);
+[[nodiscard]] bool markSurveyAnswered(const std::filesystem::path& file);
 
 }  // namespace quillet::survey

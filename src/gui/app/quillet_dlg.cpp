@@ -594,7 +594,9 @@ void CQuilletDlg::switchLanguage(Language value) {
   }
   popups_.closeAll();
   app_.language = value;
-  writeLanguage(app_.configPath, value);
+  if (!writeLanguage(app_.configPath, value)) {
+    messages_.show(saveFailedMessage(app_.configPath));  // the language changes for this run only
+  }
   if (!loadLayouts()) {
     return;
   }

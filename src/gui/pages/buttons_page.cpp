@@ -194,7 +194,10 @@ void ButtonsPage::exportSettings() {
 }
 
 void ButtonsPage::resetSettings() {
-  quillet::resetSettings(context_.app(), context_.settings());
+  if (!quillet::resetSettings(context_.app(), context_.settings())) {
+    // The window shows the reset values; the file keeps the old ones until the next save.
+    context_.messages().show(saveFailedMessage(context_.app().configPath));
+  }
   context_.modelReplaced();
 }
 
