@@ -205,6 +205,13 @@ class ChildProcess {
   rusage usage_{};
 };
 
+// The pid of a process that has ended and been reaped: a name a dead process left behind.
+inline pid_t endedPid() {
+  ChildProcess gone = ChildProcess::fork([] {});
+  gone.wait();
+  return gone.pid();
+}
+
 struct ProcessResult {
   int exitCode = -1;
   std::string out;
