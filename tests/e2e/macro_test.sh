@@ -31,14 +31,14 @@ menu_gone() { e2e_wait_for 3 bash -c '! xdotool search --onlyvisible --name "^хо
 menu_keys() {
   xdotool mousemove "$LIST_X" "$LIST_Y" click 3
   menu_wait
-  xdotool key --delay 120 "$@"
+  xdotool key --delay 30 "$@"
   menu_gone || e2e_fail "the menu stayed open after $*"
 }
 # Selects line N of the step list: the first line clicked, then N times Down.
 select_line() {
   xdotool mousemove "$LIST_X" "$LIST_Y" click 1
   if [ "$1" -gt 0 ]; then
-    xdotool key --delay 60 $(printf 'Down %.0s' $(seq "$1"))
+    xdotool key --delay 30 $(printf 'Down %.0s' $(seq "$1"))
   fi
 }
 # The menu's items, top to bottom: 1 Insert before, 2 Insert after, 3 Insert XY, 4 Insert CPI,
