@@ -87,7 +87,10 @@ e2e_start_display() {
   fi
   local fifo="$E2E_DIR/displayfd"
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" 2>"$E2E_DIR/xvfb.err" &
+  # -noreset: by default the server starts afresh whenever its last client leaves, and refuses
+  # connections meanwhile; with no pause between the steps, a start of the utility right after
+  # the end of the one before (and no other client) could come in that moment.
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fifo" 2>"$E2E_DIR/xvfb.err" &
   E2E_PIDS="$E2E_PIDS $!"
   local display
   read -r -t 10 display <"$fifo" || e2e_fail "Xvfb did not start"
