@@ -9,8 +9,6 @@
 #include <benchmark/benchmark.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -30,6 +28,7 @@
 #include "served_mouse.h"
 #include "sim_server.h"
 #include "sim_transport.h"
+#include "support/process.h"
 
 namespace {
 
@@ -137,28 +136,11 @@ void BM_KeyEventToCommandSocket(benchmark::State& state) {
 // Runs `args` for `seconds` with the environment plus `env`, then SIGTERM; its processor time.
 double idleCpuSeconds(const std::vector<std::string>& args, const std::vector<std::string>& env, int seconds,
                       int& exitCode) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    for (const std::string& e : env) {
-      ::putenv(const_cast<char*>(e.c_str()));
-    }
-    if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr)) {
-      ::_exit(126);
-    }
-    std::vector<char*> argv;
-    for (const std::string& a : args) {
-      argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
+  test::ChildProcess child(args[0], {args.begin() + 1, args.end()},
+                           {.env = env, .out = "/dev/null", .err = "/dev/null"});
   std::this_thread::sleep_for(std::chrono::seconds(seconds));
-  ::kill(pid, SIGTERM);
-  int status = 0;
-  rusage usage{};
-  ::wait4(pid, &status, 0, &usage);
-  exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  exitCode = child.stop(SIGTERM);
+  const rusage& usage = child.usage();
   const auto seconds_of = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
   return seconds_of(usage.ru_utime) + seconds_of(usage.ru_stime);
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/io/ini.h"
+#include "support/process.h"
 
 namespace {
 
@@ -55,22 +56,10 @@ class DeviceCliTest : public ::testing::Test {
 
   // Starts quillet-sim serve and waits until its socket is there.
   void startSim(const std::vector<std::string>& extra = {}) {
-    std::vector<std::string> args = {(kBin / "quillet-sim").string(), "serve", "--socket", socket, "--log",
-                                     logFile.string()};
+    std::vector<std::string> args = {"serve", "--socket", socket, "--log", logFile.string()};
     args.insert(args.end(), extra.begin(), extra.end());
-    sim = ::fork();
-    ASSERT_GE(sim, 0);
-    if (sim == 0) {
-      std::vector<char*> argv;
-      for (auto& a : args) {
-        argv.push_back(a.data());
-      }
-      argv.push_back(nullptr);
-      const std::string err = (dir / "sim.err").string();
-      freopen(err.c_str(), "w", stderr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
+    sim = quillet::test::ChildProcess(kBin / "quillet-sim", args, {.err = dir / "sim.err"});
+    ASSERT_TRUE(sim.started());
     // Readiness, not timing: the socket appears once the simulator listens.
     for (int i = 0; i < 500 && !fs::exists(socket); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -79,13 +68,10 @@ class DeviceCliTest : public ::testing::Test {
   }
 
   void stopSim() {
-    if (sim > 0) {
-      ::kill(sim, SIGTERM);
-      int status = 0;
-      ::waitpid(sim, &status, 0);
-      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "quillet-sim did not end cleanly";
+    if (sim.started()) {
+      EXPECT_TRUE(sim.stop(SIGTERM) == 0) << "quillet-sim did not end cleanly";
       EXPECT_FALSE(fs::exists(socket));
-      sim = -1;
+      sim = {};
     }
   }
 
@@ -121,7 +107,7 @@ class DeviceCliTest : public ::testing::Test {
   fs::path dir;
   std::string socket;
   fs::path logFile;
-  pid_t sim = -1;
+  quillet::test::ChildProcess sim;
 };
 
 TEST_F(DeviceCliTest, StatusFollowsTheSimulatedProfile) {

@@ -2,7 +2,6 @@
 // pressed on the simulator, the lines listen prints, the simulator's log and the settings file.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "core/io/ini.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -24,36 +24,16 @@ using quillet::test::readBytes;
 const fs::path kBin = QUILLET_BIN_DIR;
 constexpr auto kPatience = 10s;  // how long to wait for what must come; never a measure
 
+using quillet::test::ChildProcess;
+
 // Starts `args` with stdout and stderr into files and the environment plus `env`.
-pid_t spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const fs::path& out,
-            const fs::path& err) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    for (const std::string& e : env) {
-      ::putenv(const_cast<char*>(e.c_str()));
-    }
-    if (!std::freopen(out.c_str(), "w", stdout) || !std::freopen(err.c_str(), "w", stderr) ||
-        !std::freopen("/dev/null", "r", stdin)) {
-      ::_exit(126);
-    }
-    std::vector<char*> argv;
-    for (const std::string& a : args) {
-      argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  return pid;
+ChildProcess spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const fs::path& out,
+                   const fs::path& err) {
+  return ChildProcess(args[0], {args.begin() + 1, args.end()}, {.env = env, .in = "/dev/null", .out = out, .err = err});
 }
 
-// Signals `pid` and waits for it; its exit code, or -1 when it did not exit by itself.
-int endProcess(pid_t pid, int signal) {
-  ::kill(pid, signal);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+// Signals the child and waits for it; its exit code, or -1 when it did not exit by itself.
+int endProcess(ChildProcess& child, int signal) { return child.stop(signal); }
 
 // Waits until the file holds `text`.
 bool waitForText(const fs::path& file, const std::string& text) {
@@ -80,12 +60,12 @@ class ListenCliTest : public ::testing::Test {
     ASSERT_TRUE(quillet::ini::writeString(config, "Config3", "K1", "25"));
   }
   void TearDown() override {
-    for (const pid_t pid : {listen, second}) {
-      if (pid > 0) {
-        endProcess(pid, SIGKILL);
+    for (ChildProcess* child : {&listen, &second}) {
+      if (child->started()) {
+        endProcess(*child, SIGKILL);
       }
     }
-    if (sim > 0) {
+    if (sim.started()) {
       endProcess(sim, SIGTERM);
     }
   }
@@ -110,9 +90,9 @@ class ListenCliTest : public ::testing::Test {
   fs::path skins;
   fs::path config;
   std::string socket;
-  pid_t sim = -1;
-  pid_t listen = -1;
-  pid_t second = -1;  // a second listen on the same mouse
+  ChildProcess sim;
+  ChildProcess listen;
+  ChildProcess second;  // a second listen on the same mouse
 };
 
 TEST_F(ListenCliTest, ServesHoldConsumerAndProfileUntilTerminated) {
@@ -147,7 +127,6 @@ TEST_F(ListenCliTest, ServesHoldConsumerAndProfileUntilTerminated) {
   EXPECT_NE(at("SET 07 17 00 E9"), std::string::npos);
 
   EXPECT_EQ(endProcess(listen, SIGTERM), 0) << readBytes(dir / "listen.err");
-  listen = -1;
 }
 
 TEST_F(ListenCliTest, WaitsForAMouseThatComesLater) {
@@ -168,7 +147,6 @@ TEST_F(ListenCliTest, WaitsForAMouseThatComesLater) {
   ASSERT_TRUE(waitForText(dir / "listen.out", "hold pressed button 3\n")) << out();
 
   EXPECT_EQ(endProcess(listen, SIGINT), 0) << readBytes(dir / "listen.err");
-  listen = -1;
 }
 
 TEST_F(ListenCliTest, AReadErrorThatIsNoRemovalDoesNotEndTheServing) {
@@ -223,11 +201,9 @@ TEST_F(ListenCliTest, TwoListenersOnOneMouseServeEachPressOnce) {
   EXPECT_EQ(readBytes(dir / "second.out"), "");
 
   EXPECT_EQ(endProcess(listen, SIGTERM), 0);
-  listen = -1;
   send("click 7");
   ASSERT_TRUE(waitForText(dir / "second.out", "consumer 00E2 button 7\n")) << readBytes(dir / "second.err");
   EXPECT_EQ(endProcess(second, SIGTERM), 0);
-  second = -1;
   const std::string err = readBytes(dir / "second.err");
   EXPECT_EQ(err.find("serves this mouse's buttons"), err.rfind("serves this mouse's buttons")) << "said once";
   // One consumer report per click: four clicks, four reports.

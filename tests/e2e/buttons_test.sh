@@ -25,7 +25,7 @@ e2e_wait_popup MainMenuDlg || e2e_fail "the function list did not open"
 eval "$(xdotool getwindowgeometry --shell "$E2E_POPUP" | sed -n 's/^X=/mx=/p; s/^Y=/my=/p; s/^WIDTH=/mw=/p; s/^HEIGHT=/mh=/p')"
 xdotool mousemove $(( mx + mw / 2 )) $(( my + 13 * mh / 20 ))   # row 7: Advanced
 e2e_wait_popup SubMenuDlg || e2e_fail "hovering Advanced did not open its sub-menu"
-sleep 0.2
+e2e_screen_still || e2e_fail "the screen did not settle"
 e2e_screenshot function_list
 e2e_popup_row MainMenuDlg 10 3
 e2e_wait_for 3 bash -c '! xdotool search --onlyvisible --name "^MainMenuDlg$" >/dev/null' || e2e_fail "the list stayed open"
@@ -57,12 +57,13 @@ e2e_popup_row MainMenuDlg 4 1
 e2e_wait_for 3 e2e_ini_is "$CONFIG" Init CurConfig 1 || e2e_fail "picking profile 1 did not write CurConfig"
 e2e_click "$MAIN" 20
 e2e_wait_popup WarningDlg || e2e_fail "no warning before the only left click changes"
-sleep 0.2
+e2e_screen_still || e2e_fail "the screen did not settle"
 e2e_screenshot warning
 eval "$(xdotool getwindowgeometry --shell "$E2E_POPUP" | sed -n 's/^X=/wx=/p; s/^Y=/wy=/p')"
 xdotool mousemove $(( wx + 20 )) $(( wy + 20 ))
 xdotool key Escape
 e2e_wait_for 3 bash -c '! xdotool search --onlyvisible --name "^WarningDlg$" >/dev/null' || e2e_fail "Escape left the warning open"
+# A list that must not open: only time can show that it does not.
 sleep 0.3
 xdotool search --onlyvisible --name "^MainMenuDlg$" >/dev/null && e2e_fail "the list opened although the warning was cancelled"
 e2e_ini_is "$CONFIG" Config1 K0 1 || e2e_fail "button 1 lost its left click"

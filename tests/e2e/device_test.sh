@@ -41,7 +41,7 @@ e2e_screenshot apply
 sim profile 3 >/dev/null || e2e_fail "the simulator would not switch its profile"
 e2e_wait_for 5 grep -q "^CurConfig=3" "$E2E_SKINS/config/config.ini" ||
   e2e_fail "the window did not follow the mouse's profile"
-sleep 0.3
+e2e_screen_still || e2e_fail "the screen did not settle"
 e2e_screenshot profile3
 
 # Close: HostExit reaches the mouse and the process ends.

@@ -8,17 +8,26 @@
 #   e2e_start_tray                   trayer, and waits until it has a window
 #   e2e_copy_skins                   $E2E_SKINS: a copy of BIN_DIR/skins, its survey answered
 #   e2e_start_quillet [ARGS...]      quillet --skins $E2E_SKINS ARGS; sets $E2E_PID, $E2E_WID
+#   e2e_move_to_corner               moves $E2E_WID to the screen's top-left corner, waits until there
 #   e2e_region_center FILE KEY       "x y" of a BUTTONPOS region of a layout file
 #   e2e_click FILE KEY               moves to a region's centre in the window and clicks
-#   e2e_hover FILE KEY               moves there without clicking
+#   e2e_hover FILE KEY               moves there without clicking, for a screenshot of the hover
 #   e2e_tray_icon_center            "x y" of the utility's icon in the notification area
 #   e2e_screenshot NAME              $E2E_SHOTS/NAME.png of the whole screen
+#   e2e_screen_still                 true once two captures of the screen in a row are alike; the
+#                                    picture's sum is then in $E2E_SCREEN
+#   e2e_screen_differs SUM           true when the screen's picture is not the one of that sum
 #   e2e_wait_gone PID SECONDS        true once the process has ended
+#   e2e_app_windows                  how many windows of the utility are visible
+#   e2e_windows_above N / e2e_windows_at_most N  true when that many are visible
 #   e2e_wait_window_visible / e2e_wait_window_hidden SECONDS
 #   e2e_start_sim                    quillet-sim serve at $SOCKET, log $SIMLOG; QUILLET_SIM set
-#   e2e_wait_for SECONDS COMMAND...  true once COMMAND succeeds, polled every 0.1 s
+#   e2e_wait_for SECONDS COMMAND...  true once COMMAND succeeds, polled every 0.05 s
 #   e2e_wait_popup TITLE SECONDS     $E2E_POPUP: the visible window of that title
-#   e2e_popup_row TITLE ROWS ROW     clicks row ROW of the popup of ROWS equal rows
+#   e2e_wait_popup_gone TITLE SECONDS  true once no window of that title is visible
+#   e2e_has_focus WID                true when that window has the keyboard focus
+#   e2e_popup_row TITLE ROWS ROW     clicks row ROW of the popup of ROWS equal rows, waits until it
+#                                    has closed
 #   e2e_memory_matches_plan          the mouse's memory holds what quilletctl plan prints
 #   e2e_ini_is FILE SECTION KEY VALUE  true when the key of that section holds exactly VALUE
 # Failures call e2e_fail, which prints the utility's stderr and exits 1.
@@ -78,7 +87,10 @@ e2e_start_display() {
   fi
   local fifo="$E2E_DIR/displayfd"
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" 2>"$E2E_DIR/xvfb.err" &
+  # -noreset: by default the server starts afresh whenever its last client leaves, and refuses
+  # connections meanwhile; with no pause between the steps, a start of the utility right after
+  # the end of the one before (and no other client) could come in that moment.
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fifo" 2>"$E2E_DIR/xvfb.err" &
   E2E_PIDS="$E2E_PIDS $!"
   local display
   read -r -t 10 display <"$fifo" || e2e_fail "Xvfb did not start"
@@ -145,9 +157,18 @@ e2e_start_quillet() {
   E2E_PID=$!
   E2E_PIDS="$E2E_PIDS $E2E_PID"
   e2e_wait_window_visible 15 || e2e_fail "the window did not appear"
-  # The window is at the top-left corner, so that screen and window coordinates agree.
+  e2e_move_to_corner
+}
+
+e2e_window_at_corner() {
+  [ "$(xdotool getwindowgeometry --shell "$E2E_WID" 2>/dev/null | grep -cx -e X=0 -e Y=0)" = 2 ]
+}
+
+# The window at the top-left corner, so that screen and window coordinates agree. The utility
+# hears of the move before any input sent after it.
+e2e_move_to_corner() {
   xdotool windowmove "$E2E_WID" 0 0
-  sleep 0.3
+  e2e_wait_for 5 e2e_window_at_corner || e2e_fail "the window did not move to the corner"
 }
 
 # The centre of region KEY of [BUTTONPOS] in FILE (relative to the skin folder).
@@ -163,13 +184,18 @@ e2e_hover() {
   xy="$(e2e_region_center "$1" "$2")" || e2e_fail "no region $2 in $1"
   # shellcheck disable=SC2086
   xdotool mousemove --window "$E2E_WID" $xy
+  # The hover's picture is painted a frame later, and nothing outside the window tells when: a
+  # screenshot waits this long for it. (A click needs no such pause: see e2e_click.)
   sleep 0.2
 }
 
+# The X server hands the utility the move and the click in order, after all input sent before
+# them: no pause between them, nor after. What a click starts is waited for where it matters.
 e2e_click() {
-  e2e_hover "$1" "$2"
-  xdotool click 1
-  sleep 0.3
+  local xy
+  xy="$(e2e_region_center "$1" "$2")" || e2e_fail "no region $2 in $1"
+  # shellcheck disable=SC2086
+  xdotool mousemove --window "$E2E_WID" $xy click 1
 }
 
 # "x y" of the centre of the utility's icon in the notification area: the utility's own window
@@ -185,6 +211,28 @@ e2e_screenshot() {
   /usr/bin/import -window root "$E2E_SHOTS/$1.png"
 }
 
+# The pixels of the screen, as a sum (a PNG file also holds its time of writing).
+e2e_screen_sum() {
+  /usr/bin/import -window root rgb:- | md5sum
+}
+
+# A repaint under way has landed: two captures of the screen, 0.1 s apart, are alike.
+e2e_screen_still() {
+  local now _
+  E2E_SCREEN="$(e2e_screen_sum)"
+  for _ in $(seq 50); do
+    sleep 0.1
+    now="$(e2e_screen_sum)"
+    [ "$now" = "$E2E_SCREEN" ] && return 0
+    E2E_SCREEN="$now"
+  done
+  return 1
+}
+
+e2e_screen_differs() {
+  [ "$(e2e_screen_sum)" != "$1" ]
+}
+
 e2e_wait_gone() {
   local i
   for i in $(seq $(( ${2:-10} * 10 ))); do
@@ -196,6 +244,12 @@ e2e_wait_gone() {
   done
   return 1
 }
+
+e2e_app_windows() {
+  xdotool search --onlyvisible --class quillet 2>/dev/null | wc -l
+}
+e2e_windows_above() { [ "$(e2e_app_windows)" -gt "$1" ]; }
+e2e_windows_at_most() { [ "$(e2e_app_windows)" -le "$1" ]; }
 
 e2e_start_sim() {
   SOCKET="$E2E_DIR/sim.sock"
@@ -209,11 +263,11 @@ e2e_start_sim() {
 e2e_wait_for() {
   local seconds="$1" i
   shift
-  for i in $(seq $(( seconds * 10 ))); do
+  for i in $(seq $(( seconds * 20 ))); do
     if "$@"; then
       return 0
     fi
-    sleep 0.1
+    sleep 0.05
   done
   return 1
 }
@@ -227,14 +281,24 @@ e2e_wait_popup() {
   e2e_wait_for "${2:-5}" e2e_find_popup "$1"
 }
 
+e2e_popup_gone() {
+  ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1
+}
+
+e2e_wait_popup_gone() {
+  e2e_wait_for "${2:-5}" e2e_popup_gone "$1"
+}
+
+e2e_has_focus() {
+  [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]
+}
+
 e2e_popup_row() {
   e2e_wait_popup "$1" 5 || e2e_fail "no $1 window"
   local x y w h
   eval "$(xdotool getwindowgeometry --shell "$E2E_POPUP" | sed -n 's/^X=/x=/p; s/^Y=/y=/p; s/^WIDTH=/w=/p; s/^HEIGHT=/h=/p')"
-  xdotool mousemove $(( x + w / 2 )) $(( y + (2 * $3 - 1) * h / (2 * $2) ))
-  sleep 0.2
-  xdotool click 1
-  sleep 0.2
+  xdotool mousemove $(( x + w / 2 )) $(( y + (2 * $3 - 1) * h / (2 * $2) )) click 1
+  e2e_wait_popup_gone "$1" 5 || e2e_fail "the $1 window stayed open after a click on row $3"
 }
 
 # Every byte the plan of the saved settings writes must be in the mouse's memory, and every other

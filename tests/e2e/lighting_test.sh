@@ -23,7 +23,7 @@ grep -q "Please plug-in" "$E2E_DIR/quillet.err" && e2e_fail "the window did not 
 
 shot() {  # NAME: the page with the pointer over no region
   xdotool mousemove 1200 780
-  sleep 0.3
+  e2e_screen_still || e2e_fail "the screen did not settle"
   e2e_screenshot "$1"
 }
 
@@ -43,7 +43,8 @@ e2e_popup_row MainMenuDlg 4 3    # Comet tail
 # Colour 3 in the colour dialog, typed as HTML: levels 15 - (channel >> 4) = 13 5 0.
 e2e_click "$LIGHT" 2
 e2e_wait_popup "Select Color" 10 || e2e_fail "the colour dialog did not open"
-sleep 0.3
+# It takes the keyboard once the utility hears that it is on screen, a moment after.
+e2e_wait_for 5 e2e_has_focus "$E2E_POPUP" || e2e_fail "the colour dialog did not get the keyboard"
 xdotool mousemove --window "$E2E_POPUP" 20 20
 xdotool key alt+h
 xdotool key ctrl+a

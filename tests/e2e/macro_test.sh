@@ -27,22 +27,19 @@ read -r LIST_X LIST_Y < <(awk -F'[=,]' '/^\[/ { s = $0; next } s == "[MACRODISPL
 menu_wait() { e2e_wait_popup "宏编辑" 5 || e2e_fail "the step list's menu did not open"; }
 menu_gone() { e2e_wait_for 3 bash -c '! xdotool search --onlyvisible --name "^宏编辑$" >/dev/null'; }
 # Opens the step list's menu over its first line and walks it with the keyboard: the keys given.
+# Keys and clicks reach the utility in the order they are sent: no pause between them.
 menu_keys() {
   xdotool mousemove "$LIST_X" "$LIST_Y" click 3
   menu_wait
-  sleep 0.2
-  xdotool key --delay 120 "$@"
+  xdotool key --delay 30 "$@"
   menu_gone || e2e_fail "the menu stayed open after $*"
-  sleep 0.2
 }
 # Selects line N of the step list: the first line clicked, then N times Down.
 select_line() {
   xdotool mousemove "$LIST_X" "$LIST_Y" click 1
-  sleep 0.1
   if [ "$1" -gt 0 ]; then
-    xdotool key --delay 60 $(printf 'Down %.0s' $(seq "$1"))
+    xdotool key --delay 30 $(printf 'Down %.0s' $(seq "$1"))
   fi
-  sleep 0.1
 }
 # The menu's items, top to bottom: 1 Insert before, 2 Insert after, 3 Insert XY, 4 Insert CPI,
 # 5 Insert LED, 6 Insert [delay], 7 Change parameters, 8 Modifiy delay, 9 Delete option.
@@ -50,10 +47,8 @@ down() { printf 'Down %.0s' $(seq "$1"); }
 
 e2e_click "$MAIN" 8
 e2e_click "$MAC" 6        # New macro: its name is edited at once
-sleep 0.3
 xdotool type --delay 50 Combo
 xdotool key Return
-sleep 0.3
 
 menu_keys $(down 2) Right Right Return          # after → left button → ↓
 menu_keys $(down 2) Right Right Down Return     # after → left button → ↑
@@ -62,29 +57,26 @@ menu_keys $(down 2) Right Right Down Return
 for line in 0 2; do                             # the first press and release become A
   select_line "$line"
   menu_keys $(down 7) Return
-  sleep 0.2
   xdotool type --delay 50 A
   xdotool key Return
-  sleep 0.3
 done
 select_line 2
 menu_keys $(down 6) Return                      # a pause step after the release of A
 select_line 5
 menu_keys $(down 8) Return                      # its delay
-sleep 0.2
 xdotool type --delay 50 300
 xdotool key Return
-sleep 0.3
 select_line 3
 e2e_screenshot macro_open
 xdotool mousemove "$LIST_X" "$LIST_Y" click 3
 menu_wait
-sleep 0.2
+windows="$(e2e_app_windows)"
 xdotool key Down Down Right
-sleep 0.4
+e2e_wait_for 5 e2e_windows_above "$windows" || e2e_fail "Right did not open the sub-menu"
+e2e_screen_still || e2e_fail "the screen did not settle"
 e2e_screenshot macro_menu
 xdotool key Escape Escape
-sleep 0.3
+menu_gone || e2e_fail "Escape left the menu open"
 
 # Leaving the page saves the macro into its group: the ninth of Office.
 e2e_click "$MAIN" 6

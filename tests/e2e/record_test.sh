@@ -41,11 +41,9 @@ WATCH_WID="$(xdotool search --onlyvisible --name '^KeyWatch$' | head -n1)"
 
 # A new macro on the macro page, named in place.
 e2e_click "$MAIN" 8
-e2e_click "$MAC" 6
-sleep 0.3
+e2e_click "$MAC" 6        # its name is edited at once
 xdotool type --delay 50 Rec
 xdotool key Return
-sleep 0.3
 
 # Another program holds the keyboard: the recording does not start, and the utility says why.
 "$TOOLS/x_key_watch" --grab >"$E2E_DIR/grabber.txt" 2>"$E2E_DIR/grabber.err" &
@@ -65,14 +63,15 @@ e2e_click "$MAC" 5        # record
 # The tray icon's menu, opened and closed while recording, takes the keyboard while it is open;
 # it must come back to the recording.
 icon="$(e2e_tray_icon_center)" || e2e_fail "no icon in the notification area"
+windows="$(e2e_app_windows)"
 # shellcheck disable=SC2086
 xdotool mousemove $icon click 3
-sleep 0.5
+e2e_wait_for 5 e2e_windows_above "$windows" || e2e_fail "the tray icon's menu did not open"
+e2e_screen_still || e2e_fail "the screen did not settle"
 e2e_screenshot record_tray_menu
 xdotool mousemove 640 720 click 1
-sleep 0.3
+e2e_wait_for 5 e2e_windows_at_most "$windows" || e2e_fail "the tray icon's menu did not close"
 xdotool windowfocus --sync "$WATCH_WID" 2>/dev/null || true
-sleep 0.3
 # X key codes (evdev + 8): a 38, b 56, Return 36, Escape 9, Shift_L 50, Shift_R 62, F13 191, KP_1 87.
 "$TOOLS/xtest_keys" down:38 sleep:300 up:38 sleep:120 \
   down:56 sleep:1000 up:56 sleep:120 \
@@ -81,7 +80,7 @@ sleep 0.3
   down:50 sleep:60 down:62 sleep:60 up:62 sleep:60 up:50 sleep:120 \
   down:191 sleep:40 up:191 sleep:120 \
   down:87 sleep:40 up:87 || e2e_fail "XTEST refused the keys"
-sleep 0.3
+e2e_screen_still || e2e_fail "the screen did not settle"
 e2e_screenshot record_recording
 e2e_click "$MAC" 5        # stop
 e2e_click "$MAIN" 6       # leaving the page saves the macro
@@ -122,7 +121,6 @@ awk 'NR == FNR { want[FNR] = $0; n = FNR; next }
 # Nothing reached the second program while recording; afterwards its keys are its own again.
 [ ! -s "$E2E_DIR/watch.txt" ] || e2e_fail "the second program received keys while recording: $(cat "$E2E_DIR/watch.txt")"
 xdotool windowfocus --sync "$WATCH_WID" 2>/dev/null || true
-sleep 0.2
 "$TOOLS/xtest_keys" tap:38 || e2e_fail "XTEST refused the key"
 e2e_wait_for 5 grep -q '^press 38$' "$E2E_DIR/watch.txt" || e2e_fail "the keyboard was not given back after the recording"
 echo "PASS"

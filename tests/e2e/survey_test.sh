@@ -33,14 +33,12 @@ start_with_form() {
   done
   [ -n "$E2E_WID" ] || e2e_fail "the survey form did not appear"
   [ -z "$(e2e_find_window)" ] || e2e_fail "the main window appeared before the survey was answered"
-  xdotool windowmove "$E2E_WID" 0 0
-  sleep 0.3
+  e2e_move_to_corner
 }
 
 answer() {  # REGION TEXT: clicks the field (its hint goes) and types the answer
   e2e_click "$LOGIN" "$1"
   xdotool type --delay 40 "$2"
-  sleep 0.2
 }
 
 # ---- the survey service ----
@@ -64,7 +62,6 @@ answer 2 "Germany"
 # A slip mended with Delete, as the X server sends it (its text is "\x7f"): the filter lets it pass.
 answer 3 "Jxo"
 xdotool key Left Left Delete
-sleep 0.2
 answer 4 "27"
 answer 5 "jo_s"
 answer 6 "jo.smith@mail.com"

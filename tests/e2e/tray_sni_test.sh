@@ -48,8 +48,7 @@ e2e_wait_window_hidden 5 || e2e_fail "--tray showed the window"
 
 activate
 e2e_wait_window_visible 5 || e2e_fail "Activate on the icon did not bring the window back"
-xdotool windowmove "$E2E_WID" 0 0
-sleep 0.3
+e2e_move_to_corner
 
 # ---- the window's own minimise hides it there, and a click brings it back again ----
 e2e_click "$MAIN" 0
@@ -57,8 +56,7 @@ e2e_wait_window_hidden 5 || e2e_fail "minimise did not hide the window to the St
 [ "$(grep -c '^item ' "$WATCHLOG")" -eq 1 ] || e2e_fail "the icon registered more than once"
 activate
 e2e_wait_window_visible 5 || e2e_fail "Activate did not bring the minimised window back"
-xdotool windowmove "$E2E_WID" 0 0
-sleep 0.3
+e2e_move_to_corner
 
 # ---- Close: the process ends and the icon goes ----
 service="$(item_service)"

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +23,7 @@
 #include "core/macro/macro_library.h"
 #include "core/settings/profile_settings.h"
 #include "macro/macro_test_support.h"
+#include "support/process.h"
 
 namespace quillet {
 namespace {
@@ -519,11 +519,7 @@ TEST_F(LibraryTest, ARestoreThatCannotCopyEverythingLeavesTheLibrary) {
   // Once the factory set can be read, the restore swaps it in and leaves nothing beside it; a
   // staged copy that a killed restore left is removed on the way.
   fs::remove(folders.resetFolder / "zz.dat");
-  const pid_t gone = ::fork();
-  if (gone == 0) {
-    ::_exit(0);
-  }
-  ::waitpid(gone, nullptr, 0);
+  const pid_t gone = test::endedPid();
   const fs::path leftover = folders.macroFolder.parent_path() / (".macro.tmp" + std::to_string(gone) + "-0");
   test::writeText(leftover / "Half.dat", "half");
   messages.texts.clear();
@@ -538,12 +534,8 @@ TEST_F(LibraryTest, TheNextStartRemovesTheCopyOfARestoreThatWasKilled) {
   // The hidden copy a restore stages beside the library, left by a process that is gone; the
   // copy of one still running (this one's parent) is left to it.
   makeLibrary({"A"});
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::_exit(0);
-  }
+  const pid_t child = test::endedPid();
   ASSERT_GT(child, 0);
-  ::waitpid(child, nullptr, 0);
   const fs::path parent = folders.macroFolder.parent_path();
   const fs::path dead = parent / (".macro.tmp" + std::to_string(child) + "-0");
   const fs::path alive = parent / (".macro.tmp" + std::to_string(::getppid()) + "-1");

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +11,7 @@
 
 #include "core/io/file_io.h"
 #include "core/io/ini.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 
 namespace quillet {
@@ -29,16 +29,6 @@ std::vector<std::string> entries(const fs::path& folder) {
   }
   std::sort(names.begin(), names.end());
   return names;
-}
-
-// The pid of a process that has ended and been reaped.
-pid_t deadPid() {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::_exit(0);
-  }
-  ::waitpid(pid, nullptr, 0);
-  return pid;
 }
 
 TEST(AtomicWrite, ReadOnlyFilesAreRefusedAndKeptWhateverTheUser) {
@@ -109,9 +99,9 @@ TEST(AtomicWrite, NewFilesGetTheUmasksModeAndNoNameIsLeft) {
 
 TEST(AtomicWrite, TheNextWriteRemovesTemporariesOfWritersThatAreGone) {
   TempDir dir;
-  const std::string dead = ".config.ini.tmp" + std::to_string(deadPid()) + "-3";
+  const std::string dead = ".config.ini.tmp" + std::to_string(test::endedPid()) + "-3";
   const std::string alive = ".config.ini.tmp" + std::to_string(::getppid()) + "-0";  // our parent lives on
-  const std::string deadOtherFile = ".Office.dat.tmp" + std::to_string(deadPid()) + "-12";
+  const std::string deadOtherFile = ".Office.dat.tmp" + std::to_string(test::endedPid()) + "-12";
   for (const std::string& name : {dead, alive, deadOtherFile, std::string(".notes.tmp"), std::string("x.tmp1-2")}) {
     writeBytes(dir / name, "half a file");
   }

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -18,6 +17,7 @@
 #include "core/macro/group_list.h"
 #include "core/macro/macro_file.h"
 #include "core/settings/settings_file.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 
 namespace quillet {
@@ -130,17 +130,16 @@ TEST(SaveKill, EveryFileIsTheOldOrTheNewOneWhereverTheWriterDies) {
   int leftovers = 0;
   for (int kill = 0; kill < kKills; ++kill) {
     SCOPED_TRACE(testing::Message() << "seed " << kSeed << ", kill " << kill);
-    const pid_t writer = ::fork();
-    ASSERT_GE(writer, 0);
-    if (writer == 0) {
+    // A copy of this process that saves without end, so that the kill falls inside a save.
+    test::ChildProcess writer = test::ChildProcess::fork([&] {
       for (;;) {
         save(app, macroFolder, b);
         save(app, macroFolder, a);
       }
-    }
+    });
+    ASSERT_TRUE(writer.started());
     std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
-    ::kill(writer, SIGKILL);
-    ::waitpid(writer, nullptr, 0);
+    writer.stop(SIGKILL);
 
     const Snapshot now = take(app, macroFolder);
     ASSERT_TRUE(configs.count(now.config)) << "config.ini is neither the old nor the new one";

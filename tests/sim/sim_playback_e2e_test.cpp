@@ -4,8 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <filesystem>
@@ -34,19 +32,10 @@ class SimPlaybackE2e : public ::testing::Test {
   void SetUp() override {
     socket = (dir / "mouse.sock").string();
     logFile = dir / "sim.log";
-    const std::string exe = (fs::path(QUILLET_BIN_DIR) / "quillet-sim").string();
-    std::vector<std::string> args = {exe, "serve", "--socket", socket, "--log", logFile.string()};
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-      argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    const std::string err = (dir / "sim.err").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ASSERT_EQ(posix_spawn(&sim, exe.c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const fs::path err = dir / "sim.err";
+    sim = test::ChildProcess(test::buildProgram("quillet-sim"),
+                             {"serve", "--socket", socket, "--log", logFile.string()}, {.err = err});
+    ASSERT_EQ(sim.error(), 0);
     for (int i = 0; i < 500 && !fs::exists(socket); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -54,11 +43,8 @@ class SimPlaybackE2e : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (sim > 0) {
-      ::kill(sim, SIGTERM);
-      int status = 0;
-      ::waitpid(sim, &status, 0);
-      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    if (sim.started()) {
+      EXPECT_EQ(sim.stop(SIGTERM), 0);
     }
   }
 
@@ -88,7 +74,7 @@ class SimPlaybackE2e : public ::testing::Test {
   test::TempDir dir;
   std::string socket;
   fs::path logFile;
-  pid_t sim = -1;
+  test::ChildProcess sim;
 };
 
 TEST_F(SimPlaybackE2e, AMacroWrittenThroughTheProtocolPlaysStepForStep) {
