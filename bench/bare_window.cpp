@@ -6,7 +6,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QWidget>
-
 #include <chrono>
 
 namespace {

@@ -110,14 +110,16 @@ std::optional<Sample> measure(const std::vector<std::string>& argv) {
     stop(pid);
     return std::nullopt;
   }
-  const Clock::time_point painted{std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(std::stoll(text)))};
+  const Clock::time_point painted{
+      std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(std::stoll(text)))};
   std::this_thread::sleep_for(std::chrono::seconds(1));
   const std::optional<long> kib = residentKiB(pid);
   stop(pid);
   if (!kib) {
     return std::nullopt;
   }
-  return Sample{std::chrono::duration<double, std::milli>(painted - before).count(), static_cast<double>(*kib) / 1024.0};
+  return Sample{std::chrono::duration<double, std::milli>(painted - before).count(),
+                static_cast<double>(*kib) / 1024.0};
 }
 
 double median(std::vector<double> v) {
@@ -202,7 +204,8 @@ int main(int argc, char** argv) {
     qRss.push_back(q->residentMiB);
     bStart.push_back(b->startupMs);
     bRss.push_back(b->residentMiB);
-    std::printf("%-4d %14.1f %14.1f %14.1f %14.1f\n", i + 1, q->startupMs, q->residentMiB, b->startupMs, b->residentMiB);
+    std::printf("%-4d %14.1f %14.1f %14.1f %14.1f\n", i + 1, q->startupMs, q->residentMiB, b->startupMs,
+                b->residentMiB);
   }
   int status = 1;
   if (!qStart.empty()) {

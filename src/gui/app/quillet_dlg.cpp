@@ -46,7 +46,8 @@ void markFirstPaint() {
   if (!ok || fd < 0) {
     return;
   }
-  const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch());
+  const auto now =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch());
   QFile out;
   if (out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
     out.write(QByteArray::number(static_cast<qint64>(now.count())) + '\n');
@@ -89,6 +90,11 @@ CQuilletDlg::CQuilletDlg(MessageService& messages, std::unique_ptr<DeviceSession
   macroPage_ = macro.get();
   pages_[pageNumber(Page::Macro)] = std::move(macro);
   pages_[pageNumber(Page::Lighting)] = std::make_unique<LightingPage>(*this);
+  // One picture per turn of the event loop, so that input is never kept waiting behind a queue.
+  aheadTimer_ = new QTimer(this);
+  aheadTimer_->setSingleShot(true);
+  aheadTimer_->setInterval(0);
+  connect(aheadTimer_, &QTimer::timeout, this, &CQuilletDlg::decodeAhead);
   connect(&tray_, &TrayIcon::showWindowRequested, this, &CQuilletDlg::restoreFromTray);
   connect(&tray_, &TrayIcon::exitRequested, this, &CQuilletDlg::onClose);
   connect(&tray_, &TrayIcon::aboutRequested, this, &CQuilletDlg::showAbout);
@@ -149,7 +155,8 @@ void CQuilletDlg::initDialog(const AppFolders& folders, bool startHidden) {
     return;
   }
 
-  // The pictures (decoded once for this skin) and the window's shape.
+  // The skin's pictures and the window's shape: only the mask is decoded now, the rest when
+  // something is first drawn from it.
   pictures_.load(app_.skinFolder);
   applyWindowShape();
 
@@ -247,6 +254,37 @@ void CQuilletDlg::applyWindowShape() {
   macroRegion_ = regionOf(shapes.macroPage);
   advancedRegion_ = regionOf(shapes.advancedPage);
   setMask(windowRegion_);
+  // The shape is taken: the mask picture is not drawn, and its size stays known.
+  pictures_.release(Picture::MainMask);
+}
+
+void CQuilletDlg::expectPage(std::uint8_t page) {
+  std::vector<Picture> next{pagePicture(page, PageState::Normal), pagePicture(page, PageState::Down),
+                            pagePicture(page, PageState::Over)};
+  if (page == pageNumber(Page::Lighting)) {
+    next.push_back(Picture::LightingBlank);
+  }
+  if (page == pageNumber(Page::Lighting) || page == pageNumber(Page::Advanced)) {
+    next.push_back(Picture::Knob);
+  }
+  // Ahead of what was queued before: the page the pointer is on its way to comes first.
+  ahead_.insert(ahead_.begin(), next.begin(), next.end());
+  aheadTimer_->start();
+}
+
+void CQuilletDlg::decodeAhead() {
+  const qreal ratio = devicePixelRatioF();
+  while (!ahead_.empty()) {
+    const Picture id = ahead_.front();
+    ahead_.erase(ahead_.begin());
+    if (!pictures_.ready(id, ratio)) {
+      pictures_.picture(id, ratio);
+      break;
+    }
+  }
+  if (!ahead_.empty()) {
+    aheadTimer_->start();
+  }
 }
 
 QRegion CQuilletDlg::pageRegion(RepaintArea area) const {
@@ -274,14 +312,20 @@ RenderInput CQuilletDlg::renderInput() const {
   return input;
 }
 
-const QImage& CQuilletDlg::compose() {
-  composeWindow(composition_, pictures_, renderInput());
+const QImage& CQuilletDlg::compose() { return compose(devicePixelRatioF()); }
+
+const QImage& CQuilletDlg::compose(qreal ratio) {
+  RenderInput input = renderInput();
+  input.ratio = ratio;
+  composeWindow(composition_, pictures_, input);
   return composition_;
 }
 
 void CQuilletDlg::paintEvent(QPaintEvent* event) {
   if (++paints_ == 1) {
     markFirstPaint();
+    // The first paint decoded what it drew; the shown page's other pictures follow when idle.
+    expectPage(app_.currentPage);
   }
   QPainter painter(this);
   if (isMinimized()) {
@@ -300,7 +344,10 @@ void CQuilletDlg::paintEvent(QPaintEvent* event) {
     }
     painter.setClipRegion(mask() & area);
   }
-  painter.drawImage(area.topLeft(), composition_, area);
+  // The composition is in device pixels: the source rectangle is the area at its ratio.
+  const qreal s = composition_.devicePixelRatio();
+  painter.drawImage(QPointF(area.topLeft()), composition_,
+                    QRectF(area.x() * s, area.y() * s, area.width() * s, area.height() * s));
 }
 
 void CQuilletDlg::showEvent(QShowEvent* event) {
@@ -317,6 +364,14 @@ void CQuilletDlg::trackPointer(QPoint pos) {
   const HoverIndexes now = hoverAt(layouts_, app_.currentPage, pos.x(), pos.y());
   if (now == hover_) {
     return;
+  }
+  // The pointer on another page's tab: that page's pictures are decoded while it hovers, so that
+  // the click paints the page at once.
+  if (now.main != hover_.main && now.main >= frame_region::kFirstTab && now.main <= frame_region::kLastTab) {
+    const auto tabPage = static_cast<std::uint8_t>(now.main - frame_region::kFirstTab);
+    if (tabPage != app_.currentPage) {
+      expectPage(tabPage);
+    }
   }
   hover_ = now;
   lastHoverRepaint_ = pageRegion(hoverRepaintArea(app_.currentPage));
@@ -602,8 +657,21 @@ void CQuilletDlg::switchPage(std::uint8_t page) {
   app_.currentPage = page;
   // The hover of the main layout covers the main page's own regions only there.
   hover_.main = kNoRegion;
+  // The page left is no longer drawn: its pictures are let go (hovering its tab brings them back).
+  const auto drawnOnlyThere = [left](Picture id) {
+    return id == pagePicture(left, PageState::Normal) || id == pagePicture(left, PageState::Over) ||
+           id == pagePicture(left, PageState::Down) ||
+           (id == Picture::LightingBlank && left == pageNumber(Page::Lighting));
+  };
+  for (std::size_t i = 0; i < kPictureCount; ++i) {
+    if (drawnOnlyThere(static_cast<Picture>(i))) {
+      pictures_.release(static_cast<Picture>(i));
+    }
+  }
+  std::erase_if(ahead_, drawnOnlyThere);
   // Every page is static: it repaints when something it shows changes, never on a timer.
   pages_[page]->enter();
+  expectPage(page);
   // The macro page's controls and list come with the macro page.
   update();
 }

@@ -34,10 +34,12 @@ struct RenderInput {
   bool recording = false;                   // a macro is being recorded
   std::optional<std::uint8_t> playMode;     // the selected macro's play-mode byte, if one is selected
   std::optional<ApplyProgressView> applyProgress;  // while a download runs
+  qreal ratio = 1.0;                               // the device pixel ratio to compose at
 };
 
-// Composes the current page into `target`, which is made the size of the pictures (the mask's
-// size) when it is not.
+// Composes the current page into `target`: the size of the pictures (the mask's size) in logical
+// pixels, at the input's device pixel ratio, drawn from the pictures for that ratio. Layout
+// coordinates stay logical throughout; only the pixels get denser.
 void composeWindow(QImage& target, const SkinPictures& pictures, const RenderInput& input);
 
 // A label's colour as the skin's colour reference (red in the low byte).
