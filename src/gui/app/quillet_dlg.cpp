@@ -334,20 +334,20 @@ void CQuilletDlg::paintEvent(QPaintEvent* event) {
     painter.drawImage(QPoint((width() - icon.width()) / 2, (height() - icon.height()) / 2), icon);
     return;
   }
-  compose();
-  // The one copy of the composition to the window, limited to what needs repainting.
+  // Drawn straight into the backing store, which Qt shows in one copy; Qt clips the painter to
+  // what needs repainting.
   const QRect area = event->rect();
   if (clearOutsideShape_ && !mask().isEmpty()) {
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     for (const QRect& r : QRegion(area).subtracted(mask())) {
       painter.fillRect(r, Qt::transparent);
     }
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setClipRegion(mask() & area);
   }
-  // The composition is in device pixels: the source rectangle is the area at its ratio.
-  const qreal s = composition_.devicePixelRatio();
-  painter.drawImage(QPointF(area.topLeft()), composition_,
-                    QRectF(area.x() * s, area.y() * s, area.width() * s, area.height() * s));
+  RenderInput input = renderInput();
+  input.ratio = devicePixelRatioF();
+  paintWindow(painter, pictures_, input);
 }
 
 void CQuilletDlg::showEvent(QShowEvent* event) {

@@ -115,7 +115,8 @@ class CQuilletDlg : public QWidget, public PageContext {
   MacroPage& macroPage() const { return *macroPage_; }
   // What the last hover change asked to repaint.
   const QRegion& lastHoverRepaint() const { return lastHoverRepaint_; }
-  // Composes the window as the next paint would: at the window's device pixel ratio, or at `ratio`.
+  // Composes the window into an image as the next paint draws it: at the window's device pixel
+  // ratio, or at `ratio`.
   const QImage& compose();
   const QImage& compose(qreal ratio);
   // How many times the window has painted.

@@ -2,9 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
-
 #include <algorithm>
-#include <cstring>
 
 #include "core/macro/macro_record.h"
 #include "core/skin/lighting_rules.h"
@@ -28,9 +26,9 @@ QRect qrectOf(const SkinButton& b) { return QRect(b.x, b.y, b.width, b.height); 
 
 class Composer {
  public:
-  // Draws on `target` (device pixel ratio `ratio`) from page `page`'s pictures at that ratio.
-  Composer(QImage& target, const SkinPictures& pictures, std::uint8_t page, qreal ratio, const QFont& font)
-      : pictures_(pictures), page_(page), ratio_(ratio), painter_(&target), metrics_(font) {
+  // Draws with `painter` (on a device of ratio `ratio`) from page `page`'s pictures at that ratio.
+  Composer(QPainter& painter, const SkinPictures& pictures, std::uint8_t page, qreal ratio, const QFont& font)
+      : pictures_(pictures), page_(page), ratio_(ratio), painter_(painter), metrics_(font) {
     painter_.setFont(font);
   }
 
@@ -81,7 +79,7 @@ class Composer {
   const SkinPictures& pictures_;
   std::uint8_t page_;
   qreal ratio_;
-  QPainter painter_;
+  QPainter& painter_;
   QFontMetrics metrics_;
 };
 
@@ -230,24 +228,28 @@ void labels(Composer& c, const SkinLayouts& layouts, const RenderInput& in) {
 
 void composeWindow(QImage& target, const SkinPictures& pictures, const RenderInput& in) {
   const qreal ratio = in.ratio > 1.0 ? in.ratio : 1.0;
-  const QSize size = pictures.size();
-  const QSize pixels = devicePixels(size, ratio);
+  const QSize pixels = devicePixels(pictures.size(), ratio);
   if (target.size() != pixels || target.format() != QImage::Format_RGB32) {
     target = QImage(pixels, QImage::Format_RGB32);
   }
   target.setDevicePixelRatio(ratio);
-  // The idle picture is the composition's ground; copied, not shared, so that drawing on it
-  // never detaches or changes the kept picture. A skin without 2× pictures is drawn from its
-  // 1× ones, scaled up.
+  QPainter painter(&target);
+  paintWindow(painter, pictures, in);
+}
+
+void paintWindow(QPainter& painter, const SkinPictures& pictures, const RenderInput& in) {
+  const qreal ratio = in.ratio > 1.0 ? in.ratio : 1.0;
+  const QSize size = pictures.size();
+  painter.save();
+  // The idle picture is the ground; a skin without 2× pictures is drawn from its 1× ones,
+  // scaled up.
   const QImage& ground = pictures.picture(pagePicture(in.app.currentPage, PageState::Normal), ratio);
-  if (ground.size() == pixels && ground.format() == QImage::Format_RGB32) {
-    std::memcpy(target.bits(), ground.constBits(), static_cast<std::size_t>(target.sizeInBytes()));
-  } else if (!ground.isNull() && ground.deviceIndependentSize().toSize() == size) {
-    QPainter(&target).drawImage(QRectF(QPointF(0, 0), QSizeF(size)), ground);
+  if (!ground.isNull() && ground.deviceIndependentSize().toSize() == size) {
+    painter.drawImage(QRectF(QPointF(0, 0), QSizeF(size)), ground);
   } else {
-    target.fill(Qt::black);
+    painter.fillRect(QRect(QPoint(0, 0), size), Qt::black);
   }
-  Composer c(target, pictures, in.app.currentPage, ratio, in.font);
+  Composer c(painter, pictures, in.app.currentPage, ratio, in.font);
   const SkinLayouts& layouts = in.layouts;
   switch (static_cast<Page>(in.app.currentPage)) {
     case Page::Main:
@@ -276,6 +278,7 @@ void composeWindow(QImage& target, const SkinPictures& pictures, const RenderInp
   }
   commonFrame(c, layouts, in);
   labels(c, layouts, in);
+  painter.restore();
 }
 
 }  // namespace quillet
