@@ -69,3 +69,16 @@ for lang in en cn; do  # the README keeps the four English pages and the Chinese
 done
 e2e_click INI_CN/skin_main.ini 5
 ls -l "$out"
+
+# The buttons page at a screen scale of 2, drawn from the skin's 2× pictures, on a screen that
+# holds the window at twice its size; full size, so that the sharpness shows.
+kill "$E2E_PID"
+e2e_wait_gone "$E2E_PID" 10 || e2e_fail "the utility did not end"
+rm -f "$E2E_DIR/displayfd"
+E2E_SCREEN=2560x1600x24 e2e_start_display
+QT_SCALE_FACTOR=2 e2e_start_quillet
+read -r hx hy < <(e2e_region_center INI_EN/skin_main_en.ini 21)
+xdotool mousemove --window "$E2E_WID" $(( hx * 2 )) $(( hy * 2 ))  # X sees device pixels
+sleep 0.3
+shoot main_en_scale2 2000
+ls -l "$out/main_en_scale2.png"

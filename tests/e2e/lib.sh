@@ -4,7 +4,8 @@
 #   source tests/e2e/lib.sh
 #   e2e_init BIN_DIR                 scratch folder, private XDG_RUNTIME_DIR and desktop settings
 #                                    ($E2E_GSETTINGS), no mouse, cleanup on exit
-#   e2e_start_display                Xvfb on a free display (exits 77 when Xvfb is missing)
+#   e2e_start_display                Xvfb on a free display (exits 77 when Xvfb is missing), of
+#                                    size $E2E_SCREEN (1280x800x24 unless set)
 #   e2e_start_tray                   trayer, and waits until it has a window
 #   e2e_copy_skins                   $E2E_SKINS: a copy of BIN_DIR/skins, its survey answered
 #   e2e_start_quillet [ARGS...]      quillet --skins $E2E_SKINS ARGS; sets $E2E_PID, $E2E_WID
@@ -90,7 +91,7 @@ e2e_start_display() {
   # -noreset: by default the server starts afresh whenever its last client leaves, and refuses
   # connections meanwhile; with no pause between the steps, a start of the utility right after
   # the end of the one before (and no other client) could come in that moment.
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fifo" 2>"$E2E_DIR/xvfb.err" &
+  Xvfb -displayfd 3 -screen 0 "${E2E_SCREEN:-1280x800x24}" -nolisten tcp -noreset 3>"$fifo" 2>"$E2E_DIR/xvfb.err" &
   E2E_PIDS="$E2E_PIDS $!"
   local display
   read -r -t 10 display <"$fifo" || e2e_fail "Xvfb did not start"

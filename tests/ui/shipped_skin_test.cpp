@@ -214,6 +214,20 @@ TEST_F(ShippedSkin, EveryPictureExistsWithItsWindowsSize) {
       EXPECT_EQ(img.size(), m.size()) << name;
     }
   }
+  // Beside every picture but the masks, its twin for dense screens at exactly twice the size.
+  for (const char* name :
+       {"main_normal.jpg",   "main_over.jpg",      "main_down.jpg",    "advanced_normal.jpg", "advanced_over.jpg",
+        "advanced_down.jpg", "mac_normal.jpg",     "mac_over.jpg",     "mac_down.jpg",        "led_normal.jpg",
+        "led_over.jpg",      "led_down.jpg",       "led_null.jpg",     "moveRect.png",        "menu_normal.jpg",
+        "menu_over.jpg",     "menu_down.jpg",      "menu1_normal.jpg", "menu1_over.jpg",      "menu1_down.jpg",
+        "more_normal.jpg",   "warning_normal.jpg", "warning_over.jpg", "Login_normal.jpg",    "Login_over.jpg",
+        "Login_down.jpg"}) {
+    const std::string file(name);
+    const std::string twice = file.substr(0, file.rfind('.')) + "@2x" + file.substr(file.rfind('.'));
+    const QImage img = picture(twice);
+    ASSERT_FALSE(img.isNull()) << twice;
+    EXPECT_EQ(img.size(), picture(file).size() * 2) << twice;
+  }
   // The knob is the 14 × 14 area at (3, 2): opaque in its middle, clear around it.
   const QImage knob = picture("moveRect.png");
   ASSERT_FALSE(knob.isNull());

@@ -3,7 +3,10 @@
 //   skingen --skins SOURCE_SKINS --out PICTURE_FOLDER [--preview PREVIEW_FOLDER]
 //   skingen --arrow FILE
 //
-// The English layout files give the rectangles (both languages share the pictures); --preview
+// Every picture but the masks is drawn twice: at the layout's size and, under the same name with
+// "@2x" before the extension, at twice that size for screens of a device pixel ratio above 1 (a
+// mask only shapes the window, in the layout's pixels). The English layout files give the
+// rectangles (both languages share the pictures); --preview
 // also writes preview_*.png, the pages composed with the labels of both languages, for checking
 // a change by eye. --arrow writes the combo box's arrow, which the program carries as a
 // resource. Exit status 0 on success, 1 when a layout is missing or a picture cannot be
@@ -33,8 +36,14 @@ int usage() {
 
 struct Picture {
   const char* name;
-  std::function<QImage()> draw;
+  std::function<QImage(int scale)> draw;
 };
+
+// "main_normal.jpg" -> "main_normal@2x.jpg".
+QString doubleName(const QString& name) {
+  const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+  return name.left(dot) + QLatin1String("@2x") + name.mid(dot);
+}
 
 }  // namespace
 
@@ -86,38 +95,40 @@ int main(int argc, char** argv) {
     return img;
   };
   std::vector<Picture> pictures{
-      {"main_mask.jpg", [&] { return renderMask(window, radius); }},
-      {"main_normal.jpg", [&] { return renderPage(en, Page::Main, State::Normal); }},
-      {"main_over.jpg", [&] { return renderPage(en, Page::Main, State::Over); }},
-      {"main_down.jpg", [&] { return renderPage(en, Page::Main, State::Down); }},
-      {"advanced_normal.jpg", [&] { return renderPage(en, Page::Advanced, State::Normal); }},
-      {"advanced_over.jpg", [&] { return renderPage(en, Page::Advanced, State::Over); }},
-      {"advanced_down.jpg", [&] { return renderPage(en, Page::Advanced, State::Down); }},
-      {"mac_normal.jpg", [&] { return renderPage(en, Page::Macro, State::Normal); }},
-      {"mac_over.jpg", [&] { return renderPage(en, Page::Macro, State::Over); }},
-      {"mac_down.jpg", [&] { return renderPage(en, Page::Macro, State::Down); }},
-      {"led_normal.jpg", [&] { return renderPage(en, Page::Lighting, State::Normal); }},
-      {"led_over.jpg", [&] { return renderPage(en, Page::Lighting, State::Over); }},
-      {"led_down.jpg", [&] { return renderPage(en, Page::Lighting, State::Down); }},
-      {"led_null.jpg", [&] { return renderLightingBlanked(en); }},
-      {"moveRect.png", [] { return knobImage(); }},
-      {"menu_mask.jpg", [&] { return black(en.main.pictureSize("MENU")); }},
-      {"menu_normal.jpg", [&] { return renderMenu(en, State::Normal); }},
-      {"menu_over.jpg", [&] { return renderMenu(en, State::Over); }},
-      {"menu_down.jpg", [&] { return renderMenu(en, State::Down); }},
-      {"menu1_mask.jpg", [&] { return black(en.main.pictureSize("MENU1")); }},
-      {"menu1_normal.jpg", [&] { return renderFunctionMenu(en, State::Normal); }},
-      {"menu1_over.jpg", [&] { return renderFunctionMenu(en, State::Over); }},
-      {"menu1_down.jpg", [&] { return renderFunctionMenu(en, State::Down); }},
-      {"more_mask.jpg", [&] { return black(en.main.pictureSize("MORE")); }},
-      {"more_normal.jpg", [&] { return renderMoreMenu(en); }},
-      {"warning_mask.jpg", [&] { return renderMask(en.warning.pictureSize("WINDOW"), en.warning.cornerRadius("WINDOW")); }},
-      {"warning_normal.jpg", [&] { return renderWarning(en, State::Normal); }},
-      {"warning_over.jpg", [&] { return renderWarning(en, State::Over); }},
-      {"Login_mask.jpg", [&] { return renderMask(en.login.pictureSize("WINDOW"), en.login.cornerRadius("WINDOW")); }},
-      {"Login_normal.jpg", [&] { return renderSurvey(en, State::Normal); }},
-      {"Login_over.jpg", [&] { return renderSurvey(en, State::Over); }},
-      {"Login_down.jpg", [&] { return renderSurvey(en, State::Down); }},
+      {"main_mask.jpg", [&](int) { return renderMask(window, radius); }},
+      {"main_normal.jpg", [&](int scale) { return renderPage(en, Page::Main, State::Normal, scale); }},
+      {"main_over.jpg", [&](int scale) { return renderPage(en, Page::Main, State::Over, scale); }},
+      {"main_down.jpg", [&](int scale) { return renderPage(en, Page::Main, State::Down, scale); }},
+      {"advanced_normal.jpg", [&](int scale) { return renderPage(en, Page::Advanced, State::Normal, scale); }},
+      {"advanced_over.jpg", [&](int scale) { return renderPage(en, Page::Advanced, State::Over, scale); }},
+      {"advanced_down.jpg", [&](int scale) { return renderPage(en, Page::Advanced, State::Down, scale); }},
+      {"mac_normal.jpg", [&](int scale) { return renderPage(en, Page::Macro, State::Normal, scale); }},
+      {"mac_over.jpg", [&](int scale) { return renderPage(en, Page::Macro, State::Over, scale); }},
+      {"mac_down.jpg", [&](int scale) { return renderPage(en, Page::Macro, State::Down, scale); }},
+      {"led_normal.jpg", [&](int scale) { return renderPage(en, Page::Lighting, State::Normal, scale); }},
+      {"led_over.jpg", [&](int scale) { return renderPage(en, Page::Lighting, State::Over, scale); }},
+      {"led_down.jpg", [&](int scale) { return renderPage(en, Page::Lighting, State::Down, scale); }},
+      {"led_null.jpg", [&](int scale) { return renderLightingBlanked(en, scale); }},
+      {"moveRect.png", [](int scale) { return knobImage(scale); }},
+      {"menu_mask.jpg", [&](int) { return black(en.main.pictureSize("MENU")); }},
+      {"menu_normal.jpg", [&](int scale) { return renderMenu(en, State::Normal, scale); }},
+      {"menu_over.jpg", [&](int scale) { return renderMenu(en, State::Over, scale); }},
+      {"menu_down.jpg", [&](int scale) { return renderMenu(en, State::Down, scale); }},
+      {"menu1_mask.jpg", [&](int) { return black(en.main.pictureSize("MENU1")); }},
+      {"menu1_normal.jpg", [&](int scale) { return renderFunctionMenu(en, State::Normal, scale); }},
+      {"menu1_over.jpg", [&](int scale) { return renderFunctionMenu(en, State::Over, scale); }},
+      {"menu1_down.jpg", [&](int scale) { return renderFunctionMenu(en, State::Down, scale); }},
+      {"more_mask.jpg", [&](int) { return black(en.main.pictureSize("MORE")); }},
+      {"more_normal.jpg", [&](int scale) { return renderMoreMenu(en, scale); }},
+      {"warning_mask.jpg",
+       [&](int) { return renderMask(en.warning.pictureSize("WINDOW"), en.warning.cornerRadius("WINDOW")); }},
+      {"warning_normal.jpg", [&](int scale) { return renderWarning(en, State::Normal, scale); }},
+      {"warning_over.jpg", [&](int scale) { return renderWarning(en, State::Over, scale); }},
+      {"Login_mask.jpg",
+       [&](int) { return renderMask(en.login.pictureSize("WINDOW"), en.login.cornerRadius("WINDOW")); }},
+      {"Login_normal.jpg", [&](int scale) { return renderSurvey(en, State::Normal, scale); }},
+      {"Login_over.jpg", [&](int scale) { return renderSurvey(en, State::Over, scale); }},
+      {"Login_down.jpg", [&](int scale) { return renderSurvey(en, State::Down, scale); }},
   };
 
   if (!QDir().mkpath(out)) {
@@ -125,12 +136,18 @@ int main(int argc, char** argv) {
     return 1;
   }
   for (const Picture& picture : pictures) {
-    const QString path = out + "/" + QString::fromLatin1(picture.name);
-    const bool mask = QString::fromLatin1(picture.name).contains(QLatin1String("_mask"));
-    // Masks at full quality: the mask rule's threshold leaves room for JPEG noise, not for blur.
-    if (!picture.draw().save(path, nullptr, mask ? 100 : 94)) {
-      std::fprintf(stderr, "skingen: cannot write %s\n", qPrintable(path));
-      return 1;
+    const QString name = QString::fromLatin1(picture.name);
+    const bool mask = name.contains(QLatin1String("_mask"));
+    for (const int scale : {1, 2}) {
+      if (mask && scale != 1) {
+        continue;
+      }
+      const QString path = out + "/" + (scale == 1 ? name : doubleName(name));
+      // Masks at full quality: the mask rule's threshold leaves room for JPEG noise, not for blur.
+      if (!picture.draw(scale).save(path, nullptr, mask ? 100 : 94)) {
+        std::fprintf(stderr, "skingen: cannot write %s\n", qPrintable(path));
+        return 1;
+      }
     }
   }
   if (!preview.isEmpty() && !writePreviews(en, cn, out, preview)) {

@@ -20,8 +20,11 @@ const std::array<QColor, 7> kDefaultLightColours{{
     QColor(0x00, 0xE5, 0xFF), QColor(0x29, 0x79, 0xFF), QColor(0xD5, 0x00, 0xF9),
 }};
 
-QImage canvas(QSize size) {
-  QImage img(size, QImage::Format_RGB32);
+// A picture of `size` logical pixels drawn at `scale` device pixels each: painters draw on it in
+// the layout's coordinates.
+QImage canvas(QSize size, int scale) {
+  QImage img(size * scale, QImage::Format_RGB32);
+  img.setDevicePixelRatio(scale);
   img.fill(Qt::black);
   return img;
 }
@@ -510,8 +513,8 @@ void drawLightingBase(QPainter& p, const Skin& skin, State s) {
   drawRegions(p, l, 0, static_cast<int>(quillet::kLightingRegionCount) - 1, s);
 }
 
-QImage renderPageImage(const Skin& skin, Page page, State s, bool blanked) {
-  QImage img = canvas(skin.main.pictureSize("WINDOW"));
+QImage renderPageImage(const Skin& skin, Page page, State s, bool blanked, int scale) {
+  QImage img = canvas(skin.main.pictureSize("WINDOW"), scale);
   QPainter p(&img);
   drawFrame(p, skin, s);
   switch (page) {
@@ -578,22 +581,26 @@ QImage renderMask(QSize size, int cornerRadius) {
   return img;
 }
 
-QImage renderPage(const Skin& skin, Page page, State s) { return renderPageImage(skin, page, s, false); }
+QImage renderPage(const Skin& skin, Page page, State s, int scale) {
+  return renderPageImage(skin, page, s, false, scale);
+}
 
-QImage renderLightingBlanked(const Skin& skin) { return renderPageImage(skin, Page::Lighting, State::Normal, true); }
+QImage renderLightingBlanked(const Skin& skin, int scale) {
+  return renderPageImage(skin, Page::Lighting, State::Normal, true, scale);
+}
 
-QImage renderMenu(const Skin& skin, State s) {
+QImage renderMenu(const Skin& skin, State s, int scale) {
   const QSize size = skin.main.pictureSize("MENU");
-  QImage img = canvas(size);
+  QImage img = canvas(size, scale);
   QPainter p(&img);
   drawMenuPanel(p, size);
   drawMenuHighlight(p, size, s);
   return img;
 }
 
-QImage renderFunctionMenu(const Skin& skin, State s) {
+QImage renderFunctionMenu(const Skin& skin, State s, int scale) {
   const QSize size = skin.main.pictureSize("MENU1");
-  QImage img = canvas(size);
+  QImage img = canvas(size, scale);
   QPainter p(&img);
   drawMenuPanel(p, size);
   drawMenuHighlight(p, size, s);
@@ -610,9 +617,9 @@ QImage renderFunctionMenu(const Skin& skin, State s) {
   return img;
 }
 
-QImage renderMoreMenu(const Skin& skin) {
+QImage renderMoreMenu(const Skin& skin, int scale) {
   const QSize size = skin.main.pictureSize("MORE");
-  QImage img = canvas(size);
+  QImage img = canvas(size, scale);
   QPainter p(&img);
   drawMenuPanel(p, size);
   const int row = size.height() / 3;
@@ -622,10 +629,10 @@ QImage renderMoreMenu(const Skin& skin) {
   return img;
 }
 
-QImage renderWarning(const Skin& skin, State s) {
+QImage renderWarning(const Skin& skin, State s, int scale) {
   const Layout& w = skin.warning;
   const QSize size = w.pictureSize("WINDOW");
-  QImage img = canvas(size);
+  QImage img = canvas(size, scale);
   QPainter p(&img);
   drawWindowBackground(p, size, w.cornerRadius("WINDOW"), 0);
   // An amber rim on top and a warning sign in the corner.
@@ -654,10 +661,10 @@ QImage renderWarning(const Skin& skin, State s) {
   return img;
 }
 
-QImage renderSurvey(const Skin& skin, State s) {
+QImage renderSurvey(const Skin& skin, State s, int scale) {
   const Layout& l = skin.login;
   const QSize size = l.pictureSize("WINDOW");
-  QImage img = canvas(size);
+  QImage img = canvas(size, scale);
   QPainter p(&img);
   drawWindowBackground(p, size, l.cornerRadius("WINDOW"), l.at(1).rect.bottom() + 8);
   // Each field has its icon tile to its left, a field's height square and 10 pixels away; the

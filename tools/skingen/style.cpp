@@ -518,8 +518,9 @@ void drawLink(QPainter& p, const QRect& r, State s) {
   p.fillRect(line, g);
 }
 
-QImage knobImage() {
-  QImage img(20, 18, QImage::Format_ARGB32_Premultiplied);
+QImage knobImage(int scale) {
+  QImage img(QSize(20, 18) * scale, QImage::Format_ARGB32_Premultiplied);
+  img.setDevicePixelRatio(scale);
   img.fill(Qt::transparent);
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing);

@@ -65,8 +65,9 @@ void drawLink(QPainter& p, const QRect& r, State s);
 // colour when the field must be answered, in the glyph grey when it may stay empty.
 void drawFieldIcon(QPainter& p, const QRect& tile, const QString& glyph, bool required);
 
-// The slider knob picture: the knob is the 14 × 14 area at (3, 2).
-QImage knobImage();
+// The slider knob picture: the knob is the 14 × 14 area at (3, 2), in pixels of `scale` device
+// pixels each.
+QImage knobImage(int scale = 1);
 
 // The combo box's arrow: a 20 × 20 picture whose glyph lies in its left 17 pixels (the box's
 // arrow area), transparent elsewhere.

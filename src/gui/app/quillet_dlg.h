@@ -34,6 +34,7 @@
 #include "gui/widgets/skin_pictures.h"
 
 class QSocketNotifier;
+class QTimer;
 
 namespace quillet {
 
@@ -114,8 +115,10 @@ class CQuilletDlg : public QWidget, public PageContext {
   MacroPage& macroPage() const { return *macroPage_; }
   // What the last hover change asked to repaint.
   const QRegion& lastHoverRepaint() const { return lastHoverRepaint_; }
-  // Composes the window as the next paint would.
+  // Composes the window into an image as the next paint draws it: at the window's device pixel
+  // ratio, or at `ratio`.
   const QImage& compose();
+  const QImage& compose(qreal ratio);
   // How many times the window has painted.
   int paints() const { return paints_; }
 
@@ -161,6 +164,11 @@ class CQuilletDlg : public QWidget, public PageContext {
   // minimise or close, or on no region at all.
   bool refusedWhileRecording(std::int32_t common, std::int32_t own) const;
   RenderInput renderInput() const;
+  // The pictures that page `page` draws first (idle and pressed), then the rest it may draw,
+  // queued for decoding on idle moments.
+  void expectPage(std::uint8_t page);
+  // Decodes the next queued picture that is not decoded yet, and comes back for the others.
+  void decodeAhead();
 
   MessageService& messages_;
   std::unique_ptr<DeviceSession> session_;
@@ -186,6 +194,8 @@ class CQuilletDlg : public QWidget, public PageContext {
   QRegion advancedRegion_;
   QRegion lastHoverRepaint_;
   QImage composition_;
+  std::vector<Picture> ahead_;  // pictures to decode on idle moments, the next first
+  QTimer* aheadTimer_ = nullptr;
   QFont fontLatin_;
   QFont fontChinese_;
   int fontTenths_ = 85;

@@ -75,7 +75,7 @@ void ButtonsPage::openFunctionList(int button) {
   editedButton_ = button;
   // The only left click of profile 1 is given away only when the user confirms it.
   if (context_.settings().needsLeftClickWarning(app.currentProfile, button)) {
-    WarningDlg warning(&context_.widget(), layouts.warning, context_.pictures().warning(), context_.uiFont());
+    WarningDlg warning(&context_.widget(), layouts.warning, context_.pictures(), context_.uiFont());
     context_.warningOpened(&warning);
     const int answer = warning.showWarning(origin.x() + region.x, origin.y() + region.y + region.height);
     context_.warningOpened(nullptr);

@@ -2,9 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
-
 #include <algorithm>
-#include <cstring>
 
 #include "core/macro/macro_record.h"
 #include "core/skin/lighting_rules.h"
@@ -28,17 +26,28 @@ QRect qrectOf(const SkinButton& b) { return QRect(b.x, b.y, b.width, b.height); 
 
 class Composer {
  public:
-  Composer(QImage& target, const PagePictures& pictures, const QFont& font)
-      : pictures_(pictures), painter_(&target), metrics_(font) {
+  // Draws with `painter` (on a device of ratio `ratio`) from page `page`'s pictures at that ratio.
+  Composer(QPainter& painter, const SkinPictures& pictures, std::uint8_t page, qreal ratio, const QFont& font)
+      : pictures_(pictures), page_(page), ratio_(ratio), painter_(painter), metrics_(font) {
     painter_.setFont(font);
   }
 
-  void copyOver(const SkinButton& r) { copy(pictures_.over, qrectOf(r)); }
-  const QImage& downPicture() const { return pictures_.down; }
-  void copyDown(const SkinButton& r) { copy(pictures_.down, qrectOf(r)); }
+  qreal ratio() const { return ratio_; }
+  const SkinPictures& pictures() const { return pictures_; }
+  // A page picture is decoded only when something is copied from it.
+  void copyFrom(PageState state, const QRect& r) {
+    if (!r.isEmpty()) {
+      copy(pictures_.picture(pagePicture(page_, state), ratio_), r);
+    }
+  }
+  void copyOver(const SkinButton& r) { copyFrom(PageState::Over, qrectOf(r)); }
+  void copyDown(const SkinButton& r) { copyFrom(PageState::Down, qrectOf(r)); }
+  // Copies the logical rectangle `r` of `from` to the same place; the source rectangle is in
+  // the picture's own pixels, so a 2× picture fills a 2× composition pixel for pixel.
   void copy(const QImage& from, const QRect& r) {
     if (!from.isNull() && !r.isEmpty()) {
-      painter_.drawImage(r.topLeft(), from, r);
+      const qreal s = from.devicePixelRatio();
+      painter_.drawImage(QPointF(r.topLeft()), from, QRectF(r.x() * s, r.y() * s, r.width() * s, r.height() * s));
     }
   }
   void fill(const QRect& r, QColor c) { painter_.fillRect(r, c); }
@@ -48,11 +57,9 @@ class Composer {
     }
   }
 
-  void slider(const SkinButton& r, int copied, const QImage& knob) {
-    copy(pictures_.down, QRect(r.x, r.y, copied, r.height));
-    if (!knob.isNull()) {
-      painter_.drawImage(QPoint(r.x + copied - kKnobLeft, r.y - kKnobUp), knob);
-    }
+  void slider(const SkinButton& r, int copied) {
+    copyFrom(PageState::Down, QRect(r.x, r.y, copied, r.height));
+    image(QPoint(r.x + copied - kKnobLeft, r.y - kKnobUp), pictures_.picture(Picture::Knob, ratio_));
   }
 
   // The label with its left edge at x + (width - text width - trim) / 2 + shift and its top at
@@ -69,12 +76,14 @@ class Composer {
   }
 
  private:
-  const PagePictures& pictures_;
-  QPainter painter_;
+  const SkinPictures& pictures_;
+  std::uint8_t page_;
+  qreal ratio_;
+  QPainter& painter_;
   QFontMetrics metrics_;
 };
 
-void advancedState(Composer& c, const SkinLayouts& layouts, const ProfileSettings& s, const QImage& knob) {
+void advancedState(Composer& c, const SkinLayouts& layouts, const ProfileSettings& s) {
   namespace ar = advanced_region;
   const auto& a = layouts.advanced;
   const auto region = [&](int i) -> const SkinButton& { return a[static_cast<std::size_t>(i)]; };
@@ -99,9 +108,9 @@ void advancedState(Composer& c, const SkinLayouts& layouts, const ProfileSetting
   const SkinButton& wheel = region(ar::kWheelSpeed);
   const SkinButton& fire = region(ar::kFireTime);
   // Values beyond a slider's range (a damaged file) are drawn at its end: the knob stays on it.
-  c.slider(pointer, std::min<int>(s.pointerSpeed, 10) * pointer.width / 10, knob);
-  c.slider(wheel, std::min<int>(s.wheelSpeed, 10) * wheel.width / 10, knob);
-  c.slider(fire, std::clamp(s.fireTime, 0, 300) * fire.width / 300, knob);
+  c.slider(pointer, std::min<int>(s.pointerSpeed, 10) * pointer.width / 10);
+  c.slider(wheel, std::min<int>(s.wheelSpeed, 10) * wheel.width / 10);
+  c.slider(fire, std::clamp(s.fireTime, 0, 300) * fire.width / 300);
 }
 
 void macroState(Composer& c, const SkinLayouts& layouts, const RenderInput& in) {
@@ -116,22 +125,22 @@ void macroState(Composer& c, const SkinLayouts& layouts, const RenderInput& in) 
   }
 }
 
-void lightingState(Composer& c, const SkinPictures& pictures, const RenderInput& in) {
+void lightingState(Composer& c, const RenderInput& in) {
   using Source = LightingPaint::Source;
   for (const LightingPaint& p : lightingPaints(in.layouts.lighting, in.settings, in.app.currentProfile)) {
     const QRect area(p.area.left, p.area.top, p.area.width(), p.area.height());
     switch (p.source) {
       case Source::Pressed:
-        c.copy(c.downPicture(), area);
+        c.copyFrom(PageState::Down, area);
         break;
       case Source::Blank:
-        c.copy(pictures.lightingBlank(), area);
+        c.copy(c.pictures().picture(Picture::LightingBlank, c.ratio()), area);
         break;
       case Source::Colour:
         c.fill(area, colorOf(p.colour));
         break;
       case Source::Knob:
-        c.image(area.topLeft(), pictures.knob());
+        c.image(area.topLeft(), c.pictures().picture(Picture::Knob, c.ratio()));
         break;
     }
   }
@@ -155,7 +164,7 @@ void commonFrame(Composer& c, const SkinLayouts& layouts, const RenderInput& in)
     const SkinButton& apply = layouts.main[frame_region::kApply];
     const auto filled = static_cast<int>(static_cast<std::uint64_t>(apply.width) * in.applyProgress->sent /
                                          in.applyProgress->total);
-    c.copy(c.downPicture(), QRect(apply.x, apply.y, filled, apply.height));
+    c.copyFrom(PageState::Down, QRect(apply.x, apply.y, filled, apply.height));
   }
 }
 
@@ -218,19 +227,29 @@ void labels(Composer& c, const SkinLayouts& layouts, const RenderInput& in) {
 }  // namespace
 
 void composeWindow(QImage& target, const SkinPictures& pictures, const RenderInput& in) {
-  const PagePictures& page = pictures.page(in.app.currentPage);
+  const qreal ratio = in.ratio > 1.0 ? in.ratio : 1.0;
+  const QSize pixels = devicePixels(pictures.size(), ratio);
+  if (target.size() != pixels || target.format() != QImage::Format_RGB32) {
+    target = QImage(pixels, QImage::Format_RGB32);
+  }
+  target.setDevicePixelRatio(ratio);
+  QPainter painter(&target);
+  paintWindow(painter, pictures, in);
+}
+
+void paintWindow(QPainter& painter, const SkinPictures& pictures, const RenderInput& in) {
+  const qreal ratio = in.ratio > 1.0 ? in.ratio : 1.0;
   const QSize size = pictures.size();
-  if (target.size() != size || target.format() != QImage::Format_RGB32) {
-    target = QImage(size, QImage::Format_RGB32);
-  }
-  // The idle picture is the composition's ground; copied, not shared, so that drawing on it
-  // never detaches or changes the kept picture.
-  if (page.normal.size() == size) {
-    std::memcpy(target.bits(), page.normal.constBits(), static_cast<std::size_t>(target.sizeInBytes()));
+  painter.save();
+  // The idle picture is the ground; a skin without 2× pictures is drawn from its 1× ones,
+  // scaled up.
+  const QImage& ground = pictures.picture(pagePicture(in.app.currentPage, PageState::Normal), ratio);
+  if (!ground.isNull() && ground.deviceIndependentSize().toSize() == size) {
+    painter.drawImage(QRectF(QPointF(0, 0), QSizeF(size)), ground);
   } else {
-    target.fill(Qt::black);
+    painter.fillRect(QRect(QPoint(0, 0), size), Qt::black);
   }
-  Composer c(target, page, in.font);
+  Composer c(painter, pictures, in.app.currentPage, ratio, in.font);
   const SkinLayouts& layouts = in.layouts;
   switch (static_cast<Page>(in.app.currentPage)) {
     case Page::Main:
@@ -242,7 +261,7 @@ void composeWindow(QImage& target, const SkinPictures& pictures, const RenderInp
       if (in.hover.advanced != kNoRegion) {
         c.copyOver(layouts.advanced[static_cast<std::size_t>(in.hover.advanced)]);
       }
-      advancedState(c, layouts, in.settings, pictures.knob());
+      advancedState(c, layouts, in.settings);
       break;
     case Page::Macro:
       if (in.hover.macro != kNoRegion) {
@@ -254,11 +273,12 @@ void composeWindow(QImage& target, const SkinPictures& pictures, const RenderInp
       if (in.hover.lighting != kNoRegion) {
         c.copyOver(layouts.lighting[static_cast<std::size_t>(in.hover.lighting)]);
       }
-      lightingState(c, pictures, in);
+      lightingState(c, in);
       break;
   }
   commonFrame(c, layouts, in);
   labels(c, layouts, in);
+  painter.restore();
 }
 
 }  // namespace quillet

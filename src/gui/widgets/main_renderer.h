@@ -1,10 +1,10 @@
 #pragma once
 // The composition of the main window: the shown page's idle picture with the hovered region,
-// the page's live state, the common frame and the labels drawn over it, on an off-screen image
-// that the window then shows with one copy.
+// the page's live state, the common frame and the labels drawn over it, off-screen (the window's
+// backing store, or an image), shown with one copy.
 #include <QFont>
 #include <QImage>
-
+#include <QPainter>
 #include <cstdint>
 #include <optional>
 
@@ -34,10 +34,18 @@ struct RenderInput {
   bool recording = false;                   // a macro is being recorded
   std::optional<std::uint8_t> playMode;     // the selected macro's play-mode byte, if one is selected
   std::optional<ApplyProgressView> applyProgress;  // while a download runs
+  qreal ratio = 1.0;                               // the device pixel ratio to compose at
 };
 
-// Composes the current page into `target`, which is made the size of the pictures (the mask's
-// size) when it is not.
+// Paints the current page with `painter`, whose device (the window, or an image of the window's
+// size) has the input's device pixel ratio: the shown page's pictures for that ratio, its live
+// state, the common frame and the labels. Layout coordinates stay logical throughout; only the
+// pixels get denser. The window paints straight into its backing store, which Qt then shows
+// with one copy; drawing is limited to the painter's clip.
+void paintWindow(QPainter& painter, const SkinPictures& pictures, const RenderInput& input);
+
+// The same into `target`, which is made the size of the pictures (the mask's size) in logical
+// pixels at the input's ratio when it is not.
 void composeWindow(QImage& target, const SkinPictures& pictures, const RenderInput& input);
 
 // A label's colour as the skin's colour reference (red in the low byte).

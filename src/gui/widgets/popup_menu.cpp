@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 
 namespace quillet {
 
@@ -33,7 +34,8 @@ ScreenRect screenOf(const ScreenRect& r) {
 constexpr int kCascadeRowDivisor = kSubMenuRowDivisor;
 PopupLook cascadeLook(const SkinPictures& pictures, const QFont& font, bool fromDown) {
   PopupLook look;
-  look.pictures = &pictures.popup(PopupPictureSet::Menu);
+  look.store = &pictures;
+  look.pictures = popupPictureIds(PopupPictureSet::Menu);
   look.hoverFromDown = fromDown;
   look.pressedFromDown = fromDown;
   look.hoverTextColour = kHoveredItem;
@@ -44,7 +46,8 @@ PopupLook cascadeLook(const SkinPictures& pictures, const QFont& font, bool from
 PopupLook menuLook(MenuKind kind, const SkinPictures& pictures, const QFont& font) {
   const MenuKindSpec& spec = menuKindSpec(kind);
   PopupLook look;
-  look.pictures = &pictures.popup(spec.pictures);
+  look.store = &pictures;
+  look.pictures = popupPictureIds(spec.pictures);
   look.highlight = spec.highlight;
   look.text = spec.text;
   look.font = font;
@@ -77,9 +80,11 @@ SkinPopup::SkinPopup(QWidget* owner, const QString& title, PopupLook look, int r
   setAttribute(Qt::WA_NoSystemBackground);
   setAttribute(Qt::WA_ShowWithoutActivating);
   setMouseTracking(true);
-  if (look_.pictures != nullptr && !look_.pictures->mask.isNull()) {
-    pictureWidth_ = look_.pictures->mask.width();
-    rowHeight_ = rowDivisor > 0 ? look_.pictures->mask.height() / rowDivisor : 0;
+  // The mask gives the size, in logical pixels.
+  const QImage& mask = look_.store != nullptr ? look_.store->picture(look_.pictures.mask) : QImage();
+  if (!mask.isNull()) {
+    pictureWidth_ = mask.width();
+    rowHeight_ = rowDivisor > 0 ? mask.height() / rowDivisor : 0;
   }
 }
 
@@ -100,22 +105,36 @@ void SkinPopup::open(const ScreenRect& placement, std::optional<std::int32_t> pa
   move(shown.x, shown.y);
   show();
   raise();
+  // The hovered and pressed rows come from pictures the first paint does not need: they are
+  // decoded on the next idle moment, before the pointer can reach a row.
+  if (look_.store != nullptr && look_.highlight) {
+    QTimer::singleShot(0, this, [this] {
+      const qreal ratio = devicePixelRatioF();
+      look_.store->picture(look_.pictures.over, ratio);
+      look_.store->picture(look_.pictures.down, ratio);
+    });
+  }
 }
 
-QImage SkinPopup::render() const {
+QImage SkinPopup::render() const { return render(devicePixelRatioF()); }
+
+QImage SkinPopup::render(qreal ratio) const {
+  ratio = ratio > 1.0 ? ratio : 1.0;
   const QSize size(std::max(width(), 1), std::max(height(), 1));
-  QImage image(size, QImage::Format_RGB32);
+  QImage image(devicePixels(size, ratio), QImage::Format_RGB32);
+  image.setDevicePixelRatio(ratio);
   image.fill(Qt::black);
-  if (look_.pictures == nullptr) {
+  if (look_.store == nullptr) {
     return image;
   }
   QPainter p(&image);
-  p.drawImage(QPoint(0, 0), look_.pictures->normal);
+  p.drawImage(QPoint(0, 0), look_.store->picture(look_.pictures.normal, ratio));
   if (look_.highlight && hover_ != kNoRegion) {
     const bool fromDown = pressed_ ? look_.pressedFromDown : look_.hoverFromDown;
-    const QImage& band = fromDown ? look_.pictures->down : look_.pictures->over;
+    const QImage& band = look_.store->picture(fromDown ? look_.pictures.down : look_.pictures.over, ratio);
     const QRect r(0, (hover_ - 1) * rowHeight_, width(), rowHeight_);
-    p.drawImage(r.topLeft(), band, r);
+    const qreal s = band.devicePixelRatio();
+    p.drawImage(QPointF(r.topLeft()), band, QRectF(r.x() * s, r.y() * s, r.width() * s, r.height() * s));
   }
   p.setFont(look_.font);
   const QFontMetrics metrics(look_.font);

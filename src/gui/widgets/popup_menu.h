@@ -36,9 +36,11 @@ struct PopupRow {
 // Rows of these texts, one each.
 std::vector<PopupRow> textRows(std::span<const std::string> texts);
 
-// How a popup looks: its pictures, its rows' height and text, its text colours.
+// How a popup looks: its pictures (from the store, at the popup's device pixel ratio), its
+// rows' height and text, its text colours.
 struct PopupLook {
-  const PopupPictures* pictures = nullptr;
+  const SkinPictures* store = nullptr;
+  PopupPictureIds pictures = popupPictureIds(PopupPictureSet::Menu);
   bool highlight = true;          // hovered and pressed rows show the over and down pictures
   bool pressedFromDown = true;    // a pressed row shows the down picture (else the over picture)
   bool hoverFromDown = false;     // the hovered row shows the down picture (the sub-menus)
@@ -68,8 +70,9 @@ class SkinPopup : public QWidget {
   const std::vector<PopupRow>& rows() const { return rows_; }
   // The screen rectangle the popup was opened at, after it was kept on the screen.
   const ScreenRect& placedAt() const { return placed_; }
-  // The popup as the next paint draws it.
+  // The popup as the next paint draws it: at the popup's device pixel ratio, or at `ratio`.
   QImage render() const;
+  QImage render(qreal ratio) const;
 
  Q_SIGNALS:
   // The row under the pointer changed (kNoRegion: none). The pointer leaving the popup does not

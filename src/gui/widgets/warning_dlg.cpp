@@ -14,16 +14,17 @@ const QColor kWarningText(255, 0, 0);
 QRect qrectOf(const SkinButton& b) { return QRect(b.x, b.y, b.width, b.height); }
 }  // namespace
 
-WarningDlg::WarningDlg(QWidget* parent, const SkinLayout<kWarningRegionCount>& layout, const WarningPictures& pictures,
+WarningDlg::WarningDlg(QWidget* parent, const SkinLayout<kWarningRegionCount>& layout, const SkinPictures& pictures,
                        const QFont& font)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), layout_(layout), pictures_(pictures), font_(font) {
   setWindowTitle(QString::fromLatin1(kWarningTitle));
   setModal(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
-  if (!pictures_.mask.isNull()) {
-    setFixedSize(pictures_.mask.size());
-    setMask(regionOf(shapeOf(pictures_.mask)));
+  const QImage& mask = pictures_.picture(Picture::WarningMask);
+  if (!mask.isNull()) {
+    setFixedSize(mask.size());
+    setMask(regionOf(shapeOf(mask)));
   } else {
     // Without its pictures the dialog is blank, but its buttons still answer.
     setFixedSize(400, 150);
@@ -36,17 +37,24 @@ int WarningDlg::showWarning(int x, int y) {
   return result == kConfirmed ? kConfirmed : kCancelled;
 }
 
-QImage WarningDlg::render() const {
-  QImage image(size(), QImage::Format_RGB32);
+QImage WarningDlg::render() const { return render(devicePixelRatioF()); }
+
+QImage WarningDlg::render(qreal ratio) const {
+  ratio = ratio > 1.0 ? ratio : 1.0;
+  QImage image(devicePixels(size(), ratio), QImage::Format_RGB32);
+  image.setDevicePixelRatio(ratio);
   image.fill(Qt::black);
   QPainter p(&image);
-  if (!pictures_.normal.isNull()) {
-    p.drawImage(QPoint(0, 0), pictures_.normal);
+  const QImage& normal = pictures_.picture(Picture::WarningNormal, ratio);
+  if (!normal.isNull()) {
+    p.drawImage(QPoint(0, 0), normal);
   }
   if (hover_ == kConfirmed || hover_ == kCancelled) {
     const QRect r = qrectOf(layout_[static_cast<std::size_t>(hover_ - 1)]);
-    if (!pictures_.over.isNull()) {
-      p.drawImage(r.topLeft(), pictures_.over, r);
+    const QImage& over = pictures_.picture(Picture::WarningOver, ratio);
+    if (!over.isNull()) {
+      const qreal s = over.devicePixelRatio();
+      p.drawImage(QPointF(r.topLeft()), over, QRectF(r.x() * s, r.y() * s, r.width() * s, r.height() * s));
     }
   }
   p.setFont(font_);

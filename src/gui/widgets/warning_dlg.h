@@ -17,7 +17,7 @@ class WarningDlg : public QDialog {
   static constexpr int kConfirmed = 1;
   static constexpr int kCancelled = 2;
 
-  WarningDlg(QWidget* parent, const SkinLayout<kWarningRegionCount>& layout, const WarningPictures& pictures,
+  WarningDlg(QWidget* parent, const SkinLayout<kWarningRegionCount>& layout, const SkinPictures& pictures,
              const QFont& font);
 
   // Shows the dialog with its top-left corner at (x, y) on the screen and waits for the answer:
@@ -25,7 +25,9 @@ class WarningDlg : public QDialog {
   int showWarning(int x, int y);
 
   std::int32_t hoverButton() const { return hover_; }
+  // The dialog as the next paint draws it: at its device pixel ratio, or at `ratio`.
   QImage render() const;
+  QImage render(qreal ratio) const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -35,7 +37,7 @@ class WarningDlg : public QDialog {
 
  private:
   const SkinLayout<kWarningRegionCount>& layout_;
-  const WarningPictures& pictures_;
+  const SkinPictures& pictures_;
   QFont font_;
   std::int32_t hover_ = kNoRegion;  // kConfirmed, kCancelled or kNoRegion
 };
