@@ -176,7 +176,10 @@ int main(int argc, char** argv) {
   const fs::path dir(made);
   const fs::path bin(QUILLET_BIN_DIR);
   fs::copy(bin / "skins", dir / "skins", fs::copy_options::recursive);
-  quillet::survey::markSurveyAnswered(dir / "skins" / "config" / "ConfigFile.ini");
+  if (!quillet::survey::markSurveyAnswered(dir / "skins" / "config" / "ConfigFile.ini")) {
+    std::fprintf(stderr, "cannot mark the survey answered in %s\n", dir.c_str());
+    return 1;  // the utility would start at the survey form, which is not what is measured
+  }
   fs::create_directories(dir / "runtime");
   fs::permissions(dir / "runtime", fs::perms::owner_all, fs::perm_options::replace);
   ::setenv("XDG_RUNTIME_DIR", (dir / "runtime").c_str(), 1);
