@@ -296,13 +296,8 @@ QRegion CQuilletDlg::pageRegion(RepaintArea area) const {
   return QRegion(rect());
 }
 
-RenderInput CQuilletDlg::renderInput() const {
-  std::optional<std::uint8_t> playMode;
-  const OpenGroup& open = library_.openMacros();
-  if (open.count > 0 && open.current >= 0 && open.current < open.count) {
-    playMode = open.slots[static_cast<std::size_t>(open.current)].playMode;
-  }
-  RenderInput input{app_, settings_, layouts_, library_.macroNames(), hover_, uiFont(), macroPage_->recording(), playMode, {}};
+RenderInput CQuilletDlg::renderInput() {
+  RenderInput input{app_, layouts_, page(), hover_, uiFont(), {}};
   if (applying_) {
     input.applyProgress = ApplyProgressView{progress_.sent, progress_.total};
   }
@@ -432,15 +427,6 @@ std::int32_t CQuilletDlg::ownRegion() const {
   return kNoRegion;
 }
 
-bool CQuilletDlg::refusedWhileRecording(std::int32_t common, std::int32_t own) const {
-  if (!macroPage_->recording()) {
-    return false;
-  }
-  const bool empty = common == kNoRegion && own == kNoRegion;
-  const bool recorder = common == kNoRegion && own == macro_region::kRecord;
-  return !(empty || recorder || common == frame_region::kMinimize || common == frame_region::kClose);
-}
-
 void CQuilletDlg::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) {
     QWidget::mousePressEvent(event);
@@ -451,8 +437,8 @@ void CQuilletDlg::mousePressEvent(QMouseEvent* event) {
   trackPointer(event->position().toPoint());
   const std::int32_t common = hover_.main;
   const std::int32_t own = ownRegion();
-  // While recording, only the recorder's button, minimise, close and empty spots react.
-  if (refusedWhileRecording(common, own)) {
+  // A page may refuse presses for now (a recording under way takes only a few).
+  if (page().refusesPress(common, own)) {
     messages_.show(kMsgRecording);
     return;
   }
@@ -483,7 +469,7 @@ void CQuilletDlg::mouseReleaseEvent(QMouseEvent* event) {
   movingWindow_ = false;
   update();
   const std::int32_t common = hover_.main;
-  if (refusedWhileRecording(common, ownRegion())) {
+  if (page().refusesPress(common, ownRegion())) {
     return;  // the press said so
   }
   switch (common) {
@@ -527,7 +513,7 @@ void CQuilletDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CQuilletDlg::contextMenuEvent(QContextMenuEvent* event) {
-  if (macroPage_->recording()) {
+  if (page().holdsKeyboard()) {
     return;  // a menu would take the keys the recording is capturing
   }
   // The borderless window has no system menu: its About command lives here and in the tray menu.

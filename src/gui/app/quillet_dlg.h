@@ -162,8 +162,7 @@ class CQuilletDlg : public QWidget, public PageContext {
   std::int32_t ownRegion() const;
   // While a macro is recorded a click is refused unless it is on the recorder's button, on
   // minimise or close, or on no region at all.
-  bool refusedWhileRecording(std::int32_t common, std::int32_t own) const;
-  RenderInput renderInput() const;
+  RenderInput renderInput();
   // The pictures that page `page` draws first (idle and pressed), then the rest it may draw,
   // queued for decoding on idle moments.
   void expectPage(std::uint8_t page);

@@ -209,4 +209,47 @@ bool AdvancedPage::eventFilter(QObject* watched, QEvent* event) {
   return QObject::eventFilter(watched, event);
 }
 
+// ---- drawing ----
+
+void AdvancedPage::paintState(WindowPainter& painter, const HoverIndexes& hover) const {
+  const auto& a = context_.layouts().advanced;
+  const auto region = [&](int i) -> const SkinButton& { return a[static_cast<std::size_t>(i)]; };
+  if (hover.advanced != kNoRegion) {
+    painter.copyOver(region(hover.advanced));
+  }
+  const ProfileSettings& s = context_.settings();
+  if (s.currentDpiLevel >= 0 && s.currentDpiLevel < kDpiLevelCount) {
+    painter.copyDown(region(ar::kFirstDpiSelect + s.currentDpiLevel));
+  }
+  for (int i = 0; i < kDpiLevelCount; ++i) {
+    const QColor colour = colorOf(s.dpiColorRef[static_cast<std::size_t>(i)]);
+    painter.fill(qrectOf(region(ar::kFirstDpiColor + i)), colour);
+    // A step beyond the table (a damaged file) lights the level's whole bar, never the next one's.
+    const int first = ar::kFirstDpiStep + kDpiStepCount * i;
+    const int last = std::min<int>(s.dpiStepRegion[static_cast<std::size_t>(i)], first + kDpiStepCount - 1);
+    for (int r = first; r <= last; ++r) {
+      const SkinButton& b = region(r);
+      painter.fill(QRect(b.x + 1, b.y + 1, b.width - 2, b.height - 1), colour);
+    }
+    if (s.dpiLevelEnabled[static_cast<std::size_t>(i)] == 1) {
+      painter.copyDown(region(ar::kFirstDpiEnable + i));
+    }
+  }
+  const SkinButton& pointer = region(ar::kPointerSpeed);
+  const SkinButton& wheel = region(ar::kWheelSpeed);
+  const SkinButton& fire = region(ar::kFireTime);
+  // Values beyond a slider's range (a damaged file) are drawn at its end: the knob stays on it.
+  painter.slider(pointer, std::min<int>(s.pointerSpeed, 10) * pointer.width / 10);
+  painter.slider(wheel, std::min<int>(s.wheelSpeed, 10) * wheel.width / 10);
+  painter.slider(fire, std::clamp(s.fireTime, 0, 300) * fire.width / 300);
+}
+
+void AdvancedPage::paintLabels(WindowPainter& painter, const HoverIndexes& hover) const {
+  const auto& a = context_.layouts().advanced;
+  for (std::int32_t i = 0; i < static_cast<std::int32_t>(kAdvancedRegionCount); ++i) {
+    const SkinButton& r = a[static_cast<std::size_t>(i)];
+    painter.label(r, r.label, i == hover.advanced ? kLabelHover : kLabelWhite);
+  }
+}
+
 }  // namespace quillet

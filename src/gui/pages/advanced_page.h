@@ -18,6 +18,8 @@ class AdvancedPage : public QObject, public WindowPage {
   explicit AdvancedPage(PageContext& context);
   ~AdvancedPage() override;
 
+  void paintState(WindowPainter& painter, const HoverIndexes& hover) const override;
+  void paintLabels(WindowPainter& painter, const HoverIndexes& hover) const override;
   void enter() override;
   void leave() override;
   void press(QPoint pos, std::int32_t common, std::int32_t own) override;

@@ -216,4 +216,32 @@ void ButtonsPage::openSupportSite() {
   }
 }
 
+// ---- drawing ----
+
+void ButtonsPage::paintState(WindowPainter& painter, const HoverIndexes& hover) const {
+  if (hover.main != kNoRegion) {
+    painter.copyOver(context_.layouts().main[static_cast<std::size_t>(hover.main)]);
+  }
+}
+
+void ButtonsPage::paintLabels(WindowPainter& painter, const HoverIndexes& hover) const {
+  // Room that the select boxes keep for their drop-down arrow.
+  constexpr int kArrowRoom = 23;
+  const SkinLayouts& layouts = context_.layouts();
+  const AppState& app = context_.app();
+  const auto& buttons = context_.settings().buttonFunction[static_cast<std::size_t>(app.currentProfile & 3)];
+  for (auto i = static_cast<std::int32_t>(kFrameRegionCount); i < static_cast<std::int32_t>(kMainRegionCount); ++i) {
+    const SkinButton& r = layouts.main[static_cast<std::size_t>(i)];
+    if (i >= frame_region::kFirstButton && i <= frame_region::kLastButton) {
+      const int button = i - frame_region::kFirstButton;
+      painter.label(r, buttonFunctionName(buttons[static_cast<std::size_t>(button)], app, context_.library().macroNames()),
+                    i == hover.main ? kLabelHover : kLabelWhite, kArrowRoom);
+    } else if (i == frame_region::kProfile) {
+      painter.label(r, layouts.profileNames[static_cast<std::size_t>(app.currentProfile & 3)], kLabelWhite, kArrowRoom);
+    } else {
+      painter.label(r, r.label, kLabelWhite);
+    }
+  }
+}
+
 }  // namespace quillet

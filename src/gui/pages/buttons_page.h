@@ -21,6 +21,8 @@ class ButtonsPage : public QObject, public WindowPage {
  public:
   explicit ButtonsPage(PageContext& context);
 
+  void paintState(WindowPainter& painter, const HoverIndexes& hover) const override;
+  void paintLabels(WindowPainter& painter, const HoverIndexes& hover) const override;
   void press(QPoint pos, std::int32_t common, std::int32_t own) override;
   void release(std::int32_t common, std::int32_t own) override;
 

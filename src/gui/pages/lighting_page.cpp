@@ -176,4 +176,39 @@ void LightingPage::openResponseList(int button) {
   });
 }
 
+// ---- drawing ----
+
+void LightingPage::paintState(WindowPainter& painter, const HoverIndexes& hover) const {
+  const LightingLayout& layout = context_.layouts().lighting;
+  if (hover.lighting != kNoRegion) {
+    painter.copyOver(layout[static_cast<std::size_t>(hover.lighting)]);
+  }
+  using Source = LightingPaint::Source;
+  for (const LightingPaint& p : lightingPaints(layout, context_.settings(), context_.app().currentProfile)) {
+    const QRect area(p.area.left, p.area.top, p.area.width(), p.area.height());
+    switch (p.source) {
+      case Source::Pressed:
+        painter.copyFrom(PageState::Down, area);
+        break;
+      case Source::Blank:
+        painter.copy(painter.pictures().picture(Picture::LightingBlank, painter.ratio()), area);
+        break;
+      case Source::Colour:
+        painter.fill(area, colorOf(p.colour));
+        break;
+      case Source::Knob:
+        painter.image(area.topLeft(), painter.pictures().picture(Picture::Knob, painter.ratio()));
+        break;
+    }
+  }
+}
+
+void LightingPage::paintLabels(WindowPainter& painter, const HoverIndexes&) const {
+  const LightingLayout& layout = context_.layouts().lighting;
+  const auto texts = lightingLabels(layout, context_.settings(), context_.app());
+  for (std::size_t i = 0; i < layout.size(); ++i) {
+    painter.label(layout[i], texts[i].text, kLabelWhite, texts[i].trim);
+  }
+}
+
 }  // namespace quillet

@@ -16,6 +16,8 @@ class LightingPage : public QObject, public WindowPage {
  public:
   explicit LightingPage(PageContext& context);
 
+  void paintState(WindowPainter& painter, const HoverIndexes& hover) const override;
+  void paintLabels(WindowPainter& painter, const HoverIndexes& hover) const override;
   void leave() override;
   void press(QPoint pos, std::int32_t common, std::int32_t own) override;
   void drag(int x) override;

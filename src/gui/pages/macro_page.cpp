@@ -719,4 +719,47 @@ void MacroPage::commitLoopCount() {
   }
 }
 
+// ---- drawing and the recording's hold on the window ----
+
+void MacroPage::paintState(WindowPainter& painter, const HoverIndexes& hover) const {
+  const auto& m = context_.layouts().macro;
+  if (hover.macro != kNoRegion) {
+    painter.copyOver(m[static_cast<std::size_t>(hover.macro)]);
+  }
+  if (recording()) {
+    painter.copyDown(m[macro_region::kRecord]);
+  }
+  // The selected macro's play mode.
+  const OpenGroup& open = context_.library().openMacros();
+  if (open.count > 0 && open.current >= 0 && open.current < open.count) {
+    const std::uint8_t mode = open.slots[static_cast<std::size_t>(open.current)].playMode;
+    if (const std::int32_t chosen = playModeRegion(mode); chosen != kNoRegion) {
+      painter.copyDown(m[static_cast<std::size_t>(chosen)]);
+    }
+  }
+}
+
+void MacroPage::paintLabels(WindowPainter& painter, const HoverIndexes&) const {
+  const QColor recordLabel(1, 255, 246);
+  const auto& m = context_.layouts().macro;
+  for (std::int32_t i = 0; i < static_cast<std::int32_t>(kMacroRegionCount); ++i) {
+    const SkinButton& r = m[static_cast<std::size_t>(i)];
+    if (i == macro_region::kRecord) {
+      painter.label(r, r.label, recordLabel, 0, -3);
+    } else {
+      painter.label(r, r.label, kLabelWhite);
+    }
+  }
+}
+
+bool MacroPage::refusesPress(std::int32_t common, std::int32_t own) const {
+  if (!recording()) {
+    return false;
+  }
+  // While recording, only the recorder's button, minimise, close and empty spots react.
+  const bool empty = common == kNoRegion && own == kNoRegion;
+  const bool recorder = common == kNoRegion && own == macro_region::kRecord;
+  return !(empty || recorder || common == frame_region::kMinimize || common == frame_region::kClose);
+}
+
 }  // namespace quillet

@@ -49,6 +49,10 @@ class MacroPage : public QObject, public WindowPage {
   explicit MacroPage(PageContext& context);
   ~MacroPage() override;
 
+  void paintState(WindowPainter& painter, const HoverIndexes& hover) const override;
+  void paintLabels(WindowPainter& painter, const HoverIndexes& hover) const override;
+  bool refusesPress(std::int32_t common, std::int32_t own) const override;
+  bool holdsKeyboard() const override { return recording(); }
   void enter() override;
   void leave() override;
   void press(QPoint pos, std::int32_t common, std::int32_t own) override;

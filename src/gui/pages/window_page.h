@@ -1,18 +1,20 @@
 #pragma once
-// One page of the main window: its commands (presses and releases on its regions, slider drags)
-// and what it does when it is shown, left, or its model replaced. The window routes every press
-// and release to the page shown; a page that has nothing to do for an event leaves it alone.
+// One page of the main window: what it draws over its idle picture (PageLayer), its commands
+// (presses and releases on its regions, slider drags) and what it does when it is shown, left,
+// or its model replaced. The window routes every press and release to the page shown, and has
+// the page shown draw itself; a page that has nothing to do for an event leaves it alone.
 #include <QPoint>
 
 #include <cstdint>
 
 #include "gui/pages/page_context.h"
+#include "gui/widgets/window_painter.h"
 
 namespace quillet {
 
 class PageContext;
 
-class WindowPage {
+class WindowPage : public PageLayer {
  public:
   explicit WindowPage(PageContext& context) : context_(context) {}
   virtual ~WindowPage() = default;
@@ -43,6 +45,15 @@ class WindowPage {
   // reset, a profile followed from the mouse): the page's controls show the model again.
   virtual void languageChanged() {}
   virtual void modelReplaced() {}
+  // Whether the page refuses a press on `common` / `own` now (a recording under way takes only
+  // its own stop and the window's minimise and close); the window then says so and drops it.
+  virtual bool refusesPress(std::int32_t common, std::int32_t own) const {
+    (void)common;
+    (void)own;
+    return false;
+  }
+  // Whether the page holds the keyboard now (a recording): no menu of the window may open.
+  virtual bool holdsKeyboard() const { return false; }
   // A download runs (true) or has ended (false): no control of the page may change the settings
   // meanwhile. The window ignores the page's presses itself; the page disables its own widgets.
   virtual void setBusy(bool busy) { (void)busy; }

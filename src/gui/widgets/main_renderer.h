@@ -8,12 +8,11 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/macro/group_list.h"
 #include "core/settings/app_state.h"
-#include "core/settings/profile_settings.h"
 #include "core/skin/skin_layout.h"
 #include "core/skin/window_rules.h"
 #include "gui/widgets/skin_pictures.h"
+#include "gui/widgets/window_painter.h"
 
 namespace quillet {
 
@@ -23,32 +22,28 @@ struct ApplyProgressView {
   std::size_t total = 0;
 };
 
-// Everything a composition reads; all of it belongs to the window thread.
+// Everything a composition reads besides the page's own state; all of it belongs to the window
+// thread.
 struct RenderInput {
   const AppState& app;
-  const ProfileSettings& settings;
   const SkinLayouts& layouts;
-  const MacroNameTable& macroNames;
+  const PageLayer& page;                    // the page shown: draws its state and labels
   HoverIndexes hover;
   QFont font;                               // the UI font of the current language
-  bool recording = false;                   // a macro is being recorded
-  std::optional<std::uint8_t> playMode;     // the selected macro's play-mode byte, if one is selected
   std::optional<ApplyProgressView> applyProgress;  // while a download runs
   qreal ratio = 1.0;                               // the device pixel ratio to compose at
 };
 
 // Paints the current page with `painter`, whose device (the window, or an image of the window's
-// size) has the input's device pixel ratio: the shown page's pictures for that ratio, its live
-// state, the common frame and the labels. Layout coordinates stay logical throughout; only the
-// pixels get denser. The window paints straight into its backing store, which Qt then shows
-// with one copy; drawing is limited to the painter's clip.
+// size) has the input's device pixel ratio: the shown page's idle picture for that ratio, the
+// page's layer (its hovered region and live state), the common frame, the frame's labels and the
+// page's. Layout coordinates stay logical throughout; only the pixels get denser. The window
+// paints straight into its backing store, which Qt then shows with one copy; drawing is limited
+// to the painter's clip.
 void paintWindow(QPainter& painter, const SkinPictures& pictures, const RenderInput& input);
 
 // The same into `target`, which is made the size of the pictures (the mask's size) in logical
 // pixels at the input's ratio when it is not.
 void composeWindow(QImage& target, const SkinPictures& pictures, const RenderInput& input);
-
-// A label's colour as the skin's colour reference (red in the low byte).
-QColor colorOf(ColorRef ref);
 
 }  // namespace quillet
