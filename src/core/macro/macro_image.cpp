@@ -359,7 +359,9 @@ MacroLayout layoutMacros(const SlotFunctionTable& functions, const SlotDeviceFun
       }
       const Macro* macro = slot.macro >= 0 ? &layout.macros[slot.macro] : nullptr;
       const auto bytes = describeSlot(slot.function, s, macro, slot.address).encode();
-      writer.writeBlock(static_cast<std::uint16_t>(descriptorAddress(p, s)), bytes);
+      // The download lays the descriptors out into its plan, a recorder that takes every block;
+      // the plan's blocks then go to the mouse through the send, which checks each of them.
+      static_cast<void>(writer.writeBlock(static_cast<std::uint16_t>(descriptorAddress(p, s)), bytes));
     }
   }
   return layout;
