@@ -132,12 +132,13 @@ DownloadResult finishDownload(DownloadContext& c, DownloadPlan plan, bool mouseT
     return result;
   }
   // 10.-11. The desktop's pointer speed and wheel lines, where the desktop has them.
+  // A desktop that refuses a value keeps its own; the mouse and the settings file have theirs.
   if (c.desktop != nullptr) {
     if (c.desktop->pointerSpeed()) {
-      c.desktop->setPointerSpeed(desktopPointerSpeed(c.settings.pointerSpeed));
+      static_cast<void>(c.desktop->setPointerSpeed(desktopPointerSpeed(c.settings.pointerSpeed)));
     }
     if (c.desktop->wheelScrollLines()) {
-      c.desktop->setWheelScrollLines(c.settings.wheelSpeed + 1);
+      static_cast<void>(c.desktop->setWheelScrollLines(c.settings.wheelSpeed + 1));
     }
   }
   // 12. Repaint.
