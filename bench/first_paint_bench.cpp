@@ -24,33 +24,15 @@
 #include <vector>
 
 #include "core/io/messages.h"
-#include "core/survey/survey_record.h"
 #include "gui/app/quillet_dlg.h"
 #include "gui/widgets/warning_dlg.h"
+#include "window_skins.h"
 
 namespace quillet {
 namespace {
 
-std::filesystem::path skinsCopy() {
-  static const std::filesystem::path dir = [] {
-    std::filesystem::path d =
-        std::filesystem::temp_directory_path() / ("quillet-first-paint-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(d);
-    std::filesystem::create_directories(d);
-    std::filesystem::copy(std::filesystem::path(QUILLET_BIN_DIR) / "skins", d / "skins",
-                          std::filesystem::copy_options::recursive);
-    if (!survey::markSurveyAnswered(d / "skins" / "config" / "ConfigFile.ini")) {
-      std::abort();  // the window would start at the survey form, which is not what is measured
-    }
-    return d / "skins";
-  }();
-  return dir;
-}
-
-RecordedMessages& messages() {
-  static RecordedMessages m;
-  return m;
-}
+using bench::messages;
+using bench::skinsCopy;
 
 void idle(int ms) {
   QEventLoop loop;

@@ -26,36 +26,18 @@
 #include <QKeyEvent>
 #include "core/io/messages.h"
 #include "core/macro/macro_text.h"
-#include "core/survey/survey_record.h"
 #include "full_macro.h"
 #include "gui/app/quillet_dlg.h"
 #include "gui/pages/macro_page.h"
 #include "sim_mouse.h"
 #include "sim_transport.h"
+#include "window_skins.h"
 
 namespace quillet {
 namespace {
 
-std::filesystem::path skinsCopy() {
-  static const std::filesystem::path dir = [] {
-    std::filesystem::path d = std::filesystem::temp_directory_path() / ("quillet-bench-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(d);
-    std::filesystem::create_directories(d);
-    std::filesystem::copy(std::filesystem::path(QUILLET_BIN_DIR) / "skins", d / "skins",
-                          std::filesystem::copy_options::recursive);
-    // Answered, so that the window starts without the survey form.
-    if (!survey::markSurveyAnswered(d / "skins" / "config" / "ConfigFile.ini")) {
-      std::abort();  // the window would start at the survey form, which is not what is measured
-    }
-    return d / "skins";
-  }();
-  return dir;
-}
-
-RecordedMessages& messages() {
-  static RecordedMessages m;
-  return m;
-}
+using bench::messages;
+using bench::skinsCopy;
 
 std::unique_ptr<CQuilletDlg> startWindow() {
   auto dlg = std::make_unique<CQuilletDlg>(messages(), std::make_unique<NullDeviceSession>(messages()));
