@@ -9,7 +9,8 @@
 #include <string_view>
 
 #include "core/macro/macro_file.h"
-#include "core/macro/macro_image.h"
+#include "core/device/macro_adjustment.h"
+#include "core/device/macro_image.h"
 
 namespace {
 

@@ -10,10 +10,12 @@
 
 #include "core/io/ini.h"
 #include "core/io/messages.h"
-#include "core/macro/block_writer.h"
+#include "core/device/block_writer.h"
 #include "core/macro/group_list.h"
 #include "core/macro/macro_file.h"
-#include "core/macro/macro_image.h"
+#include "core/device/macro_adjustment.h"
+#include "core/device/macro_image.h"
+#include "core/device/macro_layout.h"
 #include "macro/macro_test_support.h"
 
 namespace quillet {
@@ -51,6 +53,31 @@ class RecordingWriter final : public BlockWriter {
   std::vector<Block> blocks;
   std::map<std::uint32_t, std::uint8_t> memory;
 };
+
+// The macro part of a download as it reaches the mouse: the descriptors, then the images,
+// each through `writer`.
+MacroLayout layoutMacros(const SlotFunctionTable& functions, const SlotDeviceFunctionTable& deviceFunctions,
+                         int currentProfile, const fs::path& macroFolder, const BuiltinMacros& builtins,
+                         BlockWriter& writer) {
+  MacroLayout layout = planMacroLayout(functions, deviceFunctions, currentProfile, macroFolder, builtins);
+  const std::vector<PlannedBlock> blocks = descriptorBlocks(layout);
+  EXPECT_EQ(sendBlocks(blocks, writer), blocks.size());
+  return layout;
+}
+
+struct ImageWriteResult {
+  bool completed = true;
+  int blocksWritten = 0;
+  int blocksOutsideMemory = 0;
+};
+
+ImageWriteResult writeMacroImages(const MacroLayout& layout, BlockWriter& writer, MessageService& messages) {
+  const ImageBlocks images = imageBlocks(layout);
+  for (const char* text : images.messages) {
+    messages.show(text);
+  }
+  return {images.completed, static_cast<int>(sendBlocks(images.blocks, writer)), images.blocksOutsideMemory};
+}
 
 Bytes imageOf(const Macro& m, std::uint32_t address = device_memory::kImageArea,
               LoopWord loop = LoopWord::ByPlayMode) {

@@ -1,7 +1,7 @@
 #include "config_map.h"
 
 #include "core/io/hex_text.h"
-#include "core/macro/macro_image.h"
+#include "core/device/macro_image.h"
 #include "core/settings/key_slots.h"
 #include "image_walk.h"
 
@@ -109,29 +109,19 @@ const char* playKindName(PlayKind kind) {
   return "";
 }
 
-PlayKind Descriptor::playKind(std::uint8_t deviceFunction) const {
-  if (heldBit || deviceFunction == device_function::kMacroWhileHeld) {
+PlayKind playKindOf(const DescriptorBits& d, std::uint8_t deviceFunction) {
+  if (d.whileHeld || deviceFunction == device_function::kMacroWhileHeld) {
     return PlayKind::kWhileHeld;
   }
-  return toggleBit ? PlayKind::kToggle : PlayKind::kCount;
+  return d.toggle ? PlayKind::kToggle : PlayKind::kCount;
 }
 
-Descriptor readDescriptor(std::span<const std::uint8_t> m, int profile, int slot) {
-  Descriptor d;
+std::optional<DescriptorBits> readDescriptor(std::span<const std::uint8_t> m, int profile, int slot) {
   const std::size_t at = descriptorAddress(profile, slot);
-  if (at + device_memory::kDescriptorBytes > m.size() || m[at] != 10) {
-    return d;
+  if (at + device_memory::kDescriptorBytes > m.size()) {
+    return std::nullopt;
   }
-  d.present = true;
-  d.stepCount = static_cast<std::uint16_t>((m[at + 1] & 0x7F) | ((m[at + 7] & 0x3F) << 7));
-  d.heldBit = (m[at + 1] & 0x80) != 0;
-  d.key = m[at + 2];
-  d.consumerUsage = static_cast<std::uint16_t>(m[at + 3] | (m[at + 4] << 8));
-  d.imageAddress = static_cast<std::uint16_t>(m[at + 5] | ((m[at + 6] & 0x3F) << 8));
-  d.countFlag = (m[at + 6] & 0x40) != 0;
-  d.toggleBit = (m[at + 6] & 0x80) != 0;
-  d.continuousFlag = (m[at + 7] & 0x40) != 0;
-  return d;
+  return decodeDescriptor(m.subspan(at).first<device_memory::kDescriptorBytes>());
 }
 
 std::string describeConfiguration(std::span<const std::uint8_t> m) {
@@ -196,27 +186,28 @@ std::string describeConfiguration(std::span<const std::uint8_t> m) {
 
   for (int p = 0; p < kProfileCount; ++p) {
     for (int s = 0; s < kKeySlotCount; ++s) {
-      const Descriptor d = readDescriptor(m, p, s);
-      if (!d.present) {
+      const std::optional<DescriptorBits> bits = readDescriptor(m, p, s);
+      if (!bits) {
         continue;
       }
+      const MacroButtonDescriptor& d = bits->fields;
       const std::string slot = std::to_string(p + 1) + "." + std::to_string(s);
       const auto keyAt = keyByteAddress(p, s);
       const std::uint8_t f = keyAt ? (m[*keyAt] & firmware_function::kMask) : 0;
       std::string value = "at " + hexDigits(descriptorAddress(p, s), 4) + " image " + hexDigits(d.imageAddress, 4) +
-                          " steps " + std::to_string(d.stepCount) + " mode " + playKindName(d.playKind(f)) + " key " +
+                          " steps " + std::to_string(d.eventCount) + " mode " + playKindName(playKindOf(*bits, f)) + " key " +
                           hexDigits(d.key, 2) + " consumer " + hexDigits(d.consumerUsage, 4);
-      if (d.countFlag) {
+      if (bits->loopCountFlag) {
         value += " count-flag";
       }
-      if (d.continuousFlag) {
+      if (bits->continuousFlag) {
         value += " continuous-flag";
       }
       line("descriptor " + slot, value);
       if (f != device_function::kMacro && f != device_function::kMacroWhileHeld) {
         continue;  // a consumer key, or a slot whose function is no longer a macro
       }
-      const ImageWalk walk = walkImage(m, d.imageAddress, d.stepCount);
+      const ImageWalk walk = walkImage(m, d.imageAddress, d.eventCount);
       line("macro " + slot, "loops " + std::to_string(walk.loops) + " entries " + std::to_string(walk.steps.size()));
       for (const ImageStep& step : walk.steps) {
         for (const std::string& text : stepLines(step)) {
