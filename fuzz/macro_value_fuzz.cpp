@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "core/macro/macro_file.h"
 #include "core/device/macro_adjustment.h"
 #include "core/device/macro_image.h"
+#include "core/macro/macro_file.h"
 
 namespace {
 

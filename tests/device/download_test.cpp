@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "core/device/block_writer.h"
 #include "core/device/configuration.h"
 #include "core/io/ini.h"
 #include "core/io/messages.h"
-#include "core/device/block_writer.h"
 #include "core/macro/macro_file.h"
 #include "core/macro/macro_library.h"
 #include "core/settings/settings_file.h"

@@ -10,14 +10,14 @@
 #include <random>
 #include <vector>
 
-#include "core/io/ini.h"
-#include "core/io/messages.h"
 #include "core/device/block_writer.h"
-#include "core/macro/group_list.h"
-#include "core/macro/macro_file.h"
 #include "core/device/macro_adjustment.h"
 #include "core/device/macro_image.h"
 #include "core/device/macro_layout.h"
+#include "core/io/ini.h"
+#include "core/io/messages.h"
+#include "core/macro/group_list.h"
+#include "core/macro/macro_file.h"
 #include "macro/macro_test_support.h"
 
 namespace quillet {

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "config_map.h"
-#include "core/device/configuration.h"
-#include "core/io/messages.h"
 #include "core/device/block_writer.h"
+#include "core/device/configuration.h"
 #include "core/device/macro_image.h"
 #include "core/device/macro_layout.h"
+#include "core/io/messages.h"
 #include "firmware.h"
 #include "macro/macro_test_support.h"
 

@@ -1,7 +1,7 @@
 #include "config_map.h"
 
-#include "core/io/hex_text.h"
 #include "core/device/macro_image.h"
+#include "core/io/hex_text.h"
 #include "core/settings/key_slots.h"
 #include "image_walk.h"
 

@@ -4,8 +4,8 @@
 #include "core/device/configuration.h"
 #include "core/device/device_event.h"
 #include "core/device/device_protocol.h"
-#include "core/io/hex_text.h"
 #include "core/device/macro_image.h"
+#include "core/io/hex_text.h"
 #include "core/settings/key_slots.h"
 #include "image_walk.h"
 

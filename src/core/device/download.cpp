@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <iterator>
 
+#include "core/device/block_writer.h"
 #include "core/device/configuration.h"
 #include "core/io/desktop_mouse.h"
 #include "core/io/ini.h"
-#include "core/device/block_writer.h"
 #include "core/macro/group_list.h"
 #include "core/macro/macro_library.h"
 #include "core/settings/settings_file.h"

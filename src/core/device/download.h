@@ -9,8 +9,8 @@
 #include <optional>
 #include <vector>
 
-#include "core/device/download_state.h"
 #include "core/device/block_writer.h"
+#include "core/device/download_state.h"
 #include "core/device/macro_layout.h"
 #include "core/settings/app_state.h"
 #include "core/settings/profile_settings.h"
