@@ -1,5 +1,7 @@
 #include "config_map.h"
 
+#include <iterator>
+
 #include "core/device/macro_image.h"
 #include "core/io/hex_text.h"
 #include "core/settings/key_slots.h"
@@ -41,53 +43,53 @@ std::optional<std::uint16_t> keyByteAddress(int profile, int slot) {
   return static_cast<std::uint16_t>(runs.secondRun + (slot - runs.firstRunSlots));
 }
 
-const char* functionName(std::uint8_t f) {
-  switch (f) {
-    case 0:
-      return "none";
-    case 1:
-      return "left click";
-    case 2:
-      return "right click";
-    case 3:
-      return "middle click";
-    case 4:
-      return "back";
-    case 5:
-      return "forward";
-    case device_function::kDpiCycle:
-      return "DPI cycle";
-    case 7:
-      return "fire";
-    case 8:
-      return "double click";
-    case 9:
-      return "lighting mode";
-    case device_function::kDpiUp:
-      return "DPI up";
-    case device_function::kDpiDown:
-      return "DPI down";
-    case device_function::kMacro:
-      return "macro";
-    case device_function::kMacroWhileHeld:
-      return "macro while held";
-    case device_function::kMultimedia:
-      return "multimedia";
-    case device_function::kReportRate:
-      return "report rate";
-    case firmware_function::kProfileCycle:
-      return "profile cycle";
-    case firmware_function::kProfile1:
-      return "profile 1";
-    case firmware_function::kProfile1 + 1:
-      return "profile 2";
-    case firmware_function::kProfile1 + 2:
-      return "profile 3";
-    case firmware_function::kProfile4:
-      return "profile 4";
-    default:
-      return "unknown";
+// The device function bytes the firmware knows, with their names in the log.
+struct FunctionName {
+  int function;
+  const char* name;
+};
+constexpr FunctionName kFunctionNames[] = {
+    {0, "none"},
+    {1, "left click"},
+    {2, "right click"},
+    {3, "middle click"},
+    {4, "back"},
+    {5, "forward"},
+    {device_function::kDpiCycle, "DPI cycle"},
+    {7, "fire"},
+    {8, "double click"},
+    {9, "lighting mode"},
+    {device_function::kDpiUp, "DPI up"},
+    {device_function::kDpiDown, "DPI down"},
+    {device_function::kMacro, "macro"},
+    {device_function::kMacroWhileHeld, "macro while held"},
+    {device_function::kMultimedia, "multimedia"},
+    {device_function::kReportRate, "report rate"},
+    {firmware_function::kProfileCycle, "profile cycle"},
+    {firmware_function::kProfile1, "profile 1"},
+    {firmware_function::kProfile1 + 1, "profile 2"},
+    {firmware_function::kProfile1 + 2, "profile 3"},
+    {firmware_function::kProfile4, "profile 4"},
+};
+constexpr bool namesOneEach() {
+  for (std::size_t i = 0; i < std::size(kFunctionNames); ++i) {
+    for (std::size_t j = i + 1; j < std::size(kFunctionNames); ++j) {
+      if (kFunctionNames[i].function == kFunctionNames[j].function) {
+        return false;
+      }
+    }
   }
+  return true;
+}
+static_assert(namesOneEach(), "one name per device function byte");
+
+const char* functionName(std::uint8_t f) {
+  for (const FunctionName& entry : kFunctionNames) {
+    if (entry.function == f) {
+      return entry.name;
+    }
+  }
+  return "unknown";
 }
 
 int cpiOfCode(std::uint8_t code) {

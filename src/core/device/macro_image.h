@@ -3,12 +3,8 @@
 // (MacroImage) and the 8-byte record of each macro or consumer-key button that points at its
 // image (MacroButtonDescriptor), each encoded for the download and decoded as the mouse reads
 // it (the simulated mouse plays what walkImage and decodeDescriptor give). No file and no
-// device here: the memory layout plans where they go (macro_layout.h).
-//
-// Device memory as the download writes it:
-//   0x0080 + 8 * (14 * profile + slot)   the descriptor of one key slot
-//   0x0240 upward                         the images, back to back, each at a multiple of 8
-// Every write is a block write of 8 bytes at most.
+// device here: the memory layout plans where they go (macro_layout.h), in block writes of 8
+// bytes at most.
 #include <array>
 #include <cstddef>
 #include <cstdint>
