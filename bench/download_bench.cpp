@@ -11,12 +11,12 @@
 #include <memory>
 #include <thread>
 
+#include "core/device/block_writer.h"
 #include "core/device/clock.h"
 #include "core/device/device_link.h"
 #include "core/device/device_protocol.h"
 #include "core/device/download.h"
 #include "core/io/messages.h"
-#include "core/macro/block_writer.h"
 #include "core/macro/macro_library.h"
 #include "core/settings/settings_file.h"
 #include "served_mouse.h"

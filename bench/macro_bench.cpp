@@ -11,12 +11,12 @@
 #include <thread>
 #include <vector>
 
+#include "core/device/macro_image.h"
+#include "core/device/macro_layout.h"
 #include "core/io/messages.h"
-#include "core/macro/block_writer.h"
 #include "core/macro/group_editor.h"
 #include "core/macro/group_list.h"
 #include "core/macro/macro_file.h"
-#include "core/macro/macro_image.h"
 #include "core/macro/macro_library.h"
 #include "core/macro/macro_text.h"
 #include "full_macro.h"
@@ -65,16 +65,8 @@ void BM_BuildImagesOf56Macros(benchmark::State& state) {
 }
 BENCHMARK(BM_BuildImagesOf56Macros);
 
-class NullWriter final : public BlockWriter {
- public:
-  bool writeBlock(std::uint16_t, std::span<const std::uint8_t> data) override {
-    benchmark::DoNotOptimize(data.data());
-    return true;
-  }
-};
-
 // The whole macro part of a download without the device's pauses: 56 slots with distinct
-// library macros read from their group files, descriptors and images through a block writer.
+// library macros read from their group files, the blocks of their descriptors and images.
 void BM_LayoutAndWrite56MacroButtons(benchmark::State& state) {
   std::string pattern = (fs::temp_directory_path() / "quillet-bench-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) {
@@ -106,12 +98,12 @@ void BM_LayoutAndWrite56MacroButtons(benchmark::State& state) {
     }
   }
   const BuiltinMacros builtins;
-  NullWriter writer;
-  RecordedMessages messages;
   for (auto _ : state) {
-    const MacroLayout layout = layoutMacros(functions, deviceFunctions, 0, folder, builtins, writer);
-    ImageWriteResult result = writeMacroImages(layout, writer, messages);
-    benchmark::DoNotOptimize(result);
+    const MacroLayout layout = planMacroLayout(functions, deviceFunctions, 0, folder, builtins);
+    std::vector<PlannedBlock> descriptors = descriptorBlocks(layout);
+    ImageBlocks images = imageBlocks(layout);
+    benchmark::DoNotOptimize(descriptors);
+    benchmark::DoNotOptimize(images);
   }
   std::error_code ec;
   fs::remove_all(folder, ec);

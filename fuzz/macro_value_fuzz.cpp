@@ -8,8 +8,9 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "core/device/macro_adjustment.h"
+#include "core/device/macro_image.h"
 #include "core/macro/macro_file.h"
-#include "core/macro/macro_image.h"
 
 namespace {
 

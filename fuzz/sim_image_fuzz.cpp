@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "config_map.h"
-#include "core/macro/macro_image.h"
+#include "core/device/macro_image.h"
 #include "firmware.h"
 #include "image_walk.h"
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "core/device/block_writer.h"
 #include "core/device/configuration.h"
 #include "core/io/ini.h"
 #include "core/io/messages.h"
-#include "core/macro/block_writer.h"
 #include "core/macro/macro_file.h"
 #include "core/macro/macro_library.h"
 #include "core/settings/settings_file.h"
@@ -23,17 +23,12 @@ namespace {
 
 using test::readBytes;
 
-struct Recorder final : BlockWriter {
-  struct Block {
-    std::uint16_t address;
-    std::vector<std::uint8_t> bytes;
-  };
+// The blocks, and where they came among the desktop's changes.
+struct Recorder final : BlockRecorder {
   bool writeBlock(std::uint16_t address, std::span<const std::uint8_t> data) override {
-    blocks.push_back({address, {data.begin(), data.end()}});
     events.push_back("block");
-    return true;
+    return BlockRecorder::writeBlock(address, data);
   }
-  std::vector<Block> blocks;
   std::vector<std::string> events;
 };
 

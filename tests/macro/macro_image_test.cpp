@@ -6,14 +6,18 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
+#include <random>
 #include <vector>
 
+#include "core/device/block_writer.h"
+#include "core/device/macro_adjustment.h"
+#include "core/device/macro_image.h"
+#include "core/device/macro_layout.h"
 #include "core/io/ini.h"
 #include "core/io/messages.h"
-#include "core/macro/block_writer.h"
 #include "core/macro/group_list.h"
 #include "core/macro/macro_file.h"
-#include "core/macro/macro_image.h"
 #include "macro/macro_test_support.h"
 
 namespace quillet {
@@ -51,6 +55,31 @@ class RecordingWriter final : public BlockWriter {
   std::vector<Block> blocks;
   std::map<std::uint32_t, std::uint8_t> memory;
 };
+
+// The macro part of a download as it reaches the mouse: the descriptors, then the images,
+// each through `writer`.
+MacroLayout layoutMacros(const SlotFunctionTable& functions, const SlotDeviceFunctionTable& deviceFunctions,
+                         int currentProfile, const fs::path& macroFolder, const BuiltinMacros& builtins,
+                         BlockWriter& writer) {
+  MacroLayout layout = planMacroLayout(functions, deviceFunctions, currentProfile, macroFolder, builtins);
+  const std::vector<PlannedBlock> blocks = descriptorBlocks(layout);
+  EXPECT_EQ(sendBlocks(blocks, writer), blocks.size());
+  return layout;
+}
+
+struct ImageWriteResult {
+  bool completed = true;
+  int blocksWritten = 0;
+  int blocksOutsideMemory = 0;
+};
+
+ImageWriteResult writeMacroImages(const MacroLayout& layout, BlockWriter& writer, MessageService& messages) {
+  const ImageBlocks images = imageBlocks(layout);
+  for (const char* text : images.messages) {
+    messages.show(text);
+  }
+  return {images.completed, static_cast<int>(sendBlocks(images.blocks, writer)), images.blocksOutsideMemory};
+}
 
 Bytes imageOf(const Macro& m, std::uint32_t address = device_memory::kImageArea,
               LoopWord loop = LoopWord::ByPlayMode) {
@@ -521,6 +550,132 @@ TEST_F(LayoutTest, AnAdjustmentTheMouseDidNotTakeIsNotWritten) {
     EXPECT_TRUE(r.adjusted) << "the adjustment is still made, for the file";
     EXPECT_FALSE(r.written);
   }
+}
+
+// Encoding then decoding, over many generated macros and descriptors: the mouse reads back every
+// step and field the download encoded (delays in whole tens of milliseconds, as the mouse keeps them).
+TEST(MacroImageRoundTrip, EveryStepComesBackAsEncoded) {
+  std::mt19937 rng(736);
+  auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  for (int round = 0; round < 400; ++round) {
+    SCOPED_TRACE(round);
+    Macro m;
+    m.loopCount = static_cast<std::uint16_t>(pick(500));
+    m.eventCount = static_cast<std::uint16_t>(1 + pick(kMacroMaxSteps));
+    int leds = 0;
+    for (int i = 0; i < m.eventCount; ++i) {
+      MacroEvent& e = m.events[static_cast<std::size_t>(i)];
+      e.delay = static_cast<std::uint16_t>(10 * (1 + pick(127)));
+      switch (pick(leds < kLedRowCount ? 6 : 5)) {
+        case 0:
+          e = {step_type::kNone, step_code::kPause, 0, 0, e.delay};
+          break;
+        case 1:
+          e.type = pick(2) == 0 ? step_type::kPress : step_type::kRelease;
+          e.code = static_cast<std::uint8_t>(4 + pick(0xE4));
+          break;
+        case 2:
+          e.type = pick(2) == 0 ? step_type::kPress : step_type::kRelease;
+          e.code = static_cast<std::uint8_t>(step_code::kMouseLeft + pick(3));
+          break;
+        case 3:
+          e = {static_cast<std::uint8_t>(step_type::kMoveLeftUp + pick(4)), step_code::kMove,
+               static_cast<std::int16_t>(pick(101)), static_cast<std::int16_t>(pick(101)), e.delay};
+          break;
+        case 4:
+          e = {pick(2) == 0 ? step_type::kCpiSet : step_type::kCpiReset, step_code::kCpi,
+               static_cast<std::int16_t>(pick(8)), 0, e.delay};
+          break;
+        default: {
+          LedRow& row = m.ledRows[static_cast<std::size_t>(leds)];
+          row.bytes[0] = static_cast<std::uint8_t>(1 + pick(kLedRowMaxEntries));
+          for (std::size_t b = kLedRowHeaderBytes; b < row.bytes.size(); ++b) {
+            row.bytes[b] = static_cast<std::uint8_t>(pick(256));
+          }
+          e = {static_cast<std::uint8_t>(step_type::kLed0 + pick(3)), step_code::kLed,
+               static_cast<std::int16_t>(leds++), 0, e.delay};
+          break;
+        }
+      }
+    }
+    recountSteps(m);
+    const std::uint32_t address = device_memory::kImageArea + 8 * static_cast<std::uint32_t>(pick(200));
+    const MacroImage image = buildMacroImage(m, address, LoopWord::LoopCount);
+    ASSERT_TRUE(image.notices.empty());
+    ASSERT_FALSE(image.ledAddressOverflow);
+    Bytes memory(device_memory::kEnd, 0);
+    std::copy(image.bytes.begin(), image.bytes.end(), memory.begin() + address);
+
+    const ImageWalk walk = walkImage(memory, address, m.eventCount);
+    EXPECT_FALSE(walk.error.has_value());
+    EXPECT_EQ(walk.loops, m.loopCount);
+    ASSERT_EQ(walk.steps.size(), std::size_t{m.eventCount});
+    for (std::size_t i = 0; i < walk.steps.size(); ++i) {
+      const MacroEvent& e = m.events[i];
+      const ImageStep& step = walk.steps[i];
+      EXPECT_EQ(step.waitMs, e.delay);
+      switch (e.code) {
+        case step_code::kPause:
+          EXPECT_EQ(step.kind, ImageStep::Kind::kPause);
+          break;
+        case step_code::kMove: {
+          const bool left = e.type == step_type::kMoveLeftUp || e.type == step_type::kMoveLeftDown;
+          const bool up = e.type == step_type::kMoveLeftUp || e.type == step_type::kMoveRightUp;
+          EXPECT_EQ(step.kind, ImageStep::Kind::kMove);
+          EXPECT_EQ(step.x, left ? -e.x : e.x);
+          EXPECT_EQ(step.y, up ? -e.y : e.y);
+          break;
+        }
+        case step_code::kCpi:
+          EXPECT_EQ(step.kind, e.type == step_type::kCpiSet ? ImageStep::Kind::kCpiSet : ImageStep::Kind::kCpiReset);
+          EXPECT_EQ(step.code, e.x);
+          break;
+        case step_code::kLed: {
+          EXPECT_EQ(step.kind, ImageStep::Kind::kLed);
+          EXPECT_EQ(step.led, e.type - step_type::kLed0);
+          EXPECT_GE(std::size_t{step.ledAddress}, address + macroDataStart(m));
+          EXPECT_LT(std::size_t{step.ledAddress}, address + image.bytes.size());
+          const LedRow& row = m.ledRows[static_cast<std::size_t>(e.x)];
+          ASSERT_EQ(step.ledEntries.size(), static_cast<std::size_t>(row.entryCount()));
+          for (std::size_t k = 0; k < step.ledEntries.size(); ++k) {
+            const std::size_t at = kLedRowHeaderBytes + kLedEntryBytes * k;
+            EXPECT_EQ(step.ledEntries[k], (ImageStep::LedEntry{row.bytes[at], row.bytes[at + 1], row.bytes[at + 2]}));
+          }
+          break;
+        }
+        default:
+          EXPECT_EQ(step.kind, e.code >= step_code::kMouseLeft ? ImageStep::Kind::kButton : ImageStep::Kind::kKey);
+          EXPECT_EQ(step.code, e.code);
+          EXPECT_EQ(step.down, e.type == step_type::kPress);
+          break;
+      }
+    }
+  }
+}
+
+TEST(MacroButtonDescriptorRoundTrip, EveryFieldComesBack) {
+  std::mt19937 rng(14);
+  constexpr std::uint8_t kModes[] = {play_mode::kLoopCount, play_mode::kToggle, play_mode::kWhileHeld};
+  for (int round = 0; round < 2000; ++round) {
+    MacroButtonDescriptor d;
+    d.eventCount = static_cast<std::uint16_t>(rng() % 0x2000);
+    d.key = static_cast<std::uint8_t>(rng());
+    d.consumerUsage = static_cast<std::uint16_t>(rng());
+    d.imageAddress = rng() % device_memory::kEnd;
+    const std::uint8_t mode = kModes[rng() % 3];
+    const std::uint8_t flag = mode == play_mode::kLoopCount ? play_mode::kLoopCountFlag : play_mode::kContinuousFlag;
+    d.playMode = static_cast<std::uint8_t>(mode | (rng() % 2 == 0 ? flag : 0));
+    const std::optional<DescriptorBits> back = decodeDescriptor(d.encode());
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back->fields, d) << round;
+  }
+  // A flag of another mode is not stored; a block without the tag is no descriptor.
+  MacroButtonDescriptor d;
+  d.playMode = play_mode::kToggle | play_mode::kLoopCountFlag;
+  EXPECT_EQ(decodeDescriptor(d.encode())->fields.playMode, play_mode::kToggle);
+  auto bytes = d.encode();
+  bytes[0] = 0;
+  EXPECT_FALSE(decodeDescriptor(bytes).has_value());
 }
 
 }  // namespace

@@ -6,9 +6,9 @@
 #include <set>
 #include <string>
 
+#include "core/device/macro_image.h"
 #include "core/io/messages.h"
 #include "core/macro/macro_file.h"
-#include "core/macro/macro_image.h"
 #include "core/macro/macro_library.h"
 #include "macro/macro_test_support.h"
 

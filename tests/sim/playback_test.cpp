@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "config_map.h"
+#include "core/device/block_writer.h"
 #include "core/device/configuration.h"
+#include "core/device/macro_image.h"
+#include "core/device/macro_layout.h"
 #include "core/io/messages.h"
-#include "core/macro/block_writer.h"
-#include "core/macro/macro_image.h"
 #include "firmware.h"
 #include "macro/macro_test_support.h"
 
@@ -72,14 +73,15 @@ class PlaybackTest : public ::testing::Test {
       return builtins.macros[static_cast<std::size_t>(code - function_code::kFirstBuiltinMacro)].playMode;
     };
     deriveKeySlots(settings, playMode, state);
+    std::vector<PlannedBlock> blocks = configurationBlocks(settings, state, currentProfile, 0);
+    const MacroLayout layout = planMacroLayout(state.slotFunction, state.deviceFunction, currentProfile, {}, builtins);
+    const std::vector<PlannedBlock> descriptors = descriptorBlocks(layout);
+    const ImageBlocks images = imageBlocks(layout);
+    ASSERT_TRUE(images.completed);
+    blocks.insert(blocks.end(), descriptors.begin(), descriptors.end());
+    blocks.insert(blocks.end(), images.blocks.begin(), images.blocks.end());
     FirmwareWriter writer(fw);
-    for (const ConfigurationBlock& b : configurationBlocks(settings, state, currentProfile, 0)) {
-      writer.writeBlock(b.address, b.bytes);
-    }
-    const MacroLayout layout =
-        layoutMacros(state.slotFunction, state.deviceFunction, currentProfile, {}, builtins, writer);
-    RecordedMessages messages;
-    ASSERT_TRUE(writeMacroImages(layout, writer, messages).completed);
+    sendBlocks(blocks, writer);
     fw.takePlayLog();
   }
 

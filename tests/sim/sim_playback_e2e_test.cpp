@@ -15,7 +15,7 @@
 #include "core/device/configuration.h"
 #include "core/device/device_link.h"
 #include "core/device/device_protocol.h"
-#include "core/macro/macro_image.h"
+#include "core/device/macro_image.h"
 #include "linux/sim_socket_transport.h"
 #include "macro/macro_test_support.h"
 #include "support/process.h"

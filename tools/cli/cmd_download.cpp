@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "cli.h"
+#include "core/device/block_writer.h"
 #include "core/device/device_lock.h"
 #include "core/device/download.h"
-#include "core/macro/block_writer.h"
 #include "core/macro/macro_library.h"
 #include "core/settings/settings_file.h"
 #include "linux/desktop_mouse.h"

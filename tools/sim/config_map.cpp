@@ -1,7 +1,9 @@
 #include "config_map.h"
 
+#include <iterator>
+
+#include "core/device/macro_image.h"
 #include "core/io/hex_text.h"
-#include "core/macro/macro_image.h"
 #include "core/settings/key_slots.h"
 #include "image_walk.h"
 
@@ -41,53 +43,53 @@ std::optional<std::uint16_t> keyByteAddress(int profile, int slot) {
   return static_cast<std::uint16_t>(runs.secondRun + (slot - runs.firstRunSlots));
 }
 
-const char* functionName(std::uint8_t f) {
-  switch (f) {
-    case 0:
-      return "none";
-    case 1:
-      return "left click";
-    case 2:
-      return "right click";
-    case 3:
-      return "middle click";
-    case 4:
-      return "back";
-    case 5:
-      return "forward";
-    case device_function::kDpiCycle:
-      return "DPI cycle";
-    case 7:
-      return "fire";
-    case 8:
-      return "double click";
-    case 9:
-      return "lighting mode";
-    case device_function::kDpiUp:
-      return "DPI up";
-    case device_function::kDpiDown:
-      return "DPI down";
-    case device_function::kMacro:
-      return "macro";
-    case device_function::kMacroWhileHeld:
-      return "macro while held";
-    case device_function::kMultimedia:
-      return "multimedia";
-    case device_function::kReportRate:
-      return "report rate";
-    case firmware_function::kProfileCycle:
-      return "profile cycle";
-    case firmware_function::kProfile1:
-      return "profile 1";
-    case firmware_function::kProfile1 + 1:
-      return "profile 2";
-    case firmware_function::kProfile1 + 2:
-      return "profile 3";
-    case firmware_function::kProfile4:
-      return "profile 4";
-    default:
-      return "unknown";
+// The device function bytes the firmware knows, with their names in the log.
+struct FunctionName {
+  int function;
+  const char* name;
+};
+constexpr FunctionName kFunctionNames[] = {
+    {0, "none"},
+    {1, "left click"},
+    {2, "right click"},
+    {3, "middle click"},
+    {4, "back"},
+    {5, "forward"},
+    {device_function::kDpiCycle, "DPI cycle"},
+    {7, "fire"},
+    {8, "double click"},
+    {9, "lighting mode"},
+    {device_function::kDpiUp, "DPI up"},
+    {device_function::kDpiDown, "DPI down"},
+    {device_function::kMacro, "macro"},
+    {device_function::kMacroWhileHeld, "macro while held"},
+    {device_function::kMultimedia, "multimedia"},
+    {device_function::kReportRate, "report rate"},
+    {firmware_function::kProfileCycle, "profile cycle"},
+    {firmware_function::kProfile1, "profile 1"},
+    {firmware_function::kProfile1 + 1, "profile 2"},
+    {firmware_function::kProfile1 + 2, "profile 3"},
+    {firmware_function::kProfile4, "profile 4"},
+};
+constexpr bool namesOneEach() {
+  for (std::size_t i = 0; i < std::size(kFunctionNames); ++i) {
+    for (std::size_t j = i + 1; j < std::size(kFunctionNames); ++j) {
+      if (kFunctionNames[i].function == kFunctionNames[j].function) {
+        return false;
+      }
+    }
   }
+  return true;
+}
+static_assert(namesOneEach(), "one name per device function byte");
+
+const char* functionName(std::uint8_t f) {
+  for (const FunctionName& entry : kFunctionNames) {
+    if (entry.function == f) {
+      return entry.name;
+    }
+  }
+  return "unknown";
 }
 
 int cpiOfCode(std::uint8_t code) {
@@ -109,29 +111,19 @@ const char* playKindName(PlayKind kind) {
   return "";
 }
 
-PlayKind Descriptor::playKind(std::uint8_t deviceFunction) const {
-  if (heldBit || deviceFunction == device_function::kMacroWhileHeld) {
+PlayKind playKindOf(const DescriptorBits& d, std::uint8_t deviceFunction) {
+  if (d.whileHeld || deviceFunction == device_function::kMacroWhileHeld) {
     return PlayKind::kWhileHeld;
   }
-  return toggleBit ? PlayKind::kToggle : PlayKind::kCount;
+  return d.toggle ? PlayKind::kToggle : PlayKind::kCount;
 }
 
-Descriptor readDescriptor(std::span<const std::uint8_t> m, int profile, int slot) {
-  Descriptor d;
+std::optional<DescriptorBits> readDescriptor(std::span<const std::uint8_t> m, int profile, int slot) {
   const std::size_t at = descriptorAddress(profile, slot);
-  if (at + device_memory::kDescriptorBytes > m.size() || m[at] != 10) {
-    return d;
+  if (at + device_memory::kDescriptorBytes > m.size()) {
+    return std::nullopt;
   }
-  d.present = true;
-  d.stepCount = static_cast<std::uint16_t>((m[at + 1] & 0x7F) | ((m[at + 7] & 0x3F) << 7));
-  d.heldBit = (m[at + 1] & 0x80) != 0;
-  d.key = m[at + 2];
-  d.consumerUsage = static_cast<std::uint16_t>(m[at + 3] | (m[at + 4] << 8));
-  d.imageAddress = static_cast<std::uint16_t>(m[at + 5] | ((m[at + 6] & 0x3F) << 8));
-  d.countFlag = (m[at + 6] & 0x40) != 0;
-  d.toggleBit = (m[at + 6] & 0x80) != 0;
-  d.continuousFlag = (m[at + 7] & 0x40) != 0;
-  return d;
+  return decodeDescriptor(m.subspan(at).first<device_memory::kDescriptorBytes>());
 }
 
 std::string describeConfiguration(std::span<const std::uint8_t> m) {
@@ -196,27 +188,28 @@ std::string describeConfiguration(std::span<const std::uint8_t> m) {
 
   for (int p = 0; p < kProfileCount; ++p) {
     for (int s = 0; s < kKeySlotCount; ++s) {
-      const Descriptor d = readDescriptor(m, p, s);
-      if (!d.present) {
+      const std::optional<DescriptorBits> bits = readDescriptor(m, p, s);
+      if (!bits) {
         continue;
       }
+      const MacroButtonDescriptor& d = bits->fields;
       const std::string slot = std::to_string(p + 1) + "." + std::to_string(s);
       const auto keyAt = keyByteAddress(p, s);
       const std::uint8_t f = keyAt ? (m[*keyAt] & firmware_function::kMask) : 0;
       std::string value = "at " + hexDigits(descriptorAddress(p, s), 4) + " image " + hexDigits(d.imageAddress, 4) +
-                          " steps " + std::to_string(d.stepCount) + " mode " + playKindName(d.playKind(f)) + " key " +
+                          " steps " + std::to_string(d.eventCount) + " mode " + playKindName(playKindOf(*bits, f)) + " key " +
                           hexDigits(d.key, 2) + " consumer " + hexDigits(d.consumerUsage, 4);
-      if (d.countFlag) {
+      if (bits->loopCountFlag) {
         value += " count-flag";
       }
-      if (d.continuousFlag) {
+      if (bits->continuousFlag) {
         value += " continuous-flag";
       }
       line("descriptor " + slot, value);
       if (f != device_function::kMacro && f != device_function::kMacroWhileHeld) {
         continue;  // a consumer key, or a slot whose function is no longer a macro
       }
-      const ImageWalk walk = walkImage(m, d.imageAddress, d.stepCount);
+      const ImageWalk walk = walkImage(m, d.imageAddress, d.eventCount);
       line("macro " + slot, "loops " + std::to_string(walk.loops) + " entries " + std::to_string(walk.steps.size()));
       for (const ImageStep& step : walk.steps) {
         for (const std::string& text : stepLines(step)) {

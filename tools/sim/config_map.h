@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/device/configuration.h"
+#include "core/device/macro_image.h"
 
 namespace quillet::sim {
 
@@ -55,22 +56,11 @@ enum class PlayKind : std::uint8_t {
 };
 const char* playKindName(PlayKind kind);
 
-struct Descriptor {
-  bool present = false;  // tag byte 10
-  std::uint16_t stepCount = 0;
-  std::uint8_t key = 0;
-  std::uint16_t consumerUsage = 0;
-  std::uint16_t imageAddress = 0;
-  bool heldBit = false;         // byte 1 bit 7
-  bool toggleBit = false;       // byte 6 bit 7
-  bool countFlag = false;       // byte 6 bit 6
-  bool continuousFlag = false;  // byte 7 bit 6
+// The play kind of a button with device function `deviceFunction` (13 or 14) and descriptor `d`.
+PlayKind playKindOf(const DescriptorBits& d, std::uint8_t deviceFunction);
 
-  // The play kind of a button with device function `deviceFunction` (13 or 14).
-  PlayKind playKind(std::uint8_t deviceFunction) const;
-};
-
-Descriptor readDescriptor(std::span<const std::uint8_t> memory, int profile, int slot);
+// The descriptor of `slot` in `profile`, as the firmware reads it; nullopt without one.
+std::optional<DescriptorBits> readDescriptor(std::span<const std::uint8_t> memory, int profile, int slot);
 
 // "key value" lines of everything the memory configures: the key slots of every profile with
 // their functions, the DPI levels, the lighting fields and colours, and every descriptor with

@@ -4,8 +4,8 @@
 #include "core/device/configuration.h"
 #include "core/device/device_event.h"
 #include "core/device/device_protocol.h"
+#include "core/device/macro_image.h"
 #include "core/io/hex_text.h"
-#include "core/macro/macro_image.h"
 #include "core/settings/key_slots.h"
 #include "image_walk.h"
 
@@ -198,19 +198,20 @@ std::vector<std::string> Firmware::takePlayLog() {
 void Firmware::playMacro(int button, std::uint8_t function) {
   const auto b = static_cast<std::size_t>(button);
   const int slot = kButtonKeySlot[b];
-  const Descriptor d = readDescriptor(memory_, activeProfile_, slot);
-  if (!d.present) {
+  const std::optional<DescriptorBits> bits = readDescriptor(memory_, activeProfile_, slot);
+  if (!bits) {
     play("error button " + std::to_string(button) + " has no descriptor at " +
          hexDigits(static_cast<unsigned>(descriptorAddress(activeProfile_, slot)), 4));
     return;
   }
-  const PlayKind kind = d.playKind(function);
+  const MacroButtonDescriptor& d = bits->fields;
+  const PlayKind kind = playKindOf(*bits, function);
   if (kind == PlayKind::kToggle && running_[b]) {
     running_[b] = false;
     play("stop button " + std::to_string(button));
     return;
   }
-  const ImageWalk walk = walkImage(memory_, d.imageAddress, d.stepCount);
+  const ImageWalk walk = walkImage(memory_, d.imageAddress, d.eventCount);
   const int rounds = walk.loops == 0 ? 1 : walk.loops;
   play("start button " + std::to_string(button) + " profile " + std::to_string(activeProfile_ + 1) + " image " +
        hexDigits(d.imageAddress, 4) + " mode " + playKindName(kind) + " rounds " + std::to_string(rounds));

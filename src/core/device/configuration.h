@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/device/block_writer.h"
 #include "core/device/download_state.h"
 #include "core/macro/macro_record.h"
 
@@ -56,10 +57,7 @@ std::uint8_t dpiCode(std::uint8_t step);
 // Updates the carried lighting fields for the effect and returns the lighting byte.
 std::uint8_t lightingByte(DownloadState& state, std::uint8_t ledMode, std::uint8_t ledPeriod);
 
-struct ConfigurationBlock {
-  std::uint16_t address;
-  std::vector<std::uint8_t> bytes;
-};
+using ConfigurationBlock = PlannedBlock;
 
 // The sixteen blocks of the configuration area, in the order they are written. Updates the
 // lighting fields of `state` (call deriveKeySlots first).

@@ -14,10 +14,10 @@
 #include <span>
 #include <string_view>
 
+#include "core/device/block_writer.h"
 #include "core/device/clock.h"
 #include "core/device/device_link.h"
 #include "core/device/reports.h"
-#include "core/macro/block_writer.h"
 #include "core/settings/button_function.h"
 
 namespace quillet {

@@ -5,35 +5,17 @@
 #include <cstdlib>
 
 #include "core/io/desktop_mouse.h"
-#include "core/macro/block_writer.h"
 #include "core/macro/macro_library.h"
 
 namespace quillet {
-
-namespace {
-
-class RecordingWriter final : public BlockWriter {
- public:
-  explicit RecordingWriter(std::vector<NullDeviceSession::Block>& blocks) : blocks_(blocks) {}
-  bool writeBlock(std::uint16_t address, std::span<const std::uint8_t> data) override {
-    blocks_.push_back({address, {data.begin(), data.end()}});
-    return true;
-  }
-
- private:
-  std::vector<NullDeviceSession::Block>& blocks_;
-};
-
-}  // namespace
 
 void NullDeviceSession::settingsLoaded(const ProfileSettings& settings, const AppState&, const MacroLibrary& library) {
   deriveDownloadState(settings, library, state_);
 }
 
 DownloadResult NullDeviceSession::apply(ProfileSettings& settings, AppState& app, MacroLibrary& library) {
-  lastBlocks_.clear();
-  RecordingWriter writer(lastBlocks_);
-  DownloadContext context{settings, app, state_, library, writer, {}, nullptr, messages_, {}, true};
+  recorder_.blocks.clear();
+  DownloadContext context{settings, app, state_, library, recorder_, {}, nullptr, messages_, {}, true};
   return downloadSettings(context);
 }
 

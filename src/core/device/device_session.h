@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/device/block_writer.h"
 #include "core/device/device_lock.h"
 #include "core/device/device_service.h"
 #include "core/device/device_threads.h"
@@ -117,10 +118,7 @@ class DeviceSession {
 // would have received are known (lastBlocks), and the settings file is saved.
 class NullDeviceSession : public DeviceSession {
  public:
-  struct Block {
-    std::uint16_t address = 0;
-    std::vector<std::uint8_t> bytes;
-  };
+  using Block = PlannedBlock;
 
   explicit NullDeviceSession(MessageService& messages) : messages_(messages) {}
   bool open() override { return false; }
@@ -130,13 +128,13 @@ class NullDeviceSession : public DeviceSession {
   void settingsLoaded(const ProfileSettings& settings, const AppState& app, const MacroLibrary& library) override;
   DownloadResult apply(ProfileSettings& settings, AppState& app, MacroLibrary& library) override;
 
-  const std::vector<Block>& lastBlocks() const { return lastBlocks_; }
+  const std::vector<Block>& lastBlocks() const { return recorder_.blocks; }
   const DownloadState& downloadState() const { return state_; }
 
  private:
   MessageService& messages_;
   DownloadState state_;
-  std::vector<Block> lastBlocks_;
+  BlockRecorder recorder_;
 };
 
 // The session on a HID transport: the real mouse through hidraw, the simulated mouse in this

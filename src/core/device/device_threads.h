@@ -32,7 +32,7 @@
 
 #include "core/device/device_event.h"
 #include "core/device/download_state.h"
-#include "core/macro/macro_image.h"
+#include "core/device/macro_adjustment.h"
 #include "core/settings/app_state.h"
 #include "core/settings/button_function.h"
 #include "core/settings/profile_settings.h"

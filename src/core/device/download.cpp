@@ -1,11 +1,12 @@
 #include "core/device/download.h"
 
 #include <algorithm>
+#include <iterator>
 
+#include "core/device/block_writer.h"
 #include "core/device/configuration.h"
 #include "core/io/desktop_mouse.h"
 #include "core/io/ini.h"
-#include "core/macro/block_writer.h"
 #include "core/macro/group_list.h"
 #include "core/macro/macro_library.h"
 #include "core/settings/settings_file.h"
@@ -51,26 +52,8 @@ int desktopPointerSpeed(std::uint8_t pointerSpeed) {
   return pointerSpeed <= 8 ? 2 * pointerSpeed : 18;
 }
 
-namespace {
-
-// Keeps the block writes of a plan instead of sending them.
-class PlanWriter final : public BlockWriter {
- public:
-  explicit PlanWriter(std::vector<PlannedBlock>& blocks) : blocks_(blocks) {}
-  bool writeBlock(std::uint16_t address, std::span<const std::uint8_t> data) override {
-    blocks_.push_back({address, {data.begin(), data.end()}});
-    return true;
-  }
-
- private:
-  std::vector<PlannedBlock>& blocks_;
-};
-
-}  // namespace
-
 DownloadPlan planDownload(DownloadContext& c) {
   DownloadPlan plan;
-  PlanWriter writer(plan.blocks);
   // 1. The macro being edited goes into its group file first, so the mouse gets what the
   //    editor shows.
   if (c.writeFiles && c.library.groups().groupCount > 0) {
@@ -92,29 +75,27 @@ DownloadPlan planDownload(DownloadContext& c) {
   c.settings.cycleColorMask = c.settings.cycleColorMaskFromFlags();
 
   // 6. The configuration area.
-  for (const ConfigurationBlock& block :
-       configurationBlocks(c.settings, c.state, c.app.currentProfile, c.app.deviceValue)) {
-    writer.writeBlock(block.address, block.bytes);
-  }
+  plan.blocks = configurationBlocks(c.settings, c.state, c.app.currentProfile, c.app.deviceValue);
   // 7.-8. Descriptors, then images.
-  plan.layout = layoutMacros(c.state.slotFunction, c.state.deviceFunction, c.app.currentProfile,
-                             library.folders().macroFolder, library.builtins(), writer);
+  plan.layout = planMacroLayout(c.state.slotFunction, c.state.deviceFunction, c.app.currentProfile,
+                                library.folders().macroFolder, library.builtins());
+  std::vector<PlannedBlock> descriptors = descriptorBlocks(plan.layout);
+  plan.blocks.insert(plan.blocks.end(), std::make_move_iterator(descriptors.begin()),
+                     std::make_move_iterator(descriptors.end()));
+  ImageBlocks images = imageBlocks(plan.layout);
+  for (const char* message : images.messages) {
+    c.messages.show(message);
+  }
+  plan.blocks.insert(plan.blocks.end(), std::make_move_iterator(images.blocks.begin()),
+                     std::make_move_iterator(images.blocks.end()));
   // "LED地址越界!": nothing after the failing image goes to the mouse or the files.
-  plan.completed = writeMacroImages(plan.layout, writer, c.messages).completed;
+  plan.completed = images.completed;
   return plan;
 }
 
 bool sendDownload(const DownloadPlan& plan, BlockWriter& writer, const std::function<bool()>& endDownload,
                   const std::function<void(std::size_t, std::size_t)>& progress) {
-  bool tookAll = true;
-  const std::size_t total = plan.blocks.size();
-  for (std::size_t i = 0; i < total; ++i) {
-    const PlannedBlock& block = plan.blocks[i];
-    tookAll = writer.writeBlock(block.address, block.bytes) && tookAll;
-    if (progress) {
-      progress(i + 1, total);
-    }
-  }
+  bool tookAll = sendBlocks(plan.blocks, writer, progress) == plan.blocks.size();
   // 9. The end of the download.
   if (plan.completed && endDownload) {
     tookAll = endDownload() && tookAll;

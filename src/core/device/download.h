@@ -9,8 +9,9 @@
 #include <optional>
 #include <vector>
 
+#include "core/device/block_writer.h"
 #include "core/device/download_state.h"
-#include "core/macro/macro_image.h"
+#include "core/device/macro_layout.h"
 #include "core/settings/app_state.h"
 #include "core/settings/profile_settings.h"
 
@@ -56,12 +57,6 @@ struct DownloadResult {
 
 // The whole download, in its order: planDownload, sendDownload, finishDownload.
 DownloadResult downloadSettings(DownloadContext& context);
-
-// One block write of a download.
-struct PlannedBlock {
-  std::uint16_t address = 0;
-  std::vector<std::uint8_t> bytes;
-};
 
 // What a download writes into the mouse, in the order it is sent: the configuration area, the
 // button descriptors, the macro images. `completed` is false when an image's LED data would

@@ -1,20 +1,15 @@
-#include "core/macro/macro_image.h"
+#include "core/device/macro_image.h"
 
 #include <algorithm>
 #include <initializer_list>
 #include <optional>
 #include <string>
 
-#include "core/io/ini.h"
-#include "core/io/messages.h"
-#include "core/macro/block_writer.h"
-#include "core/macro/group_list.h"
+#include "core/io/hex_text.h"
 #include "core/macro/key_translation.h"
-#include "core/macro/macro_file.h"
 #include "core/settings/consumer_usage.h"
 
 namespace quillet {
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -31,6 +26,25 @@ constexpr std::uint8_t kPressFlag = 0x80;  // on the time byte of a press and of
 constexpr std::size_t kLedBytes = 4;
 constexpr std::uint32_t kLedAddressHighMask = 0x3F;
 constexpr std::uint8_t kLedSelectorShift = 6;
+constexpr std::uint8_t kTimeMask = 0x7F;  // the pause after the step, in tens of milliseconds
+constexpr int kMsPerTimeUnit = 10;
+constexpr std::size_t kPlainBytes = 2;
+constexpr std::size_t kMoveBytes = 6;
+constexpr std::size_t kCpiBytes = 4;
+constexpr std::size_t kLoopWordBytes = 2;
+
+// The bytes of one entry by its code.
+constexpr std::size_t bytesOf(std::uint8_t code) {
+  return code == step_code::kMove ? kMoveBytes
+         : code == step_code::kCpi ? kCpiBytes
+         : code == step_code::kLed ? kLedBytes
+                                   : kPlainBytes;
+}
+static_assert((kPressFlag & kTimeMask) == 0);
+static_assert(stepTime(65535) <= kTimeMask);
+// An LED step holds a 14-bit address and a selector of 0..3 in its last two bytes.
+static_assert(((device_memory::kEnd - 1) >> 8) == kLedAddressHighMask);
+static_assert((3u << kLedSelectorShift) + kLedAddressHighMask == 0xFF);
 }  // namespace entry
 
 // The MacroButtonDescriptor's bytes.
@@ -53,6 +67,13 @@ constexpr unsigned kCountHighShift = 7;
 constexpr std::uint16_t kCountHighMask = 0x3F;         // event count bits 7-12
 constexpr std::uint8_t kContinuousFlagBit = 0x40;      // mode 1 or 2 with play-mode bit 3
 constexpr int kKeyPickerOffset = 70;                   // byte 2 = KeyPickerUsage((code - 70) mod 256)
+
+static_assert(kCountHighByte < device_memory::kDescriptorBytes && kAddressHighByte < kCountHighByte);
+static_assert((kCountLowMask & kWhileHeldBit) == 0 && (kCountHighMask & kContinuousFlagBit) == 0);
+static_assert((kAddressHighMask & (kLoopCountFlagBit | kToggleBit)) == 0);
+// 13 bits of event count, 14 of image address.
+static_assert((kCountLowMask | (kCountHighMask << kCountHighShift)) == 0x1FFF);
+static_assert((0xFFu | (kAddressHighMask << 8)) == device_memory::kEnd - 1);
 }  // namespace descriptor
 
 int ledSelector(std::uint8_t type) {
@@ -117,38 +138,59 @@ void appendCpi(EntryWriter& out, const MacroEvent& e, std::uint8_t t) {
   }
 }
 
-std::optional<SlotImage> earlierWithFunction(const MacroLayout& layout, int profile, int slot, ButtonFunction code) {
-  for (int p = 0; p <= profile; ++p) {
-    for (int s = 0; s < (p == profile ? slot : kKeySlotCount); ++s) {
-      const SlotImage& earlier = layout.slots[p][s];
-      if (earlier.hasDescriptor && earlier.function == code) {
-        return earlier;
-      }
-    }
+std::int16_t s16(std::span<const std::uint8_t> m, std::size_t at) {
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(m[at] | (m[at + 1] << 8)));
+}
+
+std::string pastTheMemory(const char* what, std::size_t at) {
+  return std::string(what) + " at " + hexDigits(static_cast<std::uint32_t>(at) & 0xFFFF, 4) + " past the memory";
+}
+
+// Reads the LED data block of an LED step; false with `error` set when it is not inside the memory.
+bool readLedBlock(std::span<const std::uint8_t> m, ImageStep& step, std::string& error) {
+  const std::size_t at = step.ledAddress;
+  const auto header = static_cast<std::size_t>(kLedRowHeaderBytes);
+  const auto perEntry = static_cast<std::size_t>(kLedEntryBytes);
+  if (at + header > m.size()) {
+    error = pastTheMemory("led data", at);
+    return false;
   }
-  return std::nullopt;
+  const int entries = m[at] + 1;
+  if (entries > kLedRowMaxEntries) {
+    error = "led data at " + hexDigits(step.ledAddress, 4) + " claims " + std::to_string(entries) + " entries";
+    return false;
+  }
+  if (at + header + perEntry * static_cast<std::size_t>(entries) > m.size()) {
+    error = pastTheMemory("led data", at);
+    return false;
+  }
+  for (int e = 0; e < entries; ++e) {
+    const std::size_t p = at + header + perEntry * static_cast<std::size_t>(e);
+    step.ledEntries.push_back({m[p], m[p + 1], m[p + 2]});
+  }
+  return true;
 }
 
-bool isDescriptorKind(std::uint8_t deviceFunction) {
-  return deviceFunction == kDeviceFunctionMacro || deviceFunction == kDeviceFunctionMacroHeld ||
-         deviceFunction == kDeviceFunctionConsumerKey;
-}
-
-// Writes `bytes` at `address` in 8-byte blocks, none past the mouse's memory.
-void writeBlocks(std::uint32_t address, const std::vector<std::uint8_t>& bytes, BlockWriter& writer,
-                 ImageWriteResult& result) {
-  for (std::size_t off = 0; off < bytes.size(); off += device_memory::kBlockBytes) {
-    const std::uint32_t at = address + static_cast<std::uint32_t>(off);
-    const std::size_t n = std::min<std::size_t>(device_memory::kBlockBytes, bytes.size() - off);
-    if (at + n > device_memory::kEnd) {
-      ++result.blocksOutsideMemory;
-      continue;
-    }
-    if (writer.writeBlock(static_cast<std::uint16_t>(at), std::span<const std::uint8_t>(bytes.data() + off, n))) {
-      ++result.blocksWritten;
-    } else {
-      ++result.blocksRefused;
-    }
+ImageStep::Kind kindOf(std::uint8_t code, bool down) {
+  switch (code) {
+    case step_code::kPause:
+      return ImageStep::Kind::kPause;
+    case step_code::kMove:
+      return ImageStep::Kind::kMove;
+    case step_code::kCpi:
+      return down ? ImageStep::Kind::kCpiSet : ImageStep::Kind::kCpiReset;
+    case step_code::kLed:
+      return ImageStep::Kind::kLed;
+    case step_code::kMouseLeft:
+    case step_code::kMouseMiddle:
+    case step_code::kMouseRight:
+      return ImageStep::Kind::kButton;
+    case step_code::kReservedF7:
+    case step_code::kReservedFA:
+    case step_code::kReservedFB:
+      return ImageStep::Kind::kReserved;
+    default:
+      return ImageStep::Kind::kKey;
   }
 }
 
@@ -189,6 +231,7 @@ MacroImage buildMacroImage(const Macro& m, std::uint32_t address, LoopWord loopW
       (loopWord == LoopWord::ByPlayMode && play_mode::isContinuous(m.playMode)) ? 1 : m.loopCount;
   bytes[0] = lowByte(loops);
   bytes[1] = highByte(loops);
+  static_assert(entry::kLoopWordBytes == 2);
 
   const std::size_t dataStart = std::min(macroDataStart(m), bytes.size());
   EntryWriter out(bytes, dataStart);
@@ -278,6 +321,77 @@ std::array<std::uint8_t, device_memory::kDescriptorBytes> MacroButtonDescriptor:
   return b;
 }
 
+std::optional<DescriptorBits> decodeDescriptor(std::span<const std::uint8_t, device_memory::kDescriptorBytes> b) {
+  namespace d = descriptor;
+  if (b[d::kTagByte] != d::kTag) {
+    return std::nullopt;
+  }
+  DescriptorBits out;
+  out.whileHeld = (b[d::kCountLowByte] & d::kWhileHeldBit) != 0;
+  out.toggle = (b[d::kAddressHighByte] & d::kToggleBit) != 0;
+  out.loopCountFlag = (b[d::kAddressHighByte] & d::kLoopCountFlagBit) != 0;
+  out.continuousFlag = (b[d::kCountHighByte] & d::kContinuousFlagBit) != 0;
+  MacroButtonDescriptor& f = out.fields;
+  f.eventCount = static_cast<std::uint16_t>((b[d::kCountLowByte] & d::kCountLowMask) |
+                                            ((b[d::kCountHighByte] & d::kCountHighMask) << d::kCountHighShift));
+  f.key = b[d::kKeyByte];
+  f.consumerUsage = static_cast<std::uint16_t>(b[d::kConsumerLowByte] | (b[d::kConsumerHighByte] << 8));
+  f.imageAddress = b[d::kAddressLowByte] | ((b[d::kAddressHighByte] & d::kAddressHighMask) << 8);
+  // The while-held bit wins over the toggle bit, as the mouse plays them.
+  const std::uint8_t mode = out.whileHeld ? play_mode::kWhileHeld : (out.toggle ? play_mode::kToggle : play_mode::kLoopCount);
+  const bool continuous = mode != play_mode::kLoopCount;
+  f.playMode = static_cast<std::uint8_t>(mode | (!continuous && out.loopCountFlag ? play_mode::kLoopCountFlag : 0) |
+                                         (continuous && out.continuousFlag ? play_mode::kContinuousFlag : 0));
+  return out;
+}
+
+ImageWalk walkImage(std::span<const std::uint8_t> m, std::uint32_t address, int maxSteps) {
+  ImageWalk walk;
+  if (std::size_t{address} + entry::kLoopWordBytes > m.size()) {
+    walk.error = pastTheMemory("image", address);
+    return walk;
+  }
+  walk.loops = static_cast<std::uint16_t>(m[address] | (m[address + 1] << 8));
+  std::size_t at = std::size_t{address} + entry::kLoopWordBytes;
+  for (int n = 0; n < maxSteps; ++n) {
+    if (at + entry::kPlainBytes > m.size()) {
+      walk.error = pastTheMemory("step", at);
+      return walk;
+    }
+    const std::uint8_t t = m[at];
+    const std::uint8_t c = m[at + 1];
+    if (t == 0 && c == step_code::kPause) {
+      return walk;  // the padding after the last step
+    }
+    if (at + entry::bytesOf(c) > m.size()) {
+      walk.error = pastTheMemory("step", at);
+      return walk;
+    }
+    ImageStep step;
+    step.waitMs = static_cast<std::uint16_t>((t & entry::kTimeMask) * entry::kMsPerTimeUnit);
+    step.down = (t & entry::kPressFlag) != 0;
+    step.code = c;
+    step.kind = kindOf(c, step.down);
+    if (c == step_code::kMove) {
+      step.x = s16(m, at + 2);
+      step.y = s16(m, at + 4);
+    } else if (c == step_code::kCpi) {
+      step.code = m[at + 2];
+    } else if (c == step_code::kLed) {
+      step.ledAddress = static_cast<std::uint16_t>(m[at + 2] | ((m[at + 3] & entry::kLedAddressHighMask) << 8));
+      step.led = m[at + 3] >> entry::kLedSelectorShift;
+      std::string error;
+      if (!readLedBlock(m, step, error)) {
+        walk.error = error;
+        return walk;
+      }
+    }
+    walk.steps.push_back(std::move(step));
+    at += entry::bytesOf(c);
+  }
+  return walk;
+}
+
 MacroButtonDescriptor describeSlot(ButtonFunction code, int slot, const Macro* macro, std::uint32_t imageAddress) {
   MacroButtonDescriptor d;
   if (macro != nullptr) {
@@ -289,180 +403,6 @@ MacroButtonDescriptor describeSlot(ButtonFunction code, int slot, const Macro* m
   d.consumerUsage = consumerUsageOf(code % 256);
   d.imageAddress = imageAddress;
   return d;
-}
-
-ImageSource imageSourceOf(ButtonFunction code) {
-  if (function_code::isLibraryMacro(code)) {
-    return ImageSource::Library;
-  }
-  // Codes 32..44 select built-in macros 0..12, the whole table; 40 is the hold function.
-  if (code >= function_code::kFirstBuiltinMacro && code < function_code::kFirstBuiltinMacro + kBuiltinMacroSlots &&
-      code != function_code::kHold) {
-    return ImageSource::Builtin;
-  }
-  return ImageSource::None;
-}
-
-MacroLayout planMacroLayout(const SlotFunctionTable& functions, const SlotDeviceFunctionTable& deviceFunctions,
-                            int currentProfile, const fs::path& macroFolder, const BuiltinMacros& builtins) {
-  MacroLayout layout;
-  std::uint32_t next = device_memory::kImageArea;
-  for (int p = 0; p < kProfileCount; ++p) {
-    for (int s = 0; s < kKeySlotCount; ++s) {
-      SlotImage& slot = layout.slots[p][s];
-      slot.function = functions[p][s];
-      slot.hasDescriptor = isDescriptorKind(deviceFunctions[p][s]);
-      if (!slot.hasDescriptor) {
-        continue;
-      }
-      slot.source = imageSourceOf(slot.function);
-      if (const std::optional<SlotImage> earlier = earlierWithFunction(layout, p, s, slot.function)) {
-        slot.address = earlier->address;
-        slot.size = earlier->size;
-        slot.macro = earlier->macro;
-        slot.shared = true;
-        continue;
-      }
-      slot.address = next;
-      if (slot.source == ImageSource::Library) {
-        layout.macros.push_back(readLibraryMacro(macroFolder, slot.function));
-      } else if (slot.source == ImageSource::Builtin) {
-        layout.macros.push_back(builtins.macros[slot.function - function_code::kFirstBuiltinMacro]);
-      }
-      if (slot.source != ImageSource::None) {
-        slot.macro = static_cast<int>(layout.macros.size()) - 1;
-        slot.size = static_cast<std::uint32_t>(macroImageSize(layout.macros.back()));
-      }
-      next += slot.size;
-    }
-  }
-  layout.end = next;
-  if (currentProfile >= 0 && currentProfile < kProfileCount) {
-    const SlotImage& first = layout.slots[currentProfile][0];
-    if (first.hasDescriptor) {
-      layout.adjustTarget.address = first.address;
-      layout.adjustTarget.size = first.source == ImageSource::Library ? first.size : 0;
-    }
-  }
-  return layout;
-}
-
-MacroLayout layoutMacros(const SlotFunctionTable& functions, const SlotDeviceFunctionTable& deviceFunctions,
-                         int currentProfile, const fs::path& macroFolder, const BuiltinMacros& builtins,
-                         BlockWriter& writer) {
-  MacroLayout layout = planMacroLayout(functions, deviceFunctions, currentProfile, macroFolder, builtins);
-  for (int p = 0; p < kProfileCount; ++p) {
-    for (int s = 0; s < kKeySlotCount; ++s) {
-      const SlotImage& slot = layout.slots[p][s];
-      if (!slot.hasDescriptor) {
-        continue;
-      }
-      const Macro* macro = slot.macro >= 0 ? &layout.macros[slot.macro] : nullptr;
-      const auto bytes = describeSlot(slot.function, s, macro, slot.address).encode();
-      // The download lays the descriptors out into its plan, a recorder that takes every block;
-      // the plan's blocks then go to the mouse through the send, which checks each of them.
-      static_cast<void>(writer.writeBlock(static_cast<std::uint16_t>(descriptorAddress(p, s)), bytes));
-    }
-  }
-  return layout;
-}
-
-ImageWriteResult writeMacroImages(const MacroLayout& layout, BlockWriter& writer, MessageService& messages) {
-  ImageWriteResult result;
-  for (int p = 0; p < kProfileCount; ++p) {
-    for (int s = 0; s < kKeySlotCount; ++s) {
-      const SlotImage& slot = layout.slots[p][s];
-      if (!slot.hasDescriptor || slot.macro < 0) {
-        continue;  // no image: nothing was reserved for it
-      }
-      if (slot.shared && slot.source == ImageSource::Library) {
-        continue;  // written with the first slot that holds it
-      }
-      const MacroImage image =
-          buildMacroImage(layout.macros[slot.macro], slot.address,
-                          slot.source == ImageSource::Builtin ? LoopWord::LoopCount : LoopWord::ByPlayMode);
-      for (ImageNotice notice : image.notices) {
-        messages.show(noticeText(notice));
-      }
-      if (image.ledAddressOverflow) {
-        messages.show(kMsgLedAddressOverflow);
-        result.completed = false;
-        return result;
-      }
-      writeBlocks(image.address, image.bytes, writer, result);
-    }
-  }
-  return result;
-}
-
-void adjustMoves(Macro& macro, bool up) {
-  const int used = std::min<int>(macro.eventCount, kMacroMaxSteps);
-  for (int i = 0; i < used; ++i) {
-    MacroEvent& e = macro.events[i];
-    if (e.code != step_code::kMove) {
-      continue;
-    }
-    if (up && e.y < 30) {
-      ++e.y;
-    } else if (!up && e.y > 0) {
-      --e.y;
-    }
-  }
-}
-
-AdjustResult adjustMacro(ButtonFunction buttonZeroFunction, bool up, const AdjustTarget& target,
-                         const fs::path& macroFolder, BlockWriter& writer, const Macro* mouseCopy) {
-  AdjustResult result;
-  if (!function_code::isLibraryMacro(buttonZeroFunction)) {
-    return result;
-  }
-  const std::optional<MacroLocation> at = locateMacro(macroFolder, function_code::macroGroup(buttonZeroFunction) - 1,
-                                                      function_code::macroIndex(buttonZeroFunction));
-  if (!at) {
-    return result;  // nothing stored there: nothing to adjust
-  }
-  result.up = up;
-  result.macroFolder = macroFolder;
-  result.group = at->group;
-  result.index = at->index;
-  result.macro = mouseCopy != nullptr ? *mouseCopy
-                                      : parseMacroValue(ini::readString(at->file, kMacrosSection,
-                                                                        std::to_string(at->index), "", kGroupValueBuffer));
-  adjustMoves(result.macro, up);
-  result.adjusted = true;
-
-  // The image goes into the space the last download gave it, or not at all: a macro that has
-  // grown since would overwrite the next image.
-  MacroImage image = buildMacroImage(result.macro, target.address);
-  if (target.size > 0 && image.bytes.size() <= target.size && !image.ledAddressOverflow) {
-    image.bytes.resize(target.size, 0);
-    ImageWriteResult written;
-    writeBlocks(target.address, image.bytes, writer, written);
-    // Written only when every block reached the mouse: a mouse that is gone took none.
-    result.written = written.blocksOutsideMemory == 0 && written.blocksRefused == 0;
-  }
-  return result;
-}
-
-bool storeAdjustment(const AdjustResult& result, EditedGroup* edited) {
-  if (!result.adjusted) {
-    return false;
-  }
-  // The macro is found again by group and index: the group may have been renamed since.
-  const std::optional<MacroLocation> at = locateMacro(result.macroFolder, result.group, result.index);
-  if (!at) {
-    return false;
-  }
-  const std::string key = std::to_string(at->index);
-  Macro stored = parseMacroValue(ini::readString(at->file, kMacrosSection, key, "", kGroupValueBuffer));
-  adjustMoves(stored, result.up);
-  const bool written = ini::writeString(at->file, kMacrosSection, key, serialiseMacro(stored));
-  std::error_code ec;
-  if (edited != nullptr && at->index < std::min<int>(edited->open.count, kGroupMaxMacros) &&
-      fs::equivalent(edited->file, at->file, ec)) {
-    adjustMoves(edited->open.slots[static_cast<std::size_t>(at->index)], result.up);
-  }
-  return written;
 }
 
 }  // namespace quillet
