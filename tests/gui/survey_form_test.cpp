@@ -63,7 +63,7 @@ class SurveyFormTest : public ::testing::Test {
 
   void open(Language language = kEnglish) {
     app_.language = language;
-    form_ = std::make_unique<CDialogLogin>(messages_, app_, "0A-1B-2C-3D-4E-5F");
+    form_ = std::make_unique<CDialogLogin>(messages_, app_, app_.language, "0A-1B-2C-3D-4E-5F");
     form_->show();
     QApplication::processEvents();
   }
@@ -339,10 +339,10 @@ class SurveyStepTest : public SurveyFormTest {
 TEST_F(SurveyStepTest, AnAnsweredSurveyIsNotAskedAgainButOnlyLoginYesIsAnAnswer) {
   QWidget owner;
   ASSERT_TRUE(survey::markSurveyAnswered(app_.surveyRecordPath));
-  EXPECT_TRUE(runSurveyStep(owner, messages_, app_));
+  EXPECT_TRUE(runSurveyStep(owner, messages_, app_, app_.language));
   ASSERT_TRUE(ini::writeString(app_.surveyRecordPath, "UserInfo", "Login", "yes"));
   whenTheFormOpens([](CDialogLogin& form) { form.close(); });
-  EXPECT_FALSE(runSurveyStep(owner, messages_, app_));
+  EXPECT_FALSE(runSurveyStep(owner, messages_, app_, app_.language));
   EXPECT_TRUE(seen_);
 }
 
@@ -356,7 +356,7 @@ TEST_F(SurveyStepTest, ASubmittedFormStartsTheSubmissionWhichEndsWithItsOwner) {
     form.field(SurveyField::Email)->setText(QStringLiteral("ana@mail.cl"));
     form.submit();
   });
-  EXPECT_TRUE(runSurveyStep(*owner, messages_, app_));
+  EXPECT_TRUE(runSurveyStep(*owner, messages_, app_, app_.language));
   EXPECT_TRUE(seen_);
   EXPECT_EQ(owner->children().size(), 1u) << "the submission lives with its owner";
   QElapsedTimer gone;
@@ -381,7 +381,7 @@ TEST_F(SurveyStepTest, OnceSubmittedTheFormStaysAwayAndEachStartSendsTheStoredAn
       form.field(SurveyField::Email)->setText(QString::fromStdString(email));
       form.submit();
     });
-    ASSERT_TRUE(runSurveyStep(owner, messages_, app_));
+    ASSERT_TRUE(runSurveyStep(owner, messages_, app_, app_.language));
     ASSERT_TRUE(seen_);
   }
   EXPECT_TRUE(survey::surveySubmitted(app_.surveyRecordPath));
@@ -392,7 +392,7 @@ TEST_F(SurveyStepTest, OnceSubmittedTheFormStaysAwayAndEachStartSendsTheStoredAn
   {
     QWidget owner;
     whenTheFormOpens([](CDialogLogin& form) { form.close(); });
-    EXPECT_TRUE(runSurveyStep(owner, messages_, app_));
+    EXPECT_TRUE(runSurveyStep(owner, messages_, app_, app_.language));
     QApplication::processEvents();
     EXPECT_FALSE(seen_) << "the form came back after a valid submission";
     EXPECT_EQ(owner.children().size(), 1u) << "no submission started";
@@ -404,7 +404,7 @@ TEST_F(SurveyStepTest, OnceSubmittedTheFormStaysAwayAndEachStartSendsTheStoredAn
   ::setenv(survey::kSurveyHostVariable, server.authority().c_str(), 1);
   {
     QWidget owner;
-    EXPECT_TRUE(runSurveyStep(owner, messages_, app_));
+    EXPECT_TRUE(runSurveyStep(owner, messages_, app_, app_.language));
     QElapsedTimer waited;
     waited.start();
     while (!survey::surveyAnswered(app_.surveyRecordPath) && waited.elapsed() < 10000) {

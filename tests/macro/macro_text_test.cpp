@@ -124,7 +124,7 @@ TEST(MacroText, StepsAndPausesTakeTheirLines) {
 TEST(MacroText, TheLedListShowsTheFirstEntryAndEmptyValuesAfterIt) {
   AppState app;
   app.language = kEnglish;
-  buildLightingNameTables(app);
+  buildLightingNameTables(app.language, app);
   LedRow row = LedRow::fresh();
   row.bytes[4] = 3;
   row.bytes[5] = 3;
@@ -147,7 +147,7 @@ TEST(MacroText, TheLedListShowsTheFirstEntryAndEmptyValuesAfterIt) {
     EXPECT_EQ(listLedRow(row, app.lightingModeNames)[1], std::string("[Mode]:") + name) << mode;
   }
   app.language = kChinese;
-  buildLightingNameTables(app);
+  buildLightingNameTables(app.language, app);
   row.bytes[4] = 6;
   EXPECT_EQ(listLedRow(row, app.lightingModeNames)[1], "[Mode]:行云流水");
 }

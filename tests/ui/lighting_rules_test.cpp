@@ -71,8 +71,8 @@ TEST(LightingLabels, EveryEffectInBothLanguages) {
     s.ledMode = c.mode;
     for (const Language language : {kEnglish, kChinese}) {
       app.language = language;
-      buildLightingNameTables(app);
-      const auto labels = lightingLabels(layout, s, app);
+      buildLightingNameTables(app.language, app);
+      const auto labels = lightingLabels(layout, s, app, app);
       EXPECT_EQ(labels[35], (LightingLabel{language == kEnglish ? c.en : c.cn, 23}));
       EXPECT_EQ(labels[98].text.empty(), c.mode != 3) << "the note goes with Flow water only";
       EXPECT_EQ(labels[40].trim, 30);
@@ -100,13 +100,13 @@ TEST(LightingLabels, ResponseEffectsInThePagesOwnSpellingForTheProfileShown) {
                                       "行云流水", "彗星拖尾"};
   for (const Language language : {kEnglish, kChinese}) {
     app.language = language;
-    const auto labels = lightingLabels(layout, s, app);
+    const auto labels = lightingLabels(layout, s, app, app);
     for (std::size_t b = 0; b < 8; ++b) {
       EXPECT_EQ(labels[61 + b].text, (language == kEnglish ? en : cn)[b]) << b;
     }
   }
   s.ledMode = 7;
-  EXPECT_EQ(lightingLabels(layout, s, app)[61].text, "label 61") << "only with Button response";
+  EXPECT_EQ(lightingLabels(layout, s, app, app)[61].text, "label 61") << "only with Button response";
 }
 
 }  // namespace

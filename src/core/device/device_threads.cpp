@@ -30,11 +30,11 @@ ButtonZeroImages buttonZeroImages(const MacroLayout& layout) {
   return images;
 }
 
-DeviceSnapshot makeDeviceSnapshot(const AppState& app, const ProfileSettings& settings, const DownloadState& state,
+DeviceSnapshot makeDeviceSnapshot(const Selection& selection, const ProfileSettings& settings, const DownloadState& state,
                                   const MacroLayout* lastDownload, const std::filesystem::path& macroFolder) {
   DeviceSnapshot s;
-  s.currentProfile = app.currentProfile;
-  s.currentProfileNumber = app.currentProfileNumber;
+  s.currentProfile = selection.currentProfile;
+  s.currentProfileNumber = selection.currentProfileNumber;
   s.buttonFunction = settings.buttonFunction;
   s.isHoldButton = state.isHoldButton;
   s.isProfileButton = state.isProfileButton;

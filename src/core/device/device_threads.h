@@ -71,7 +71,7 @@ struct DeviceSnapshot {
 };
 
 // `lastDownload`: the layout of the last download of this run; null when there was none.
-DeviceSnapshot makeDeviceSnapshot(const AppState& app, const ProfileSettings& settings, const DownloadState& state,
+DeviceSnapshot makeDeviceSnapshot(const Selection& selection, const ProfileSettings& settings, const DownloadState& state,
                                   const MacroLayout* lastDownload, const std::filesystem::path& macroFolder);
 
 // A change the mouse made that the owner applies to its model.

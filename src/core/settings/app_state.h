@@ -1,6 +1,8 @@
 #pragma once
-// The process-wide state of the utility: the profile shown, the language, the page, the
-// device's presence and the folders.
+// The process-wide state of the utility, in the parts its readers need: where the data lies
+// (DataPaths), what the user chose (Selection: the profile shown and the language), the names
+// shown in that language (NameTables) and the window's own state (WindowState). A reader takes
+// the part it reads; AppState, which the window owns, is all four.
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -17,16 +19,7 @@ constexpr int kFunctionNameCount = 48;  // names 1..47 of the skin; entry 0 unus
 constexpr int kLightingModeNameCount = 10;
 constexpr int kReactionNameCount = 4;
 
-struct AppState {
-  std::int32_t currentProfile = 0;        // 0..3: the profile shown and edited
-  std::int32_t currentProfileNumber = 0;  // 1..4: the profile last loaded from the file
-  Language language = kChinese;
-  std::uint8_t currentPage = 0;  // 0 main, 1 advanced, 2 macro, 3 lighting
-  std::uint8_t popupOpen = 0;
-  std::uint8_t devicePresent = 0;
-  std::uint8_t deviceValue = 0;  // low four bits of status byte 7
-  std::int32_t startMinimized = 0;
-
+struct DataPaths {
   // The shipped data: constMacro.dat and skins/. The executable's folder in a build; the
   // install prefix's share/quillet for an installed copy.
   std::filesystem::path appFolder;
@@ -41,16 +34,6 @@ struct AppState {
   std::filesystem::path surveyRecordPath;  // dataFolder / "config" / "ConfigFile.ini"
   std::filesystem::path countryListPath;   // skinFolder / "config" / "country.ini": shipped, read only
 
-  std::string sectionName;  // settings-file section last selected
-  std::string profileText;  // its profile number as text
-
-  std::array<std::string, kFunctionNameCount> functionNames{};
-  // The lighting-effect and key-reaction names in the interface language (name_tables.h).
-  std::array<std::string, kLightingModeNameCount> lightingModeNames{};
-  std::array<std::string, kReactionNameCount> reactionNames{};
-
-  bool isEnglish() const { return language != kChinese; }
-
   // The skin folder holds the writable data too (a build, --skins).
   void setSkinFolder(const std::filesystem::path& folder) { setFolders(folder, folder); }
   // The skin from `skin`, the settings, survey record and macro folders from `data`.
@@ -64,5 +47,32 @@ struct AppState {
   // The writable config folder: the settings file and the survey record.
   std::filesystem::path configFolder() const { return dataFolder / "config"; }
 };
+
+struct Selection {
+  std::int32_t currentProfile = 0;        // 0..3: the profile shown and edited
+  std::int32_t currentProfileNumber = 0;  // 1..4: the profile last loaded from the file
+  std::string sectionName;                // settings-file section last selected
+  std::string profileText;                // its profile number as text
+  Language language = kChinese;
+
+  bool isEnglish() const { return language != kChinese; }
+};
+
+struct NameTables {
+  std::array<std::string, kFunctionNameCount> functionNames{};
+  // The lighting-effect and key-reaction names in the interface language (name_tables.h).
+  std::array<std::string, kLightingModeNameCount> lightingModeNames{};
+  std::array<std::string, kReactionNameCount> reactionNames{};
+};
+
+struct WindowState {
+  std::uint8_t currentPage = 0;  // 0 main, 1 advanced, 2 macro, 3 lighting
+  std::uint8_t popupOpen = 0;
+  std::uint8_t devicePresent = 0;
+  std::uint8_t deviceValue = 0;  // low four bits of status byte 7
+  std::int32_t startMinimized = 0;
+};
+
+struct AppState : DataPaths, Selection, NameTables, WindowState {};
 
 }  // namespace quillet

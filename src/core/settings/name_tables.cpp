@@ -34,14 +34,14 @@ const std::array<std::string_view, kLedReactTypeCount>& reactionLabels(Language 
   return language != kChinese ? kReactionLabelsEn : kReactionLabelsCn;
 }
 
-void buildLightingNameTables(AppState& app) {
-  const auto& modes = lightingModeNames(app.language);
+void buildLightingNameTables(Language language, NameTables& names) {
+  const auto& modes = lightingModeNames(language);
   for (std::size_t i = 0; i < modes.size(); ++i) {
-    app.lightingModeNames[i] = std::string(modes[i]);
+    names.lightingModeNames[i] = std::string(modes[i]);
   }
-  const auto& reactions = reactionNames(app.language);
+  const auto& reactions = reactionNames(language);
   for (std::size_t i = 0; i < reactions.size(); ++i) {
-    app.reactionNames[i] = std::string(reactions[i]);
+    names.reactionNames[i] = std::string(reactions[i]);
   }
 }
 

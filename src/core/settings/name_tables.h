@@ -22,6 +22,6 @@ const std::array<std::string_view, kLedReactTypeCount>& reactionLabels(Language 
 
 // Rebuilds app.lightingModeNames and app.reactionNames for app.language (start-up and every
 // language switch).
-void buildLightingNameTables(AppState& app);
+void buildLightingNameTables(Language language, NameTables& names);
 
 }  // namespace quillet

@@ -106,9 +106,9 @@ IniEntries profileSectionEntries(const ProfileSettings& s, int profile) {
 }
 
 void loadSettings(const fs::path& path, int profileNumber, bool fromReset, ProfileSettings& settings,
-                  AppState& app) {
-  app.profileText = std::to_string(profileNumber);
-  app.sectionName = sectionOf(fromReset, profileNumber);
+                  Selection& selection) {
+  selection.profileText = std::to_string(profileNumber);
+  selection.sectionName = sectionOf(fromReset, profileNumber);
 
   for (int p = 1; p <= kProfileCount; ++p) {
     const SectionReader s(path, sectionOf(fromReset, p));
@@ -124,7 +124,7 @@ void loadSettings(const fs::path& path, int profileNumber, bool fromReset, Profi
     }
   }
 
-  const SectionReader s(path, app.sectionName);
+  const SectionReader s(path, selection.sectionName);
   settings.wheelStatus = s.get("WHEEL_STATUS");
   settings.macroMode2 = s.get("MACRO_MODE2");
   settings.currentDpiLevel = s.get("DPI_LEVEL");
@@ -148,7 +148,7 @@ void loadSettings(const fs::path& path, int profileNumber, bool fromReset, Profi
   settings.ledBrightness = s.get("LED_BRIGHT");
   if (fromReset) {
     // The factory key reactions go to the profile being shown; the others keep theirs.
-    readReactions(s, settings, app.currentProfile);
+    readReactions(s, settings, selection.currentProfile);
   }
 
   for (int k = 0; k < kUserColorCount; ++k) {
@@ -164,9 +164,9 @@ void loadSettings(const fs::path& path, int profileNumber, bool fromReset, Profi
   settings.fireTime = s.get("FIRE_TIME");
 }
 
-bool saveSettings(const fs::path& path, int profileNumber, const ProfileSettings& settings, AppState& app) {
-  app.profileText = std::to_string(profileNumber);
-  app.sectionName = sectionOf(false, profileNumber);
+bool saveSettings(const fs::path& path, int profileNumber, const ProfileSettings& settings, Selection& selection) {
+  selection.profileText = std::to_string(profileNumber);
+  selection.sectionName = sectionOf(false, profileNumber);
   ini::WriteBatch batch(path);
   for (int p = 0; p < kProfileCount; ++p) {
     const std::string section = sectionOf(false, p + 1);
@@ -223,8 +223,8 @@ bool resetSettings(AppState& app, ProfileSettings& settings) {
   return saveSettings(app.configPath, 2, settings, app);
 }
 
-bool exportSettings(const AppState& app, const fs::path& target, MessageService& messages) {
-  const std::optional<std::string> bytes = fileio::readFile(app.configPath);
+bool exportSettings(const DataPaths& paths, const fs::path& target, MessageService& messages) {
+  const std::optional<std::string> bytes = fileio::readFile(paths.configPath);
   if (!bytes || !fileio::writeFileAtomic(target, *bytes) || !fileio::readFile(target)) {
     messages.show(kSettingsCopyError);
     return false;
@@ -249,8 +249,8 @@ bool importSettings(AppState& app, ProfileSettings& settings, const fs::path& so
   // The file as it would be loaded: profile 1 must keep a left click, or the next apply would
   // leave the mouse without one.
   ProfileSettings candidate;
-  AppState candidateApp = app;
-  loadSettings(source, app.currentProfileNumber, false, candidate, candidateApp);
+  Selection candidateSelection = app;
+  loadSettings(source, app.currentProfileNumber, false, candidate, candidateSelection);
   if (std::find(candidate.buttonFunction[0].begin(), candidate.buttonFunction[0].end(), function_code::kLeftClick) ==
       candidate.buttonFunction[0].end()) {
     messages.show(kSettingsImportNoLeftClick);

@@ -37,14 +37,14 @@ IniEntries profileSectionEntries(const ProfileSettings& settings, int profile);
 // Fills the model from the file: the buttons (and, in a normal load, the key reactions) of all
 // four profiles from their own sections, the common keys from the section of `profileNumber`.
 // `fromReset` reads the "CfgReset" sections instead of "Config" ones; profile 1's buttons then
-// take the fixed factory functions. Sets app.profileText and app.sectionName.
+// take the fixed factory functions. Sets selection.profileText and selection.sectionName.
 void loadSettings(const std::filesystem::path& path, int profileNumber, bool fromReset, ProfileSettings& settings,
-                  AppState& app);
+                  Selection& selection);
 
 // Writes the whole model into Config1..Config4, as one replacement of the file.
 // Returns false when the file could not be written (it is then unchanged).
 [[nodiscard]] bool saveSettings(const std::filesystem::path& path, int profileNumber, const ProfileSettings& settings,
-                  AppState& app);
+                                Selection& selection);
 
 // Writes DPI_LEVEL alone into section "Config" + profileNumber.
 [[nodiscard]] bool saveDpiLevel(const std::filesystem::path& path, int profileNumber, const ProfileSettings& settings);
@@ -66,7 +66,7 @@ void loadStartupSettings(AppState& app, ProfileSettings& settings);
 
 // Copies the settings file to `target`, replacing it; "Error!" when the copy cannot be made or
 // read back (the result is for callers that go on). The file dialog is the caller's.
-bool exportSettings(const AppState& app, const std::filesystem::path& target, MessageService& messages);
+bool exportSettings(const DataPaths& paths, const std::filesystem::path& target, MessageService& messages);
 
 // Copies `source` over the settings file and loads it for the current profile number. "Error!"
 // when the source cannot be read or cannot be copied; kSettingsImportNotSettings when it lacks

@@ -159,7 +159,7 @@ std::vector<LightingPaint> lightingPaints(const LightingLayout& layout, const Pr
 }
 
 std::array<LightingLabel, kLightingRegionCount> lightingLabels(const LightingLayout& layout, const ProfileSettings& s,
-                                                              const AppState& app) {
+                                                              const Selection& selection, const NameTables& names) {
   std::array<LightingLabel, kLightingRegionCount> out;
   for (std::size_t i = 0; i < layout.size(); ++i) {
     out[i].text = layout[i].label;
@@ -167,12 +167,12 @@ std::array<LightingLabel, kLightingRegionCount> lightingLabels(const LightingLay
   const std::uint8_t mode = s.ledMode;
   LightingLabel& name = out[lr::kMode];
   if (mode < kLedModeCount) {
-    name.text = app.lightingModeNames[mode];
+    name.text = names.lightingModeNames[mode];
   }
   name.trim = kModeNameTrim;
   if (mode == kButtonResponseMode) {
-    const auto& types = s.ledReactType[profileRow(app.currentProfile)];
-    const auto& labels = reactionLabels(app.language);
+    const auto& types = s.ledReactType[profileRow(selection.currentProfile)];
+    const auto& labels = reactionLabels(selection.language);
     for (std::size_t b = 0; b < types.size(); ++b) {
       const std::int32_t type = types[b];
       if (type >= 0 && type < kLedReactTypeCount) {

@@ -97,6 +97,6 @@ struct LightingLabel {
 // response effects' names in 61..68 with effect 8, the note 98 only with effect 3, and the
 // labels the effect empties. Names in app.language (the effect names from app's table).
 std::array<LightingLabel, kLightingRegionCount> lightingLabels(const LightingLayout& layout, const ProfileSettings& s,
-                                                              const AppState& app);
+                                                              const Selection& selection, const NameTables& names);
 
 }  // namespace quillet

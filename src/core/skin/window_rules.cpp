@@ -45,9 +45,9 @@ std::int32_t fireTimeSliderValue(std::int32_t d, std::int32_t width) {
   return v > 300 ? 300 : v;
 }
 
-std::string buttonFunctionName(ButtonFunction code, const AppState& app, const MacroNameTable& macroNames) {
+std::string buttonFunctionName(ButtonFunction code, const NameTables& names, const MacroNameTable& macroNames) {
   if (code >= 0 && code < kFunctionNameCount) {
-    return app.functionNames[static_cast<std::size_t>(code)];
+    return names.functionNames[static_cast<std::size_t>(code)];
   }
   if (function_code::isLibraryMacro(code)) {
     const std::int32_t group = function_code::macroGroup(code) - 1;

@@ -119,7 +119,7 @@ constexpr std::int32_t sliderOffset(std::int32_t x, std::int32_t sliderX, std::i
 
 // The name a mouse button is shown under on the main page: the skin's FUN_STRING name for a code
 // below 48, the macro's name for a library macro (group and macro of the code), else nothing.
-std::string buttonFunctionName(ButtonFunction code, const AppState& app, const MacroNameTable& macroNames);
+std::string buttonFunctionName(ButtonFunction code, const NameTables& names, const MacroNameTable& macroNames);
 
 // The notification-area icon and its menu.
 constexpr std::uint32_t kTrayIconId = 153;

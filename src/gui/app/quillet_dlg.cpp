@@ -148,7 +148,7 @@ void CQuilletDlg::initDialog(const AppFolders& folders, bool startHidden) {
 
   // The survey, until it has once been answered. A form closed unanswered ends the utility
   // before anything else starts: no tray icon, no mouse, no no-mouse message.
-  if (!runSurveyStep(*this, messages_, app_)) {
+  if (!runSurveyStep(*this, messages_, app_, app_.language)) {
     closing_ = true;
     session_->stopThreads();
     QMetaObject::invokeMethod(this, [this] { Q_EMIT shutDown(); }, Qt::QueuedConnection);
@@ -213,7 +213,7 @@ void CQuilletDlg::makeFonts() {
 bool CQuilletDlg::loadLayouts() {
   SkinReadReport report(messages_, [this] { onMissingLayoutFile(); });
   loadPageLayouts(app_, layouts_, report);
-  buildLightingNameTables(app_);
+  buildLightingNameTables(app_.language, app_);
   return loadWarningLayout(app_, layouts_, report);
 }
 

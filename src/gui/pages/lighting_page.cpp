@@ -205,7 +205,7 @@ void LightingPage::paintState(WindowPainter& painter, const HoverIndexes& hover)
 
 void LightingPage::paintLabels(WindowPainter& painter, const HoverIndexes&) const {
   const LightingLayout& layout = context_.layouts().lighting;
-  const auto texts = lightingLabels(layout, context_.settings(), context_.app());
+  const auto texts = lightingLabels(layout, context_.settings(), context_.app(), context_.app());
   for (std::size_t i = 0; i < layout.size(); ++i) {
     painter.label(layout[i], texts[i].text, kLabelWhite, texts[i].trim);
   }

@@ -69,13 +69,14 @@ void styleEdit(QLineEdit* edit) {
 
 const char* CDialogLogin::hintOf(SurveyField f) { return spec(f).hint.data(); }
 
-CDialogLogin::CDialogLogin(MessageService& messages, const AppState& app, std::string macText, QWidget* parent)
+CDialogLogin::CDialogLogin(MessageService& messages, const DataPaths& paths, Language language, std::string macText,
+                           QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
       messages_(messages),
-      language_(app.language),
-      skinFolder_(app.skinFolder),
-      recordPath_(app.surveyRecordPath),
-      countryListPath_(app.countryListPath) {
+      language_(language),
+      skinFolder_(paths.skinFolder),
+      recordPath_(paths.surveyRecordPath),
+      countryListPath_(paths.countryListPath) {
   setWindowTitle(QString::fromLatin1(kTitle));
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);

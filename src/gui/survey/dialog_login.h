@@ -51,9 +51,10 @@ class CDialogLogin : public QDialog {
   // The answers' text colour on the pictures.
   inline static const QColor kTextColour{200, 200, 200};
 
-  // Reads the layout, the pictures, the record and the country list of `app`'s skin folder and
-  // language. `macText` is the adapter address the request will carry.
-  CDialogLogin(MessageService& messages, const AppState& app, std::string macText, QWidget* parent = nullptr);
+  // Reads the layout and the pictures of the skin folder in `language`, the survey record and the
+  // country list. `macText` is the adapter address the request will carry.
+  CDialogLogin(MessageService& messages, const DataPaths& paths, Language language, std::string macText,
+               QWidget* parent = nullptr);
   ~CDialogLogin() override;
 
   // After an Accepted end: the signed query of the answers (already written to the record).

@@ -62,21 +62,21 @@ std::optional<survey::SignedQuery> storedRequest(const std::filesystem::path& re
 
 }  // namespace
 
-bool runSurveyStep(QWidget& owner, MessageService& messages, const AppState& app) {
-  if (survey::surveyAnswered(app.surveyRecordPath)) {
+bool runSurveyStep(QWidget& owner, MessageService& messages, const DataPaths& paths, Language language) {
+  if (survey::surveyAnswered(paths.surveyRecordPath)) {
     return true;
   }
-  for (const std::filesystem::path& file : {app.surveyRecordPath, app.countryListPath}) {
+  for (const std::filesystem::path& file : {paths.surveyRecordPath, paths.countryListPath}) {
     if (ini::isTooLarge(file)) {
       messages.show(ini::tooLargeMessage(file));  // it is read as missing, and never written over
     }
   }
   std::optional<survey::SignedQuery> request;
-  if (survey::surveySubmitted(app.surveyRecordPath)) {
-    request = storedRequest(app.surveyRecordPath);
+  if (survey::surveySubmitted(paths.surveyRecordPath)) {
+    request = storedRequest(paths.surveyRecordPath);
   }
   if (!request) {
-    CDialogLogin form(messages, app, adapterAddressText());
+    CDialogLogin form(messages, paths, language, adapterAddressText());
     const MessageBoxesOver over(messages, &form);
     if (form.exec() != QDialog::Accepted) {
       return false;
@@ -88,7 +88,7 @@ bool runSurveyStep(QWidget& owner, MessageService& messages, const AppState& app
     std::fprintf(stderr, "quillet: %s: the survey is not sent\n", choice.problem.c_str());
     return true;
   }
-  new SurveySender(&owner, messages, survey::surveyUrl(choice.service->authority(), *request), app.surveyRecordPath);
+  new SurveySender(&owner, messages, survey::surveyUrl(choice.service->authority(), *request), paths.surveyRecordPath);
   return true;
 }
 

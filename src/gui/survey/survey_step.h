@@ -17,6 +17,6 @@ namespace quillet {
 // The request goes to the survey service of QUILLET_SURVEY_HOST, or the built-in one; replies that
 // need the user ("Email Must be a valid email address") are shown through `messages` on the
 // window thread.
-bool runSurveyStep(QWidget& owner, MessageService& messages, const AppState& app);
+bool runSurveyStep(QWidget& owner, MessageService& messages, const DataPaths& paths, Language language);
 
 }  // namespace quillet
