@@ -84,6 +84,8 @@ class DeviceService {
   void startThreads(DeviceThreadHooks hooks, std::optional<DeviceSnapshot> first = std::nullopt);
   // Gives the threads the owner's model as it is now (ignored before startThreads).
   void publish(DeviceSnapshot snapshot);
+  // Whether startThreads has run: before it, an owner need not build a snapshot at all.
+  bool threadsStarted() const { return threads_ != nullptr; }
   // Ends the threads' waits and joins them. Safe to call twice.
   void stopThreads();
 

@@ -201,6 +201,9 @@ void HidDeviceSession::serviceHotplug() {
 }
 
 void HidDeviceSession::publish(const ProfileSettings& settings, const AppState& app, const MacroLibrary& library) {
+  if (!service_.threadsStarted()) {
+    return;  // the threads take their first model when they start
+  }
   DeviceSnapshot snapshot = makeDeviceSnapshot(app, settings, state_, lastDownload_ ? &*lastDownload_ : nullptr,
                                                library.folders().macroFolder);
   snapshot.downloads = downloads_;
