@@ -64,7 +64,7 @@ int ledModeNameIndex(std::uint8_t mode);
 // time line and, for every entry after the first, the time line again before it. Only the first
 // entry's values are shown ("[Mode]:Constantly", "[Colour]:Colour3", "[Time]:2s"); the lines
 // of later entries have empty values. `modeNames` is the lighting-effect name table of the
-// language (AppState::lightingModeNames).
+// language (NameTables::lightingModeNames).
 std::vector<std::string> listLedRow(const LedRow& row, const std::array<std::string, kLightingModeNameCount>& modeNames);
 // The LED list's lines that act: line 1 opens the effect popup, line 2 the colour popup, line 3
 // (the first time line) is edited in place.

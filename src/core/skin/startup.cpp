@@ -106,9 +106,9 @@ bool seedUserData(const AppFolders& folders, std::string& problem) {
   return true;
 }
 
-void useFolders(AppState& app, const AppFolders& folders) {
-  app.appFolder = folders.appFolder;
-  app.setFolders(folders.skinFolder, folders.dataFolder);
+void useFolders(DataPaths& paths, const AppFolders& folders) {
+  paths.appFolder = folders.appFolder;
+  paths.setFolders(folders.skinFolder, folders.dataFolder);
 }
 
 std::string udevRuleHint() {

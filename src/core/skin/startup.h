@@ -39,8 +39,8 @@ std::string applyNotTakenMessage(Language language);
 // cannot be made or filled.
 [[nodiscard]] bool seedUserData(const AppFolders& folders, std::string& problem);
 
-// Sets the folders of `app` from `folders`.
-void useFolders(AppState& app, const AppFolders& folders);
+// Sets the data paths from `folders`.
+void useFolders(DataPaths& paths, const AppFolders& folders);
 
 // The mouse is plugged in but its nodes may not be opened: `problem` ("PATH: reason"), and the
 // udev rule that gives the mouse to the logged-in user.
