@@ -173,13 +173,4 @@ BENCHMARK(BM_FirstWarningPaint)->UseManualTime()->Iterations(5)->Unit(benchmark:
 }  // namespace
 }  // namespace quillet
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  std::error_code ec;
-  std::filesystem::remove_all(quillet::skinsCopy().parent_path(), ec);
-  return 0;
-}
+int main(int argc, char** argv) { return quillet::bench::runWindowBenchmarks(argc, argv); }

@@ -1,8 +1,11 @@
 #pragma once
 // What the window benchmarks start the window from: a copy of the build's skins with the survey
 // answered (so that the window starts at its main page), made once per process, and a message
-// service that keeps what the window says.
+// service that keeps what the window says; and their main.
+#include <benchmark/benchmark.h>
 #include <unistd.h>
+
+#include <QApplication>
 
 #include <cstdlib>
 #include <filesystem>
@@ -31,6 +34,19 @@ inline std::filesystem::path skinsCopy() {
 inline RecordedMessages& messages() {
   static RecordedMessages m;
   return m;
+}
+
+// The main of a window benchmark: the benchmarks in an off-screen application, then the copy of
+// the skins removed.
+inline int runWindowBenchmarks(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::error_code ec;
+  std::filesystem::remove_all(skinsCopy().parent_path(), ec);
+  return 0;
 }
 
 }  // namespace quillet::bench
